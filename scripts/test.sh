@@ -1,0 +1,21 @@
+#!/bin/sh
+# test.sh: installs what the tests need, builds the release tree and the sanitizer tree, and
+# runs every test of the default run (everything but the label "long").
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=$(nproc)
+
+sh scripts/install-deps.sh test
+
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$jobs"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+
+status=0
+echo "== release tree: all tests =="
+ctest --test-dir build/release --output-on-failure -j "$jobs" -LE long || status=1
+echo "== sanitizer tree: unit tests and short fuzzing runs =="
+ctest --test-dir build/asan --output-on-failure -j "$jobs" -L 'unit|fuzz-short' -LE long || status=1
+exit $status
