@@ -1,0 +1,203 @@
+#include "platform/RegFile.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+bool RegNameLess::operator()(const std::string& a, const std::string& b) const {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb) {
+            return ca < cb;
+        }
+    }
+    return a.size() < b.size();
+}
+
+namespace {
+
+// Reads a quoted text starting at line[pos] == '"'; leaves pos after the closing quote.
+bool ReadQuoted(const std::string& line, std::size_t& pos, std::string& out) {
+    out.clear();
+    for (++pos; pos < line.size(); ++pos) {
+        const char c = line[pos];
+        if (c == '\\' && pos + 1 < line.size()) {
+            out += line[++pos];
+        } else if (c == '"') {
+            ++pos;
+            return true;
+        } else {
+            out += c;
+        }
+    }
+    return false;
+}
+
+bool ParseHexText(const std::string& data, std::string& out) {
+    out.clear();
+    std::size_t pos = 0;
+    while (pos < data.size()) {
+        char* end = nullptr;
+        const unsigned long byte = std::strtoul(data.c_str() + pos, &end, 16);
+        if (end == data.c_str() + pos || byte > 0xFF) {
+            return false;
+        }
+        out += static_cast<char>(byte);
+        pos = static_cast<std::size_t>(end - data.c_str());
+        if (pos < data.size() && data[pos] == ',') {
+            ++pos;
+        }
+    }
+    // The stored form ends with its terminating NUL.
+    if (!out.empty() && out.back() == '\0') {
+        out.pop_back();
+    }
+    return true;
+}
+
+bool ParseValue(const std::string& data, RegValue& value) {
+    if (!data.empty() && data[0] == '"') {
+        std::size_t pos = 0;
+        std::string text;
+        if (!ReadQuoted(data, pos, text)) {
+            return false;
+        }
+        value = RegValue::Text(std::move(text));
+        return true;
+    }
+    if (data.compare(0, 6, "dword:") == 0) {
+        char* end = nullptr;
+        const unsigned long n = std::strtoul(data.c_str() + 6, &end, 16);
+        if (end == data.c_str() + 6) {
+            return false;
+        }
+        value = RegValue::Dword(static_cast<uint32_t>(n));
+        return true;
+    }
+    if (data.compare(0, 7, "hex(1):") == 0) {
+        std::string text;
+        if (!ParseHexText(data.substr(7), text)) {
+            return false;
+        }
+        value = RegValue::Text(std::move(text));
+        return true;
+    }
+    return false;
+}
+
+bool NeedsHexForm(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void WriteValue(std::ostringstream& out, const RegValue& value) {
+    if (value.type == RegValue::Type::Dword) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(value.dword));
+        out << buf;
+        return;
+    }
+    if (NeedsHexForm(value.text)) {
+        out << "hex(1):";
+        char buf[4];
+        for (unsigned char c : value.text) {
+            std::snprintf(buf, sizeof buf, "%02x,", c);
+            out << buf;
+        }
+        out << "00";
+        return;
+    }
+    out << '"';
+    for (char c : value.text) {
+        if (c == '"' || c == '\\') {
+            out << '\\';
+        }
+        out << c;
+    }
+    out << '"';
+}
+
+}  // namespace
+
+RegFile RegFile::Parse(const std::string& text) {
+    RegFile file;
+    RegKey* current = nullptr;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.empty() || line[0] == ';') {
+            continue;
+        }
+        if (line[0] == '[') {
+            const std::size_t close = line.rfind(']');
+            current = close == std::string::npos ? nullptr
+                                                 : &file.CreateKey(line.substr(1, close - 1));
+            continue;
+        }
+        if (current == nullptr) {
+            continue;
+        }
+        std::string name;
+        std::size_t pos = 0;
+        if (line[0] == '@') {
+            pos = 1;
+        } else if (line[0] == '"') {
+            if (!ReadQuoted(line, pos, name)) {
+                continue;
+            }
+        } else {
+            continue;
+        }
+        if (pos >= line.size() || line[pos] != '=') {
+            continue;
+        }
+        RegValue value;
+        if (ParseValue(line.substr(pos + 1), value)) {
+            (*current)[name] = std::move(value);
+        }
+    }
+    return file;
+}
+
+std::string RegFile::Serialize() const {
+    std::ostringstream out;
+    out << "REGEDIT4\n";
+    for (const auto& [path, key] : keys_) {
+        out << "\n[" << path << "]\n";
+        for (const auto& [name, value] : key) {
+            if (name.empty()) {
+                out << '@';
+            } else {
+                out << '"';
+                for (char c : name) {
+                    if (c == '"' || c == '\\') {
+                        out << '\\';
+                    }
+                    out << c;
+                }
+                out << '"';
+            }
+            out << '=';
+            WriteValue(out, value);
+            out << '\n';
+        }
+    }
+    return out.str();
+}
+
+const RegKey* RegFile::FindKey(const std::string& path) const {
+    const auto it = keys_.find(path);
+    return it == keys_.end() ? nullptr : &it->second;
+}
+
+RegKey& RegFile::CreateKey(const std::string& path) { return keys_[path]; }

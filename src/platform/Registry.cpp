@@ -1,0 +1,237 @@
+#include "platform/Registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/FileUtil.h"
+
+namespace {
+
+const char* HiveName(Hive hive) {
+    switch (hive) {
+        case Hive::ClassesRoot:
+            return "HKEY_CLASSES_ROOT";
+        case Hive::LocalMachine:
+            return "HKEY_LOCAL_MACHINE";
+        case Hive::CurrentUser:
+            return "HKEY_CURRENT_USER";
+    }
+    return "HKEY_CLASSES_ROOT";
+}
+
+std::string FullPath(Hive hive, const std::string& key) {
+    std::string path = HiveName(hive);
+    if (!key.empty()) {
+        path += '\\';
+        path += key;
+    }
+    return path;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    RegNameLess less;
+    return !less(a, b) && !less(b, a);
+}
+
+// ProxyEnable and ProxyServer as the browser on this system sets them: from http_proxy (lower
+// case only, as under CGI HTTP_PROXY comes from a request header).
+RegKey InternetSettingsFromEnvironment() {
+    RegKey key;
+    std::string proxy;
+    if (const char* env = std::getenv("http_proxy")) {
+        proxy = env;
+    }
+    const std::size_t scheme = proxy.find("://");
+    if (scheme != std::string::npos) {
+        proxy.erase(0, scheme + 3);
+    }
+    const std::size_t at = proxy.rfind('@');
+    if (at != std::string::npos) {
+        proxy.erase(0, at + 1);
+    }
+    const std::size_t slash = proxy.find('/');
+    if (slash != std::string::npos) {
+        proxy.erase(slash);
+    }
+    key["ProxyEnable"] = RegValue::Dword(proxy.empty() ? 0 : 1);
+    if (!proxy.empty()) {
+        key["ProxyServer"] = RegValue::Text(proxy);
+    }
+    return key;
+}
+
+class FileRegistry : public Registry {
+public:
+    FileRegistry(std::string machineFile, std::string userFile)
+        : machineFile_(std::move(machineFile)), userFile_(std::move(userFile)) {}
+
+    long QueryText(Hive hive, const std::string& key, const std::string& name,
+                   std::string* text) override {
+        const RegValue* value = nullptr;
+        RegKey derived;
+        const long rc = Find(hive, key, name, derived, &value);
+        if (rc != ERROR_SUCCESS) {
+            return rc;
+        }
+        if (value->type != RegValue::Type::Text) {
+            return ERROR_INVALID_DATA;
+        }
+        *text = value->text;
+        return ERROR_SUCCESS;
+    }
+
+    long QueryDword(Hive hive, const std::string& key, const std::string& name,
+                    uint32_t* out) override {
+        const RegValue* value = nullptr;
+        RegKey derived;
+        const long rc = Find(hive, key, name, derived, &value);
+        if (rc != ERROR_SUCCESS) {
+            return rc;
+        }
+        if (value->type != RegValue::Type::Dword) {
+            return ERROR_INVALID_DATA;
+        }
+        *out = value->dword;
+        return ERROR_SUCCESS;
+    }
+
+    bool KeyExists(Hive hive, const std::string& key) override {
+        const RegFile file = RegFile::Parse(ReadWholeFile(FileOf(hive)).value_or(""));
+        return file.FindKey(FullPath(hive, key)) != nullptr || IsDerivedKey(hive, key);
+    }
+
+    long CreateKey(Hive hive, const std::string& key) override {
+        return Update(hive, [&](RegFile& file) { file.CreateKey(FullPath(hive, key)); });
+    }
+
+    long SetText(Hive hive, const std::string& key, const std::string& name,
+                 const std::string& text) override {
+        return Update(hive, [&](RegFile& file) {
+            file.CreateKey(FullPath(hive, key))[name] = RegValue::Text(text);
+        });
+    }
+
+    long SetDword(Hive hive, const std::string& key, const std::string& name,
+                  uint32_t value) override {
+        return Update(hive, [&](RegFile& file) {
+            file.CreateKey(FullPath(hive, key))[name] = RegValue::Dword(value);
+        });
+    }
+
+private:
+    const std::string& FileOf(Hive hive) const {
+        return hive == Hive::CurrentUser ? userFile_ : machineFile_;
+    }
+
+    static bool IsDerivedKey(Hive hive, const std::string& key) {
+        return hive == Hive::CurrentUser && SameName(key, kInternetSettingsKey);
+    }
+
+    long Find(Hive hive, const std::string& key, const std::string& name, RegKey& derived,
+              const RegValue** value) {
+        file_ = RegFile::Parse(ReadWholeFile(FileOf(hive)).value_or(""));
+        const RegKey* found = file_.FindKey(FullPath(hive, key));
+        if (found == nullptr && IsDerivedKey(hive, key)) {
+            derived = InternetSettingsFromEnvironment();
+            found = &derived;
+        }
+        if (found == nullptr) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        const auto it = found->find(name);
+        if (it == found->end()) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        *value = &it->second;
+        return ERROR_SUCCESS;
+    }
+
+    // Read-modify-write under an exclusive lock on a companion lock file; the new text goes to
+    // a temporary file that is renamed over the old one.
+    template <typename Change>
+    long Update(Hive hive, Change change) {
+        const std::string& path = FileOf(hive);
+        if (!MakeParentDirectories(path)) {
+            return ERROR_ACCESS_DENIED;
+        }
+        UniqueFd lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+        if (!lock || ::flock(lock.get(), LOCK_EX) != 0) {
+            return ERROR_ACCESS_DENIED;
+        }
+        RegFile file = RegFile::Parse(ReadWholeFile(path).value_or(""));
+        change(file);
+        return ReplaceFileAtomically(path, file.Serialize()) ? ERROR_SUCCESS
+                                                             : ERROR_ACCESS_DENIED;
+    }
+
+    std::string machineFile_;
+    std::string userFile_;
+    RegFile file_;  // the file read by the last query; found values point into it
+};
+
+std::string DefaultUserFile() {
+    if (const char* path = std::getenv("QUAR_USER_REGISTRY"); path && *path) {
+        return path;
+    }
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) {
+        return std::string(config) + "/quar/user.reg";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.config/quar/user.reg";
+}
+
+}  // namespace
+
+std::unique_ptr<Registry> OpenFileRegistry(std::string machineFile, std::string userFile) {
+    return std::make_unique<FileRegistry>(std::move(machineFile), std::move(userFile));
+}
+
+std::unique_ptr<Registry> OpenSystemRegistry() {
+    const char* machine = std::getenv("QUAR_MACHINE_REGISTRY");
+    return OpenFileRegistry(machine && *machine ? machine : "/etc/quar/machine.reg",
+                            DefaultUserFile());
+}
+
+long RegQueryValueA(Registry& registry, Hive hive, const char* subKey, char* buffer, long* size) {
+    std::string text;
+    const long rc = registry.QueryText(hive, subKey ? subKey : "", "", &text);
+    if (rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    const long needed = static_cast<long>(text.size()) + 1;
+    if (buffer == nullptr || *size < needed) {
+        *size = needed;
+        return buffer == nullptr ? ERROR_SUCCESS : ERROR_MORE_DATA;
+    }
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    *size = needed;
+    return ERROR_SUCCESS;
+}
+
+long FailingRegistry::QueryText(Hive h, const std::string& k, const std::string& n,
+                                std::string* t) {
+    return failReads ? error : inner_->QueryText(h, k, n, t);
+}
+long FailingRegistry::QueryDword(Hive h, const std::string& k, const std::string& n,
+                                 uint32_t* v) {
+    return failReads ? error : inner_->QueryDword(h, k, n, v);
+}
+bool FailingRegistry::KeyExists(Hive h, const std::string& k) {
+    return !failReads && inner_->KeyExists(h, k);
+}
+long FailingRegistry::CreateKey(Hive h, const std::string& k) {
+    return failWrites ? error : inner_->CreateKey(h, k);
+}
+long FailingRegistry::SetText(Hive h, const std::string& k, const std::string& n,
+                              const std::string& t) {
+    return failWrites ? error : inner_->SetText(h, k, n, t);
+}
+long FailingRegistry::SetDword(Hive h, const std::string& k, const std::string& n, uint32_t v) {
+    return failWrites ? error : inner_->SetDword(h, k, n, v);
+}

@@ -1,0 +1,78 @@
+// The registry: keys under hives holding text and 32-bit values, with the result codes that
+// callers test. The system registry keeps HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE in the
+// machine file and HKEY_CURRENT_USER in the user file (see OpenSystemRegistry).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/RegFile.h"
+
+enum class Hive { ClassesRoot, LocalMachine, CurrentUser };
+
+// Result codes of registry operations, with their Windows numbers.
+constexpr long ERROR_SUCCESS = 0;
+constexpr long ERROR_FILE_NOT_FOUND = 2;  // missing key or value
+constexpr long ERROR_ACCESS_DENIED = 5;   // the file cannot be written
+constexpr long ERROR_INVALID_DATA = 13;   // a value of the other type
+constexpr long ERROR_MORE_DATA = 234;     // value too long for the caller's buffer
+
+// The key that holds the proxy choice of the current user's browser.
+constexpr const char* kInternetSettingsKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    // Reads a value; name "" is the key's default value. ERROR_FILE_NOT_FOUND when the key or
+    // value is missing, ERROR_INVALID_DATA when it has the other type.
+    virtual long QueryText(Hive hive, const std::string& key, const std::string& name,
+                           std::string* text) = 0;
+    virtual long QueryDword(Hive hive, const std::string& key, const std::string& name,
+                            uint32_t* value) = 0;
+    virtual bool KeyExists(Hive hive, const std::string& key) = 0;
+
+    // Writers create the key when missing. A write is atomic: a reader sees the old or the new
+    // file, never a part of one.
+    virtual long CreateKey(Hive hive, const std::string& key) = 0;
+    virtual long SetText(Hive hive, const std::string& key, const std::string& name,
+                         const std::string& text) = 0;
+    virtual long SetDword(Hive hive, const std::string& key, const std::string& name,
+                          uint32_t value) = 0;
+};
+
+// The registry over the two files: the machine file is $QUAR_MACHINE_REGISTRY or
+// /etc/quar/machine.reg; the user file is $QUAR_USER_REGISTRY, else
+// $XDG_CONFIG_HOME/quar/user.reg, else ~/.config/quar/user.reg. Where the user file has no
+// Internet Settings key, reading it gives ProxyEnable and ProxyServer derived from http_proxy.
+std::unique_ptr<Registry> OpenSystemRegistry();
+
+// The same over two given files, for installers and tests.
+std::unique_ptr<Registry> OpenFileRegistry(std::string machineFile, std::string userFile);
+
+// RegQueryValueA: the default value of `subKey` into `buffer` of `*size` bytes, NUL included.
+// On success *size is the length copied plus one; ERROR_MORE_DATA (and the needed size) when
+// the buffer is too small.
+long RegQueryValueA(Registry& registry, Hive hive, const char* subKey, char* buffer, long* size);
+
+// A registry for tests whose operations fail with `error` while the switches say so, and
+// otherwise pass to `inner`.
+class FailingRegistry : public Registry {
+public:
+    explicit FailingRegistry(std::unique_ptr<Registry> inner) : inner_(std::move(inner)) {}
+    bool failReads = false;
+    bool failWrites = false;
+    long error = ERROR_ACCESS_DENIED;
+
+    long QueryText(Hive h, const std::string& k, const std::string& n, std::string* t) override;
+    long QueryDword(Hive h, const std::string& k, const std::string& n, uint32_t* v) override;
+    bool KeyExists(Hive h, const std::string& k) override;
+    long CreateKey(Hive h, const std::string& k) override;
+    long SetText(Hive h, const std::string& k, const std::string& n, const std::string& t) override;
+    long SetDword(Hive h, const std::string& k, const std::string& n, uint32_t v) override;
+
+private:
+    std::unique_ptr<Registry> inner_;
+};
