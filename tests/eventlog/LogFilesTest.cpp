@@ -1,0 +1,168 @@
+#include "eventlog/LogFiles.h"
+
+#include <stdlib.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+
+#include "TempDir.h"
+#include "UtcZone.h"
+#include "eventlog/EventRecord.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// Sets TMP for one test (unset for nullopt) and restores it afterwards.
+class ScopedTmp {
+  public:
+    explicit ScopedTmp(const std::optional<std::string>& value) {
+        if (const char* old = ::getenv("TMP")) {
+            old_ = old;
+        }
+        Set(value);
+    }
+    ~ScopedTmp() { Set(old_); }
+
+  private:
+    static void Set(const std::optional<std::string>& value) {
+        if (value) {
+            ::setenv("TMP", value->c_str(), 1);
+        } else {
+            ::unsetenv("TMP");
+        }
+    }
+    std::optional<std::string> old_;
+};
+
+class LogFiles : public UtcZoneTest {
+  protected:
+    // A directory nobody can use: its parent is a regular file.
+    std::string UnusableDirectory() {
+        std::ofstream(data_.file("plain-file")) << "x";
+        return data_.file("plain-file/data");
+    }
+
+    TempDir data_;
+    TempDir tmp_;
+    EventRecord event_;
+};
+
+TEST_F(LogFiles, ChoicesForDataDirectoryAndTmp) {
+    ScopedTmp tmp(tmp_.path());
+    LogFileChoice events = ChooseEventLog("/srv/quar");
+    EXPECT_EQ(events.primary, "/srv/quar/quar_nbx_log.txt");
+    EXPECT_EQ(events.fallback, tmp_.file("quar_nbx.log"));
+    EXPECT_FALSE(events.primaryInTmp);
+
+    LogFileChoice diagnostics = ChooseDiagnosticLog("/srv/quar/");
+    EXPECT_EQ(diagnostics.primary, "/srv/quar/quar_nbx.log");
+    EXPECT_EQ(diagnostics.fallback, tmp_.file("quar_nbx.log"));
+
+    events = ChooseEventLog("");
+    EXPECT_EQ(events.primary, tmp_.file("quar_nbx_log.txt"));
+    EXPECT_TRUE(events.primaryInTmp);
+
+    diagnostics = ChooseDiagnosticLog("");
+    EXPECT_EQ(diagnostics.primary, tmp_.file("quar_nbx.log"));
+    EXPECT_EQ(diagnostics.fallback, "");  // the same file is not tried twice
+    EXPECT_TRUE(diagnostics.primaryInTmp);
+}
+
+TEST_F(LogFiles, EventLinesAreAppendedToTheDataDirectory) {
+    ScopedTmp tmp(tmp_.path());
+    event_.user = "NBX_admin";
+    LogAppendResult result = AppendEvent(event_, "LOGIN", data_.path());
+    EXPECT_TRUE(result.written);
+    EXPECT_FALSE(result.primaryInTmp);
+    EXPECT_EQ(result.path, data_.file("quar_nbx_log.txt"));
+    const std::string first = event_.FormatLine() + "\r\n";
+    EXPECT_EQ(first.substr(0, 6), "LOGIN\t");
+
+    event_.message = "Options updated.";
+    ASSERT_TRUE(AppendEvent(event_, "MESSAGE", data_.path() + "/").written);
+    EXPECT_EQ(ReadFile(result.path), first + event_.FormatLine() + "\r\n");
+    EXPECT_FALSE(std::filesystem::exists(tmp_.file("quar_nbx.log")));
+}
+
+TEST_F(LogFiles, EmptyDataDirectoryWritesBothLogsInTmp) {
+    ScopedTmp tmp(tmp_.path());
+    LogAppendResult result = AppendEvent(event_, "AUTOLOGOUT", "");
+    EXPECT_TRUE(result.written);
+    EXPECT_TRUE(result.primaryInTmp);
+    EXPECT_EQ(ReadFile(tmp_.file("quar_nbx_log.txt")), event_.FormatLine() + "\r\n");
+
+    result = AppendDiagnostic("Unknown request x (11)", "");
+    EXPECT_TRUE(result.written);
+    EXPECT_TRUE(result.primaryInTmp);
+    EXPECT_EQ(result.path, tmp_.file("quar_nbx.log"));
+}
+
+TEST_F(LogFiles, UnusableDataDirectoryFallsBackToTmp) {
+    ScopedTmp tmp(tmp_.path());
+    const std::string unusable = UnusableDirectory();
+    ASSERT_TRUE(AppendEvent(event_, "LOGIN", unusable).written);
+    ASSERT_TRUE(AppendDiagnostic("first", unusable).written);
+    const std::string fallback = ReadFile(tmp_.file("quar_nbx.log"));
+    EXPECT_EQ(fallback.substr(0, fallback.find("\r\n") + 2), event_.FormatLine() + "\r\n");
+    EXPECT_NE(fallback.find(": first\n"), std::string::npos);
+}
+
+TEST_F(LogFiles, FullFileSystemFallsBackToTmp) {
+    ScopedTmp tmp(tmp_.path());
+    std::filesystem::create_symlink("/dev/full", data_.file("quar_nbx_log.txt"));
+    LogAppendResult result = AppendEvent(event_, "LOGIN", data_.path());
+    EXPECT_TRUE(result.written);
+    EXPECT_EQ(result.path, tmp_.file("quar_nbx.log"));
+}
+
+TEST_F(LogFiles, NothingWritableReportsFailureAndStillStampsTheEvent) {
+    const std::string unusable = UnusableDirectory();
+    {
+        ScopedTmp tmp(std::nullopt);
+        event_.time = 0;
+        LogAppendResult result = AppendEvent(event_, "ERR_WRITESF", unusable);
+        EXPECT_FALSE(result.written);
+        EXPECT_EQ(result.path, "");
+        EXPECT_EQ(event_.code, "ERR_WRITESF");
+        EXPECT_NE(event_.time, 0);
+
+        result = AppendDiagnostic("lost", "");
+        EXPECT_FALSE(result.written);
+        EXPECT_TRUE(result.primaryInTmp);
+    }
+    {
+        ScopedTmp tmp(unusable);
+        EXPECT_FALSE(AppendEvent(event_, "LOGIN", unusable).written);
+        EXPECT_FALSE(AppendDiagnostic("lost", "").written);
+    }
+}
+
+TEST_F(LogFiles, LinkPlantedInTmpIsNotFollowed) {
+    ScopedTmp tmp(tmp_.path());
+    const std::string victim = data_.file("victim");
+    std::ofstream(victim) << "keep";
+    std::filesystem::create_symlink(victim, tmp_.file("quar_nbx.log"));
+    EXPECT_FALSE(AppendDiagnostic("planted", "").written);
+    EXPECT_EQ(ReadFile(victim), "keep");
+}
+
+TEST_F(LogFiles, DiagnosticLineIsOneLineStampedWithTheLongTime) {
+    const std::string line = FormatDiagnosticLine("CKvArchiveException: bad\r\nLOGIN\tforged\n\n");
+    const std::regex shape(
+        "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} UTC [0-9]{4}: "
+        "CKvArchiveException: bad  LOGIN\tforged\n");
+    EXPECT_TRUE(std::regex_match(line, shape)) << line;
+}
+
+}  // namespace

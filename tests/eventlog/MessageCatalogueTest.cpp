@@ -1,0 +1,135 @@
+#include "eventlog/MessageCatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TempDir.h"
+
+namespace {
+
+void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+TEST(MessageCatalogueParse, TrimsCodeAndTextAndAcceptsTabs) {
+    MessageCatalogue catalogue;
+    catalogue.Parse("  \tLOGIN    Admin %u logged in.   \r\nLOGOUT\tBye\t now\n");
+    ASSERT_NE(catalogue.Find("LOGIN"), nullptr);
+    EXPECT_EQ(catalogue.Find("LOGIN")->text, "Admin %u logged in.");
+    ASSERT_NE(catalogue.Find("LOGOUT"), nullptr);
+    EXPECT_EQ(catalogue.Find("LOGOUT")->text, "Bye\t now");  // inner tabs are text
+}
+
+TEST(MessageCatalogueParse, CommentsBlankLinesAndEmptyTexts) {
+    MessageCatalogue catalogue;
+    catalogue.Parse("# LOGIN commented out\n   #LOGOUT also\n\n \t \r\nINIT\nMESSAGE   \n");
+    EXPECT_EQ(catalogue.Find("LOGIN"), nullptr);
+    EXPECT_EQ(catalogue.Find("LOGOUT"), nullptr);
+    EXPECT_EQ(catalogue.Find("#LOGOUT"), nullptr);
+    ASSERT_NE(catalogue.Find("INIT"), nullptr);
+    EXPECT_EQ(catalogue.Find("INIT")->text, "");
+    ASSERT_NE(catalogue.Find("MESSAGE"), nullptr);
+    EXPECT_EQ(catalogue.Find("MESSAGE")->text, "");
+}
+
+TEST(MessageCatalogueParse, LaterDuplicateWinsAndCodesAreCaseSensitive) {
+    MessageCatalogue catalogue;
+    catalogue.Parse("=CATEGORY A\nLOGIN first\n=CATEGORY B\nLOGIN second\n");
+    ASSERT_NE(catalogue.Find("LOGIN"), nullptr);
+    EXPECT_EQ(catalogue.Find("LOGIN")->text, "second");
+    EXPECT_EQ(catalogue.Find("LOGIN")->category, 1);
+    EXPECT_EQ(catalogue.Find("login"), nullptr);
+    EXPECT_EQ(catalogue.CategoryOf("login"), -1);
+}
+
+TEST(MessageCatalogueParse, CategoriesAreCountedAndCappedAtEight) {
+    std::string content = "BEFORE no category\n";
+    for (int i = 0; i < 9; ++i) {
+        content += "=CATEGORY  Title " + std::to_string(i) + "  \n";
+        content += "CODE" + std::to_string(i) + " text\n";
+    }
+    content += "=CATEGORY Tenth\nLAST text\n";
+    MessageCatalogue catalogue;
+    catalogue.Parse(content);
+
+    ASSERT_EQ(catalogue.CategoryNames().size(), 8u);
+    EXPECT_EQ(catalogue.CategoryNames()[0], "Title 0");
+    EXPECT_EQ(catalogue.CategoryNames()[7], "Title 7");
+    EXPECT_EQ(catalogue.CategoryOf("BEFORE"), -1);
+    EXPECT_EQ(catalogue.CategoryOf("CODE0"), 0);
+    EXPECT_EQ(catalogue.CategoryOf("CODE7"), 7);
+    EXPECT_EQ(catalogue.CategoryOf("CODE8"), -1);
+    EXPECT_EQ(catalogue.CategoryOf("LAST"), -1);
+}
+
+TEST(MessageCatalogueParse, CategoryMarkerIsExactUpperCase) {
+    MessageCatalogue catalogue;
+    catalogue.Parse("=category lower\n=CATEGORY\nX x\n=CATEGORYX y\n");
+    ASSERT_EQ(catalogue.CategoryNames().size(), 1u);
+    EXPECT_EQ(catalogue.CategoryNames()[0], "");
+    ASSERT_NE(catalogue.Find("=category"), nullptr);
+    EXPECT_EQ(catalogue.Find("=category")->text, "lower");
+    EXPECT_EQ(catalogue.Find("=category")->category, -1);
+    EXPECT_EQ(catalogue.CategoryOf("X"), 0);
+    EXPECT_EQ(catalogue.CategoryOf("=CATEGORYX"), 0);
+}
+
+TEST(MessageCatalogueLoad, ReadsTheFileAndReportsNothing) {
+    TempDir dir;
+    const std::string path = dir.file("quar_nbx_mess.def");
+    WriteFile(path, "=CATEGORY Security\r\nLOGIN Hello %u\r\n");
+    MessageCatalogue catalogue;
+    EXPECT_EQ(catalogue.Load(path), "");
+    EXPECT_EQ(catalogue.CategoryNames(), std::vector<std::string>{"Security"});
+    ASSERT_NE(catalogue.Find("LOGIN"), nullptr);
+    EXPECT_EQ(catalogue.Find("LOGIN")->text, "Hello %u");
+}
+
+TEST(MessageCatalogueLoad, WarningsNameTheFileAndKeepTheCatalogue) {
+    TempDir dir;
+    MessageCatalogue catalogue;
+    catalogue.Parse("=CATEGORY Kept\nKEPT text\n");
+
+    const std::string missing = dir.file("missing.def");
+    EXPECT_EQ(catalogue.Load(missing), "No message description file (" + missing + ").");
+
+    const std::string empty = dir.file("empty.def");
+    WriteFile(empty, "");
+    EXPECT_EQ(catalogue.Load(empty), "Invalid message description file (" + empty + ").");
+
+    // A directory exists and has a size but cannot be read as a file.
+    const std::string directory = dir.file("dir.def");
+    std::filesystem::create_directory(directory);
+    EXPECT_EQ(catalogue.Load(directory),
+              "Error read message description file " + directory + ", error 21 (Is a directory)");
+
+    EXPECT_NE(catalogue.Find("KEPT"), nullptr);
+    EXPECT_EQ(catalogue.CategoryNames().size(), 1u);
+}
+
+// The catalogue shipped with the installation must describe every code the programs raise or
+// log, in a category, with markers that the event record knows.
+TEST(SiteCatalogue, DescribesEveryCodeOfThePrograms) {
+    MessageCatalogue catalogue;
+    ASSERT_EQ(catalogue.Load(QUAR_SITE_DIR "/quar_nbx_mess.def"), "");
+    EXPECT_LE(catalogue.CategoryNames().size(), 8u);
+    for (const char* code : {"ERR_WRITESF", "ERR_NOSTDIN", "LOGGET_OTHER", "INIT", "LOGIN",
+                             "LOGOUT", "AUTOLOGOUT", "MESSAGE"}) {
+        SCOPED_TRACE(code);
+        const MessageEntry* entry = catalogue.Find(code);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_FALSE(entry->text.empty());
+        EXPECT_GE(entry->category, 0);
+        for (std::size_t pos = entry->text.find('%'); pos != std::string::npos;
+             pos = entry->text.find('%', pos + 2)) {
+            ASSERT_LT(pos + 1, entry->text.size());
+            EXPECT_NE(std::string("cdsixuhpm%").find(entry->text[pos + 1]), std::string::npos)
+                << "unknown marker in " << entry->text;
+        }
+    }
+    EXPECT_NE(catalogue.Find("MESSAGE")->text.find("%m"), std::string::npos);
+}
+
+}  // namespace
