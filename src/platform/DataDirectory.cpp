@@ -9,7 +9,9 @@ constexpr ScrambledLiteral kScrambledKey("QuarNbx\\DataDirectory");
 constexpr long kValueBufferSize = 1024;
 }  // namespace
 
-std::string DataDirectoryKey() { return descramble(kScrambledKey.text); }
+std::string DataDirectoryKey() {
+    return descramble(kScrambledKey.text);
+}
 
 std::optional<std::string> ReadDataDirectory(Registry& registry) {
     const std::string key = DataDirectoryKey();

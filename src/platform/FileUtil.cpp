@@ -15,7 +15,9 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     return *this;
 }
 
-UniqueFd::~UniqueFd() { close(); }
+UniqueFd::~UniqueFd() {
+    close();
+}
 
 bool UniqueFd::close() {
     if (fd_ < 0) {

@@ -7,7 +7,7 @@
 
 // Owns one file descriptor and closes it.
 class UniqueFd {
-public:
+  public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
@@ -26,7 +26,7 @@ public:
     // Closes now; false (errno set) when close reports an error.
     bool close();
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -140,8 +140,8 @@ RegFile RegFile::Parse(const std::string& text) {
         }
         if (line[0] == '[') {
             const std::size_t close = line.rfind(']');
-            current = close == std::string::npos ? nullptr
-                                                 : &file.CreateKey(line.substr(1, close - 1));
+            current =
+                close == std::string::npos ? nullptr : &file.CreateKey(line.substr(1, close - 1));
             continue;
         }
         if (current == nullptr) {
@@ -200,4 +200,6 @@ const RegKey* RegFile::FindKey(const std::string& path) const {
     return it == keys_.end() ? nullptr : &it->second;
 }
 
-RegKey& RegFile::CreateKey(const std::string& path) { return keys_[path]; }
+RegKey& RegFile::CreateKey(const std::string& path) {
+    return keys_[path];
+}

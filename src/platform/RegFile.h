@@ -34,7 +34,7 @@ using RegKey = std::map<std::string, RegValue, RegNameLess>;  // "" is the defau
 
 // The keys of one file by full path ("HKEY_CLASSES_ROOT\Quar\Data").
 class RegFile {
-public:
+  public:
     // Parses the text of a file; lines it does not understand are skipped.
     static RegFile Parse(const std::string& text);
     // The file text; a text value holding a control byte is written in its hex(1) form.
@@ -43,6 +43,6 @@ public:
     const RegKey* FindKey(const std::string& path) const;
     RegKey& CreateKey(const std::string& path);
 
-private:
+  private:
     std::map<std::string, RegKey, RegNameLess> keys_;
 };

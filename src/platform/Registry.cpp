@@ -67,7 +67,7 @@ RegKey InternetSettingsFromEnvironment() {
 }
 
 class FileRegistry : public Registry {
-public:
+  public:
     FileRegistry(std::string machineFile, std::string userFile)
         : machineFile_(std::move(machineFile)), userFile_(std::move(userFile)) {}
 
@@ -124,7 +124,7 @@ public:
         });
     }
 
-private:
+  private:
     const std::string& FileOf(Hive hive) const {
         return hive == Hive::CurrentUser ? userFile_ : machineFile_;
     }
@@ -166,8 +166,7 @@ private:
         }
         RegFile file = RegFile::Parse(ReadWholeFile(path).value_or(""));
         change(file);
-        return ReplaceFileAtomically(path, file.Serialize()) ? ERROR_SUCCESS
-                                                             : ERROR_ACCESS_DENIED;
+        return ReplaceFileAtomically(path, file.Serialize()) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
     }
 
     std::string machineFile_;
@@ -218,8 +217,7 @@ long FailingRegistry::QueryText(Hive h, const std::string& k, const std::string&
                                 std::string* t) {
     return failReads ? error : inner_->QueryText(h, k, n, t);
 }
-long FailingRegistry::QueryDword(Hive h, const std::string& k, const std::string& n,
-                                 uint32_t* v) {
+long FailingRegistry::QueryDword(Hive h, const std::string& k, const std::string& n, uint32_t* v) {
     return failReads ? error : inner_->QueryDword(h, k, n, v);
 }
 bool FailingRegistry::KeyExists(Hive h, const std::string& k) {

@@ -23,7 +23,7 @@ constexpr const char* kInternetSettingsKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
 
     // Reads a value; name "" is the key's default value. ERROR_FILE_NOT_FOUND when the key or
@@ -60,7 +60,7 @@ long RegQueryValueA(Registry& registry, Hive hive, const char* subKey, char* buf
 // A registry for tests whose operations fail with `error` while the switches say so, and
 // otherwise pass to `inner`.
 class FailingRegistry : public Registry {
-public:
+  public:
     explicit FailingRegistry(std::unique_ptr<Registry> inner) : inner_(std::move(inner)) {}
     bool failReads = false;
     bool failWrites = false;
@@ -73,6 +73,6 @@ public:
     long SetText(Hive h, const std::string& k, const std::string& n, const std::string& t) override;
     long SetDword(Hive h, const std::string& k, const std::string& n, uint32_t v) override;
 
-private:
+  private:
     std::unique_ptr<Registry> inner_;
 };

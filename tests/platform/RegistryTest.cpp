@@ -14,12 +14,11 @@
 namespace fs = std::filesystem;
 
 class RegistryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("quar-reg-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()
-                                                ->current_test_info()
-                                                ->name());
+        dir_ = fs::temp_directory_path() /
+               ("quar-reg-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         machine_ = (dir_ / "etc" / "machine.reg").string();
@@ -97,15 +96,17 @@ TEST_F(RegistryTest, RegQueryValueReportsShortBuffers) {
 TEST_F(RegistryTest, InternetSettingsComeFromHttpProxyUntilTheUserFileHasThem) {
     uint32_t enable = 7;
     std::string server;
-    ASSERT_EQ(registry_->QueryDword(Hive::CurrentUser, kInternetSettingsKey, "ProxyEnable", &enable),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        registry_->QueryDword(Hive::CurrentUser, kInternetSettingsKey, "ProxyEnable", &enable),
+        ERROR_SUCCESS);
     EXPECT_EQ(enable, 0u);
     EXPECT_EQ(registry_->QueryText(Hive::CurrentUser, kInternetSettingsKey, "ProxyServer", &server),
               ERROR_FILE_NOT_FOUND);
 
     ::setenv("http_proxy", "http://user:pw@127.0.0.1:3128/", 1);
-    ASSERT_EQ(registry_->QueryDword(Hive::CurrentUser, kInternetSettingsKey, "ProxyEnable", &enable),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        registry_->QueryDword(Hive::CurrentUser, kInternetSettingsKey, "ProxyEnable", &enable),
+        ERROR_SUCCESS);
     EXPECT_EQ(enable, 1u);
     ASSERT_EQ(registry_->QueryText(Hive::CurrentUser, kInternetSettingsKey, "ProxyServer", &server),
               ERROR_SUCCESS);
@@ -113,8 +114,9 @@ TEST_F(RegistryTest, InternetSettingsComeFromHttpProxyUntilTheUserFileHasThem) {
 
     ASSERT_EQ(registry_->SetDword(Hive::CurrentUser, kInternetSettingsKey, "ProxyEnable", 0),
               ERROR_SUCCESS);
-    ASSERT_EQ(registry_->QueryDword(Hive::CurrentUser, kInternetSettingsKey, "ProxyEnable", &enable),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        registry_->QueryDword(Hive::CurrentUser, kInternetSettingsKey, "ProxyEnable", &enable),
+        ERROR_SUCCESS);
     EXPECT_EQ(enable, 0u);
     ::unsetenv("http_proxy");
 }

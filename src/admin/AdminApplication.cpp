@@ -1,0 +1,130 @@
+#include "admin/AdminApplication.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "admin/AdminRequests.h"
+#include "eventlog/LogFiles.h"
+#include "htx/HtxProcessor.h"
+#include "runtime/FormDecoder.h"
+#include "runtime/ProgramDirectory.h"
+#include "runtime/RequestInput.h"
+
+namespace {
+constexpr const char* kFallbackHeading =
+    "<H2 ALIGN=CENTER>Pellmora version 3.0 (July 31 2009)<BR> Configuration ERROR:</H2>"
+    "<HR>%s<BR><HR><BR>";
+// Set in the environment by whoever runs the program on a saved request ("tstin") instead of
+// a live one; a web server never sets it from a request.
+constexpr const char* kTestInputVariable = "QUAR_TEST_INPUT";
+}  // namespace
+
+AdminApplication::AdminApplication() = default;
+AdminApplication::~AdminApplication() = default;
+
+int AdminApplication::Dispatch(int argc, char** argv) {
+    processor_ = std::make_unique<HtxProcessor>(true);
+    const char* testInput = std::getenv(kTestInputVariable);
+    if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
+        return 0;
+    }
+    if (requestName_.empty()) {
+        ShowFirstPage();
+    }
+    RunRequest(kAdminRequests, requestName_);
+}
+
+void AdminApplication::BeginInit(int argc, char** argv) {
+    event_.user = "NBX_admin";
+    settings_.eventLogging = 1;
+    programDirectory_ = ::ProgramDirectory(argc > 0 ? argv[0] : nullptr);
+}
+
+void AdminApplication::ReadRequestInput() {
+    if (const std::optional<std::string> body = ReadRequestBody()) {
+        auto rows = std::make_shared<RowList>();
+        for (FormField& field : DecodeFormBody(*body)) {
+            VarMap& row = rows->AddFront();
+            MapSetString(row, "ParamKey", field.name);
+            MapSetString(row, "ParamData", field.value);
+            processor_->SetStringVar(field.name, std::move(field.value));
+        }
+        processor_->SetListVar("ParamVars", rows);
+    }
+    if (!cgiMode_) {
+        return;
+    }
+    ReadClientAddress();
+    RequestName request = SplitQueryString(std::getenv("QUERY_STRING"));
+    requestName_ = std::move(request.name);
+    requestToken_ = std::move(request.token);
+}
+
+void AdminApplication::Fatal(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string message = FormatText(format, args);
+    va_end(args);
+    WriteDiagnostic(message, true);
+    ShowErrorPage(message);
+}
+
+void AdminApplication::Warning(const char*, ...) {}
+
+void AdminApplication::RaiseCode(EventRecord& event, const char* code) {
+    if (settings_.eventLogging) {
+        AppendEvent(event, code, DataDirectory());
+    } else {
+        event.Stamp(code);
+    }
+    ShowErrorPage(event.DisplayText(catalogue_));
+}
+
+void AdminApplication::ShowErrorPage(const std::string& message) {
+    if (processor_) {
+        processor_->SetStringVar("err_msg", message);
+        const int result = processor_->ProcessTemplate(kErrorPrototype);
+        if (result == 0) {
+            EndProcess();
+        }
+        std::printf(kFallbackHeading, message.c_str());
+        if (result == -1) {
+            std::printf("ERROR: Can't open html prototype file %s.", kErrorPrototype);
+        } else {
+            std::printf("ERROR: Processing of html prototype file failed fith code %d.", result);
+        }
+    } else {
+        std::printf(kFallbackHeading, message.c_str());
+    }
+    DeleteSessionFile();
+    EndProcess();
+}
+
+void AdminApplication::RenderPage(const char* prototype) {
+    const int result = processor_->ProcessTemplate(prototype);
+    if (result == 0) {
+        EndProcess();
+    }
+    DeleteSessionFile();
+    if (result == -1) {
+        Fatal("ERROR: Can't open html prototype file %s.", prototype);
+    }
+    if (result == -2) {
+        Fatal("ERROR: Not enough memory to process html prototype file.");
+    }
+    Fatal("ERROR: Processing of html prototype file failed fith code %d.", result);
+}
+
+std::string AdminApplication::SessionFilePath() {
+    const std::string& directory = DataDirectory();
+    return directory.empty() ? std::string() : directory + kSessionFileName;
+}
+
+void AdminApplication::DeleteSessionFile() {
+    const std::string path = SessionFilePath();
+    if (!path.empty()) {
+        ::unlink(path.c_str());
+    }
+}

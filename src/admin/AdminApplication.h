@@ -1,0 +1,60 @@
+// quarnbxadmin's application object: the administration pages.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "runtime/CgiApplication.h"
+
+class HtxProcessor;
+
+class AdminApplication : public CgiApplication {
+  public:
+    AdminApplication();
+    ~AdminApplication() override;
+
+    static AdminApplication& Get() { return static_cast<AdminApplication&>(CgiApplication::Get()); }
+
+    // The entry point's body: makes the page processor, starts up and runs the request.
+    // Returns only when start-up fails.
+    int Dispatch(int argc, char** argv);
+
+    // A diagnostic line (logging forced on when no data directory is configured), then the
+    // error page with the message.
+    [[noreturn]] void Fatal(const char* format, ...) override;
+    // The administration program reports nothing that is not fatal.
+    void Warning(const char* format, ...) override;
+    // An event line, then the error page with the event's display text.
+    [[noreturn]] void RaiseCode(EventRecord& event, const char* code) override;
+
+    // Renders `prototype` and ends the process; a prototype that cannot be rendered ends in
+    // Fatal after the session file is deleted.
+    [[noreturn]] void RenderPage(const char* prototype);
+
+    // Deletes the administrator session file; failures are ignored.
+    void DeleteSessionFile();
+    // The session file in the data directory, or empty when none is configured.
+    std::string SessionFilePath();
+
+    HtxProcessor& Processor() { return *processor_; }
+    const std::string& RequestName() const { return requestName_; }
+    const std::string& RequestToken() const { return requestToken_; }
+    const std::string& ProgramDirectory() const { return programDirectory_; }
+
+    static constexpr const char* kErrorPrototype = "quar_error.htx";
+    static constexpr const char* kSessionFileName = "quar_session.dat";
+
+  protected:
+    void BeginInit(int argc, char** argv) override;
+    const char* ContentType() const override { return "text/html"; }
+    void ReadRequestInput() override;
+
+  private:
+    // Sets "err_msg", renders the error page, or prints the fallback page; ends the process.
+    [[noreturn]] void ShowErrorPage(const std::string& message);
+
+    std::unique_ptr<HtxProcessor> processor_;
+    std::string requestName_;
+    std::string requestToken_;
+    std::string programDirectory_;
+};

@@ -1,0 +1,24 @@
+#include "admin/AdminRequests.h"
+
+#include "admin/AdminApplication.h"
+#include "admin/Diagnostics.h"
+#include "htx/HtxProcessor.h"
+
+const RequestEntry kAdminRequests[] = {
+    {"test", HandleBanner},  {"test0", HandleCheckConfiguration},
+    {"test2", HandleBanner}, {"test3", HandleBanner},
+    {"test5", HandleBanner}, {nullptr, nullptr},
+};
+
+void ShowFirstPage() {
+    AdminApplication& app = AdminApplication::Get();
+    HtxProcessor& page = app.Processor();
+    if (app.SettingsLoaded()) {
+        app.RenderPage("quar_prelogin.htx");
+    }
+    page.SetIntVar("isonwin", 1);
+    std::string problem;
+    CheckConfiguration(problem, false);
+    page.SetStringVar("err_msg", problem);
+    app.RenderPage("quar_init.htx");
+}

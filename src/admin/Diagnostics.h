@@ -1,0 +1,21 @@
+// The configuration check of the diagnostics requests, the set-up page and the login.
+#pragma once
+
+#include <string>
+
+class Registry;
+
+// The version banner of the administration program.
+constexpr const char* kAdminBanner = "Pellmora version 3.0 (July 31 2009)";
+
+// Checks that the data directory is configured and writable by creating, writing and deleting
+// the probe file "__tst_write" in it. Verbose: appends the banner, each passed check and the
+// line breaks; quiet: only a problem message. Appends at most one problem message and returns
+// false when a check fails.
+bool CheckConfiguration(std::string& output, bool verbose, Registry& registry);
+bool CheckConfiguration(std::string& output, bool verbose);
+
+// Request handlers that need no session: "test", "test2", "test3", "test5" write the banner,
+// "test0" the verbose configuration check.
+void HandleBanner();
+void HandleCheckConfiguration();

@@ -1,0 +1,6 @@
+#include "admin/ServerSettings.h"
+
+void ServerSettings::Reset() {
+    *this = ServerSettings();
+    eventLogging = 1;
+}

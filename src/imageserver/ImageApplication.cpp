@@ -1,0 +1,98 @@
+#include "imageserver/ImageApplication.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/FileUtil.h"
+#include "runtime/ProgramDirectory.h"
+
+namespace {
+constexpr const char* kBanner = "Orvelle Pellmora version 2.0 (Aug 27 2002)";
+
+// The whole file, or nothing with errno set. Only regular files count: a directory name such
+// as ".." is not an image.
+bool ReadImage(const std::string& path, std::string& bytes) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) {
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    // The length at open time: a file that grows meanwhile is sent as it was.
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), &bytes[got], bytes.size() - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                break;
+            }
+            return false;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return true;
+}
+}  // namespace
+
+const unsigned char kBuiltInPixel[49] = {
+    0x47, 0x49, 0x46, 0x38, 0x39, 0x61,                                      // GIF89a
+    0x01, 0x00, 0x01, 0x00, 0x91, 0xFF, 0x00,                                // 1 x 1, 4 colours
+    0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xC0, 0xC0, 0xC0, 0x00, 0x00, 0x00,  // colour table
+    0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x02, 0x00,                          // index 2 transparent
+    0x2C, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00,              // image descriptor
+    0x02, 0x02, 0x54, 0x01, 0x00,                                            // image data
+    0x3B};                                                                   // trailer
+
+std::string ImageApplication::FileNameOf(const std::string& query) {
+    std::string name = query;
+    for (char separator : {'/', '\\', ':'}) {
+        const std::size_t cut = name.rfind(separator);
+        if (cut != std::string::npos) {
+            name.erase(0, cut + 1);
+        }
+    }
+    return name;
+}
+
+void ImageApplication::Fatal(const char*, ...) {
+    std::_Exit(0);
+}
+
+void ImageApplication::Run(int argc, char** argv) {
+    cgiMode_ = true;
+    const char* query = std::getenv("QUERY_STRING");
+    fileName_ = FileNameOf(query ? query : "");
+    if (fileName_.empty()) {
+        std::fputs("Content-Type: text/plain\r\nPragma: no-cache\r\n\r\n", stdout);
+        std::fputs(kBanner, stdout);
+        EndProcess();
+    }
+    std::fputs("Content-Type: image/gif\r\nPragma: no-cache\r\n\r\n", stdout);
+    std::fflush(stdout);
+    programDirectory_ = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
+
+    const std::string path = programDirectory_ + fileName_;
+    std::string bytes;
+    if (!ReadImage(path, bytes)) {
+        Warning("File %s not found: %d", path.c_str(), errno);
+        bytes.assign(reinterpret_cast<const char*>(kBuiltInPixel), sizeof kBuiltInPixel);
+    }
+    WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
+    std::exit(0);
+}

@@ -1,0 +1,31 @@
+// quarnbxpic: sends the GIF images that lie beside the program, named by the query string, and a
+// built-in transparent pixel for a file that cannot be read.
+#pragma once
+
+#include <string>
+
+#include "runtime/CgiApplication.h"
+
+// The transparent one-pixel GIF89a sent in place of a missing image.
+extern const unsigned char kBuiltInPixel[49];
+
+class ImageApplication : public CgiApplication {
+  public:
+    // The whole request: start-up, then serving. Ends the process.
+    [[noreturn]] void Run(int argc, char** argv);
+
+    // The base name of the requested file: the query string after its last "/", then after
+    // its last "\", then after its last ":".
+    static std::string FileNameOf(const std::string& query);
+
+    // Ends the process at once and writes nothing.
+    [[noreturn]] void Fatal(const char* format, ...) override;
+
+  protected:
+    const char* ContentType() const override { return "image/gif"; }
+    void ReadRequestInput() override {}
+
+  private:
+    std::string fileName_;
+    std::string programDirectory_;
+};

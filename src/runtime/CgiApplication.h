@@ -1,0 +1,101 @@
+// The application object of a server program: one per process, built before main runs,
+// initialised from the CGI environment, asked to dispatch the request to one handler. Every
+// handler and every error path ends the process with exit status 0.
+#pragma once
+
+#include <cstdarg>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "admin/ServerSettings.h"
+#include "eventlog/EventRecord.h"
+#include "eventlog/MessageCatalogue.h"
+#include "runtime/RequestTable.h"
+
+class CKvArchive;
+struct ReplyChannel;
+
+class CgiApplication {
+  public:
+    CgiApplication();
+    virtual ~CgiApplication();
+    CgiApplication(const CgiApplication&) = delete;
+    CgiApplication& operator=(const CgiApplication&) = delete;
+
+    // The application object of this process (the most recently constructed one).
+    static CgiApplication& Get();
+
+    // Start-up from the CGI environment (or, with testInput, from the file "tstin"). False
+    // only when the reply writer or archive cannot be made; the failure is already printed.
+    virtual bool Init(int argc, char** argv, bool testInput);
+
+    // Reports a formatted error and ends the process. Does not return.
+    [[noreturn]] virtual void Fatal(const char* format, ...);
+    // Reports a formatted non-fatal message and returns.
+    virtual void Warning(const char* format, ...);
+    // Reports an error by message code; ends the process unless the program says otherwise.
+    virtual void RaiseCode(EventRecord& event, const char* code);
+    // Appends an event by message code to the event log when event logging is on.
+    virtual void LogCode(EventRecord& event, const char* code);
+    // Loads the message catalogue from the working directory.
+    virtual void LoadCatalogue();
+
+    // The data directory, ending with "/", or empty when it is not configured. The first
+    // successful read of the registry is kept for the rest of the process; a failed read is
+    // tried again on the next call.
+    const std::string& DataDirectory();
+
+    // Ends the process with status 0 after flushing standard output.
+    [[noreturn]] static void EndProcess();
+
+    ServerSettings& Settings() { return settings_; }
+    bool SettingsLoaded() const { return settingsLoaded_; }
+    EventRecord& Event() { return event_; }
+    const MessageCatalogue& Catalogue() const { return catalogue_; }
+    const std::string& ClientAddress() const { return clientAddress_; }
+    const std::string& ProxyAddress() const { return proxyAddress_; }
+    const std::string& RemoteHost() const { return remoteHost_; }
+    bool CgiMode() const { return cgiMode_; }
+    // The storing archive over standard output that replies are written to.
+    CKvArchive& ReplyArchive();
+
+  protected:
+    // Steps of Init that differ between programs.
+    virtual void BeginInit(int argc, char** argv) { (void)argc, (void)argv; }
+    virtual const char* ContentType() const = 0;
+    virtual void ReadRequestInput() = 0;
+    // Loads the settings record; false when there is none or it cannot be read.
+    virtual bool LoadSettings() { return false; }
+    virtual void EndInit() {}
+
+    // Runs the handler of `name` inside the catch-all; unknown names end in Fatal.
+    [[noreturn]] void RunRequest(const RequestEntry* table, const std::string& name);
+
+    // The message of a format and its arguments, at most 4095 characters.
+    static std::string FormatText(const char* format, va_list args);
+    // Appends a diagnostic line when event logging is on. With forceWhenNoDataDirectory, an
+    // empty data directory switches event logging on first.
+    void WriteDiagnostic(const std::string& message, bool forceWhenNoDataDirectory);
+    // Reads the client's addresses into the application and its event.
+    void ReadClientAddress();
+    // The request body of a CGI request (empty without CONTENT_LENGTH), or of "tstin" in
+    // test-input mode. A length beyond the limit ends in Fatal.
+    std::optional<std::string> ReadRequestBody();
+
+    ServerSettings settings_;
+    bool settingsLoaded_ = false;
+    std::string clientAddress_;
+    std::string proxyAddress_;
+    std::string remoteHost_;
+    MessageCatalogue catalogue_;
+    EventRecord event_;
+    std::unique_ptr<ReplyChannel> reply_;  // reply writer and reply archive
+    bool cgiMode_ = false;
+    bool testInput_ = false;
+
+  private:
+    bool CreateReplyArchive();
+
+    std::optional<std::string> dataDirectory_;
+};

@@ -1,0 +1,103 @@
+#include "runtime/RequestInput.h"
+
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+ClientAddresses ReadClientAddresses() {
+    ClientAddresses addresses;
+    const char* remoteAddr = std::getenv("REMOTE_ADDR");
+    if (const char* forwarded = std::getenv("HTTP_X_FORWARDED_FOR")) {
+        addresses.client = forwarded;
+        if (remoteAddr) {
+            addresses.proxy = remoteAddr;
+        }
+    } else if (remoteAddr) {
+        addresses.client = remoteAddr;
+        if (const char* host = std::getenv("REMOTE_HOST")) {
+            addresses.remoteHost = host;
+        }
+    }
+    return addresses;
+}
+
+RequestName SplitQueryString(const char* query) {
+    RequestName request;
+    if (query == nullptr) {
+        return request;
+    }
+    request.name = query;
+    std::size_t cut = request.name.find('|');
+    std::size_t separatorLength = 1;
+    if (cut == std::string::npos) {
+        cut = request.name.find("%7C");
+        separatorLength = 3;
+    }
+    if (cut != std::string::npos) {
+        request.token = request.name.substr(cut + separatorLength);
+        request.name.erase(cut);
+    }
+    if (request.token.empty()) {
+        request.token = GenerateRequestToken();
+    }
+    return request;
+}
+
+std::string GenerateRequestToken() {
+    unsigned char bytes[16];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    if (got < sizeof bytes) {
+        // No random source at all: still unique per process, if not secret.
+        const unsigned long mix = static_cast<unsigned long>(std::time(nullptr)) ^
+                                  (static_cast<unsigned long>(::getpid()) << 20);
+        std::memcpy(bytes, &mix, sizeof mix);
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string token;
+    for (unsigned char b : bytes) {
+        token += kHex[b >> 4];
+        token += kHex[b & 0x0F];
+    }
+    return token;
+}
+
+std::optional<std::size_t> ParseContentLength(const char* text) {
+    std::size_t length = 0;
+    for (const char* p = text; std::isdigit(static_cast<unsigned char>(*p)); ++p) {
+        length = length * 10 + static_cast<std::size_t>(*p - '0');
+        if (length > kMaxContentLength) {
+            return std::nullopt;
+        }
+    }
+    return length;
+}
+
+std::string ReadBody(std::FILE* source, std::size_t length) {
+    std::string body(length, '\0');
+    std::size_t got = 0;
+    while (got < length) {
+        const std::size_t n = std::fread(&body[got], 1, length - got, source);
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    body.resize(got);
+    std::fclose(source);
+    return body;
+}

@@ -1,0 +1,42 @@
+// What a server program takes from its CGI environment: the request body, the client's
+// addresses, and the request name and token of the query string.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+// The largest request body a program accepts. Forms of the administration pages and requests
+// of the endpoint are far smaller; a larger CONTENT_LENGTH is refused before anything is
+// allocated.
+constexpr std::size_t kMaxContentLength = 8u << 20;
+
+struct ClientAddresses {
+    std::string client;      // HTTP_X_FORWARDED_FOR, else REMOTE_ADDR, else empty
+    std::string proxy;       // REMOTE_ADDR when the request came through a proxy
+    std::string remoteHost;  // REMOTE_HOST when it did not
+};
+
+// Reads the three variables from the process environment.
+ClientAddresses ReadClientAddresses();
+
+struct RequestName {
+    std::string name;
+    std::string token;
+};
+
+// Splits a query string at the first "|", else at the first "%7C" (upper-case C only). An empty
+// token is replaced by a freshly generated one. A null query gives an empty name and token.
+RequestName SplitQueryString(const char* query);
+
+// A session token that another client cannot guess: 32 hexadecimal digits from the system's
+// random source.
+std::string GenerateRequestToken();
+
+// The body length that a length text announces: its leading decimal digits, 0 when there are
+// none (a negative text is 0). Nothing when the number exceeds kMaxContentLength.
+std::optional<std::size_t> ParseContentLength(const char* text);
+
+// Reads up to `length` bytes from `source` (until end of input) and closes it.
+std::string ReadBody(std::FILE* source, std::size_t length);

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "imageserver/ImageApplication.h"
+#include "support/CgiRunner.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const std::string kGifHeader = "Content-Type: image/gif\r\nPragma: no-cache\r\n\r\n";
+const std::string kBannerAnswer =
+    "Content-Type: text/plain\r\nPragma: no-cache\r\n\r\n"
+    "Orvelle Pellmora version 2.0 (Aug 27 2002)";
+const std::string kPixel(reinterpret_cast<const char*>(kBuiltInPixel), sizeof kBuiltInPixel);
+
+class ImageServer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // The program finds its images beside itself: run a copy that lies in the temp folder.
+        dir_.Write("cgi/logo.gif", "GIF89a-logo-bytes");
+        dir_.Write("cgi/notes.txt", std::string("any\0bytes", 9));
+        dir_.Write("cgi/x/y.gif", "wrong folder");
+        dir_.Write("y.gif", "outside");
+        program_ = dir_ / "cgi/quarnbxpic";
+        dir_.Write("cgi/quarnbxpic", "");
+        std::filesystem::copy_file(QUARNBXPIC, program_,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+
+    CgiResult Get(const char* query, std::map<std::string, std::string> env = {}) {
+        CgiRequest request;
+        request.program = program_;
+        if (query) {
+            env["QUERY_STRING"] = query;
+        }
+        env["TMP"] = dir_ / "tmp";
+        request.env = env;
+        request.workingDirectory = dir_.path();
+        return RunCgi(request);
+    }
+
+    TempDir dir_;
+    std::string program_;
+};
+
+}  // namespace
+
+TEST_F(ImageServer, ServesAFileOfItsOwnFolder) {
+    const CgiResult r = Get("logo.gif");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kGifHeader + "GIF89a-logo-bytes");
+}
+
+TEST_F(ImageServer, ServesAnyReadableFileWithTheGifHeader) {
+    EXPECT_EQ(Get("notes.txt").output, kGifHeader + std::string("any\0bytes", 9));
+}
+
+TEST_F(ImageServer, CutsPathsAtSlashBackslashAndColon) {
+    EXPECT_EQ(Get("../x/y.gif").output, kGifHeader + kPixel);  // y.gif beside the program: none
+    EXPECT_EQ(Get("x/../../logo.gif").output, kGifHeader + "GIF89a-logo-bytes");
+    EXPECT_EQ(Get("C:logo.gif").output, kGifHeader + "GIF89a-logo-bytes");
+    EXPECT_EQ(Get("a\\b:c/logo.gif").output, kGifHeader + "GIF89a-logo-bytes");
+    EXPECT_EQ(Get("..\\..\\cgi\\logo.gif").output, kGifHeader + "GIF89a-logo-bytes");
+}
+
+TEST_F(ImageServer, MissingFilesGetTheBuiltInPixel) {
+    const CgiResult r = Get("none.gif");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kGifHeader + kPixel);
+    EXPECT_EQ(kPixel.size(), 49u);
+    EXPECT_EQ(kPixel.substr(0, 6), "GIF89a");
+    EXPECT_EQ(static_cast<unsigned char>(kPixel.back()), 0x3B);
+    // Escapes are not decoded: "logo%2Egif" names no file.
+    EXPECT_EQ(Get("logo%2Egif").output, kGifHeader + kPixel);
+    // A directory is not an image.
+    EXPECT_EQ(Get("..").output, kGifHeader + kPixel);
+    EXPECT_EQ(Get(".").output, kGifHeader + kPixel);
+}
+
+TEST_F(ImageServer, NoNameGivesTheBanner) {
+    EXPECT_EQ(Get(nullptr).output, kBannerAnswer);
+    EXPECT_EQ(Get("").output, kBannerAnswer);
+    EXPECT_EQ(Get("images/").output, kBannerAnswer);
+    EXPECT_EQ(Get("C:").output, kBannerAnswer);
+    EXPECT_EQ(Get("\\").output, kBannerAnswer);
+}
+
+TEST_F(ImageServer, WritesNoLogBecauseLoggingStaysOff) {
+    dir_.Write("tmp/keep", "");
+    Get("none.gif");
+    EXPECT_FALSE(dir_.Exists("tmp/quar_nbx.log"));
+}
+
+TEST_F(ImageServer, SurvivesAHugeEnvironmentAndQuery) {
+    std::map<std::string, std::string> env;
+    for (int i = 0; i < 2000; ++i) {
+        env["HTTP_X_" + std::to_string(i)] = std::string(100, 'v');
+    }
+    const std::string longName(100000, 'a');
+    const CgiResult r = Get(longName.c_str(), env);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kGifHeader + kPixel);
+}

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+#include "runtime/ProgramDirectory.h"
+#include "runtime/RequestInput.h"
+#include "runtime/RequestTable.h"
+
+TEST(QueryString, SplitsAtBarOrUpperCaseEscape) {
+    RequestName r = SplitQueryString("main|123");
+    EXPECT_EQ(r.name, "main");
+    EXPECT_EQ(r.token, "123");
+    r = SplitQueryString("main%7C123");
+    EXPECT_EQ(r.name, "main");
+    EXPECT_EQ(r.token, "123");
+    r = SplitQueryString("a|b%7Cc|d");
+    EXPECT_EQ(r.name, "a");
+    EXPECT_EQ(r.token, "b%7Cc|d");
+}
+
+TEST(QueryString, MissingTokenIsGeneratedAndUnguessable) {
+    RequestName r = SplitQueryString("main%7c123");
+    EXPECT_EQ(r.name, "main%7c123");
+    EXPECT_EQ(r.token.size(), 32u);
+    r = SplitQueryString("main|");
+    EXPECT_EQ(r.name, "main");
+    EXPECT_EQ(r.token.find_first_not_of("0123456789abcdef"), std::string::npos);
+    std::set<std::string> tokens;
+    for (int i = 0; i < 100; ++i) {
+        tokens.insert(SplitQueryString("main").token);
+    }
+    EXPECT_EQ(tokens.size(), 100u);
+}
+
+TEST(QueryString, NoQueryGivesEmptyNameAndToken) {
+    const RequestName r = SplitQueryString(nullptr);
+    EXPECT_TRUE(r.name.empty());
+    EXPECT_TRUE(r.token.empty());
+}
+
+TEST(ContentLength, LeadingDigitsWithinTheLimit) {
+    EXPECT_EQ(ParseContentLength("12"), 12u);
+    EXPECT_EQ(ParseContentLength("12abc"), 12u);
+    EXPECT_EQ(ParseContentLength("abc"), 0u);
+    EXPECT_EQ(ParseContentLength("-5"), 0u);
+    EXPECT_EQ(ParseContentLength(""), 0u);
+    EXPECT_EQ(ParseContentLength(std::to_string(kMaxContentLength).c_str()), kMaxContentLength);
+    EXPECT_FALSE(ParseContentLength(std::to_string(kMaxContentLength + 1).c_str()));
+    EXPECT_FALSE(ParseContentLength("999999999999999999999999999999"));
+}
+
+TEST(ReadBody, ReadsUntilTheLengthOrTheEnd) {
+    std::FILE* f = std::tmpfile();
+    std::fputs("hello world", f);
+    std::rewind(f);
+    EXPECT_EQ(ReadBody(f, 5), "hello");
+    f = std::tmpfile();
+    std::fputs("short", f);
+    std::rewind(f);
+    EXPECT_EQ(ReadBody(f, 3000), "short");
+}
+
+TEST(ClientAddress, ForwardedForWinsAndHidesRemoteHost) {
+    ::setenv("HTTP_X_FORWARDED_FOR", "10.0.0.1, 10.0.0.2", 1);
+    ::setenv("REMOTE_ADDR", "127.0.0.1", 1);
+    ::setenv("REMOTE_HOST", "proxy.local", 1);
+    ClientAddresses a = ReadClientAddresses();
+    EXPECT_EQ(a.client, "10.0.0.1, 10.0.0.2");
+    EXPECT_EQ(a.proxy, "127.0.0.1");
+    EXPECT_EQ(a.remoteHost, "");
+    ::unsetenv("HTTP_X_FORWARDED_FOR");
+    a = ReadClientAddresses();
+    EXPECT_EQ(a.client, "127.0.0.1");
+    EXPECT_EQ(a.proxy, "");
+    EXPECT_EQ(a.remoteHost, "proxy.local");
+    ::unsetenv("REMOTE_ADDR");
+    ::unsetenv("REMOTE_HOST");
+    a = ReadClientAddresses();
+    EXPECT_EQ(a.client, "");
+}
+
+TEST(ProgramDirectoryOf, KeepsTheLastSlashAndNeedsOneAfterTheStart) {
+    EXPECT_EQ(ProgramDirectory("/srv/cgi-bin/quarnbxpic"), "/srv/cgi-bin/");
+    EXPECT_EQ(ProgramDirectory("quarnbxpic"), "");
+    EXPECT_EQ(ProgramDirectory("/quarnbxpic"), "");
+    EXPECT_EQ(ProgramDirectory(nullptr), "");
+}
+
+namespace {
+void NoOp() {}
+const RequestEntry kTable[] = {{"a", NoOp}, {"b", NoOp}, {"c", NoOp}, {nullptr, nullptr}};
+}  // namespace
+
+TEST(RequestTableWalk, ExactCaseSensitiveMatchAndRowCount) {
+    int walked = 0;
+    EXPECT_EQ(FindRequest(kTable, "b", &walked), &kTable[1]);
+    EXPECT_EQ(walked, 2);
+    EXPECT_EQ(FindRequest(kTable, "B", &walked), nullptr);
+    EXPECT_EQ(walked, 3);
+    EXPECT_EQ(FindRequest(kTable, "", &walked), nullptr);
+}

@@ -1,0 +1,114 @@
+#include "support/CgiRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+void CloseIfOpen(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+}  // namespace
+
+CgiResult RunCgi(const CgiRequest& request) {
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::vector<std::string> envText;
+    for (const auto& [name, value] : request.env) {
+        envText.push_back(name + "=" + value);
+    }
+    std::vector<char*> envp;
+    for (std::string& text : envText) {
+        envp.push_back(text.data());
+    }
+    envp.push_back(nullptr);
+    std::string argv0 = request.argv0.empty() ? request.program : request.argv0;
+    char* argv[] = {argv0.data(), nullptr};
+
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        ::dup2(in[0], STDIN_FILENO);
+        ::dup2(out[1], STDOUT_FILENO);
+        if (!request.workingDirectory.empty() && ::chdir(request.workingDirectory.c_str()) != 0) {
+            std::_Exit(126);
+        }
+        ::execve(request.program.c_str(), argv, envp.data());
+        std::_Exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    int writeFd = in[1], readFd = out[0];
+    ::signal(SIGPIPE, SIG_IGN);
+
+    CgiResult result;
+    std::size_t written = 0;
+    if (request.stdinData.empty()) {
+        CloseIfOpen(writeFd);
+    }
+    char buffer[65536];
+    while (readFd >= 0) {
+        pollfd fds[2] = {{readFd, POLLIN, 0}, {writeFd, POLLOUT, 0}};
+        const nfds_t count = writeFd >= 0 ? 2 : 1;
+        if (::poll(fds, count, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            const ssize_t n = ::write(writeFd, request.stdinData.data() + written,
+                                      request.stdinData.size() - written);
+            if (n <= 0) {
+                CloseIfOpen(writeFd);
+            } else {
+                written += static_cast<std::size_t>(n);
+                if (written == request.stdinData.size()) {
+                    CloseIfOpen(writeFd);
+                }
+            }
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t n = ::read(readFd, buffer, sizeof buffer);
+            if (n <= 0) {
+                CloseIfOpen(readFd);
+            } else {
+                result.output.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+    }
+    CloseIfOpen(writeFd);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    return result;
+}
+
+CgiAnswer SplitAnswer(const std::string& output) {
+    const std::size_t end = output.find("\r\n\r\n");
+    if (end == std::string::npos) {
+        return {output, std::string()};
+    }
+    return {output.substr(0, end + 4), output.substr(end + 4)};
+}

@@ -1,0 +1,31 @@
+// Runs a built program the way a web server runs a CGI program: a chosen environment (and
+// nothing else), a request body on standard input, a working directory; captures standard
+// output and the exit status.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct CgiResult {
+    std::string output;   // everything written to standard output
+    int exitStatus = -1;  // the exit status, or -1 when the program did not exit normally
+    int signal = 0;       // the signal that ended it, if any
+};
+
+struct CgiRequest {
+    std::string program;                     // path of the executable
+    std::string argv0;                       // argument 0 (default: program)
+    std::map<std::string, std::string> env;  // the whole environment
+    std::string stdinData;                   // the request body
+    std::string workingDirectory;            // default: the test's own
+};
+
+CgiResult RunCgi(const CgiRequest& request);
+
+// The header and body of a CGI answer, split at the first blank line ("\r\n\r\n").
+struct CgiAnswer {
+    std::string header;
+    std::string body;
+};
+CgiAnswer SplitAnswer(const std::string& output);

@@ -1,0 +1,128 @@
+#include "Installer.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/DataDirectory.h"
+#include "platform/FileUtil.h"
+#include "platform/Registry.h"
+#include "platform/Scramble.h"
+
+namespace {
+
+// The programs read back at most this many characters of the scrambled path.
+constexpr std::size_t kMaxDataDirectory = 126;
+
+bool EndsWith(const std::string& text, const char* suffix) {
+    const std::size_t n = std::strlen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+bool IsSiteFile(const std::string& name) {
+    return EndsWith(name, ".htx") || EndsWith(name, ".def") || EndsWith(name, ".gif") ||
+           EndsWith(name, ".css");
+}
+
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool MakeDirectory(const std::string& path, std::string& error) {
+    if (!MakeParentDirectories(path + "/")) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        error = path + " is not a directory";
+        return false;
+    }
+    return true;
+}
+
+bool CopyFile(const std::string& from, const std::string& to, int mode, std::string& error) {
+    const std::optional<std::string> data = ReadWholeFile(from);
+    if (!data) {
+        error = "cannot read " + from + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!ReplaceFileAtomically(to, *data, mode) ||
+        ::chmod(to.c_str(), static_cast<mode_t>(mode)) != 0) {
+        error = "cannot write " + to + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::string Absolute(const std::string& path) {
+    if (!path.empty() && path[0] == '/') {
+        return path;
+    }
+    char* cwd = ::getcwd(nullptr, 0);
+    std::string result = std::string(cwd ? cwd : ".") + "/" + path;
+    std::free(cwd);
+    return result;
+}
+
+}  // namespace
+
+bool Install(const InstallPlan& plan, std::string& error) {
+    std::string dataDirectory = Absolute(plan.dataDirectory);
+    while (dataDirectory.size() > 1 && dataDirectory.back() == '/') {
+        dataDirectory.pop_back();
+    }
+    if (dataDirectory.size() > kMaxDataDirectory) {
+        error = "the data directory path is longer than " + std::to_string(kMaxDataDirectory) +
+                " characters: " + dataDirectory;
+        return false;
+    }
+    const std::string stored = scramble(dataDirectory);
+    if (stored.find('\0') != std::string::npos) {
+        error = "the data directory path cannot be stored: " + dataDirectory;
+        return false;
+    }
+    if (!MakeDirectory(dataDirectory, error) ||
+        !MakeDirectory(Absolute(plan.cgiDirectory), error)) {
+        return false;
+    }
+    // The settings and session files hold the password and the session: owner only.
+    ::chmod(dataDirectory.c_str(), 0700);
+
+    const std::string cgi = WithTrailingSlash(Absolute(plan.cgiDirectory));
+    for (const std::string& program : plan.programs) {
+        if (!CopyFile(program, cgi + BaseName(program), 0755, error)) {
+            return false;
+        }
+    }
+    DIR* dir = ::opendir(plan.siteDirectory.c_str());
+    if (dir == nullptr) {
+        error = "cannot read the site folder " + plan.siteDirectory + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (IsSiteFile(name) &&
+            !CopyFile(WithTrailingSlash(plan.siteDirectory) + name, cgi + name, 0644, error)) {
+            ok = false;
+            break;
+        }
+    }
+    ::closedir(dir);
+    if (!ok) {
+        return false;
+    }
+
+    auto registry = OpenFileRegistry(plan.registryFile, "/dev/null");
+    if (registry->SetText(Hive::ClassesRoot, DataDirectoryKey(), "", stored) != ERROR_SUCCESS) {
+        error = "cannot write the registry file " + plan.registryFile;
+        return false;
+    }
+    return true;
+}
