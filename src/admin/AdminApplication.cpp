@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "admin/AdminRequests.h"
+#include "admin/SettingsStore.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
 #include "runtime/FormDecoder.h"
@@ -57,9 +58,13 @@ void AdminApplication::ReadRequestInput() {
         return;
     }
     ReadClientAddress();
-    RequestName request = SplitQueryString(std::getenv("QUERY_STRING"));
+    ::RequestName request = SplitQueryString(std::getenv("QUERY_STRING"));
     requestName_ = std::move(request.name);
     requestToken_ = std::move(request.token);
+}
+
+bool AdminApplication::LoadSettings() {
+    return LoadServerSettings(settings_, DataDirectory());
 }
 
 void AdminApplication::Fatal(const char* format, ...) {

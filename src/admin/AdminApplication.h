@@ -48,6 +48,7 @@ class AdminApplication : public CgiApplication {
     void BeginInit(int argc, char** argv) override;
     const char* ContentType() const override { return "text/html"; }
     void ReadRequestInput() override;
+    bool LoadSettings() override;
 
   private:
     // Sets "err_msg", renders the error page, or prints the fallback page; ends the process.

@@ -5,8 +5,18 @@
 #include <cstdint>
 #include <string>
 
-class ServerSettings {
+#include "archive/CObject.h"
+
+class CKvArchive;
+
+// Stored as one archive object: the five texts, the time-out, the logging switch, then the
+// log viewer's five items, which older files may lack.
+class ServerSettings : public CObject {
   public:
+    static const ClassInfo classInfo;
+    const ClassInfo* getClassInfo() const override { return &classInfo; }
+    static void serialize(CObject& object, CKvArchive& ar);
+
     // Constructor defaults: every text empty, time-out 600 s, event logging off, log viewer
     // flags 0 and page size 40. Reset() gives the same values with event logging on.
     ServerSettings() = default;

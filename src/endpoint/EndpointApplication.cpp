@@ -1,0 +1,158 @@
+#include "endpoint/EndpointApplication.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "admin/SettingsStore.h"
+#include "archive/ByteStream.h"
+#include "archive/CKvArchive.h"
+#include "archive/CKvTokenizer.h"
+#include "eventlog/LogFiles.h"
+#include "runtime/RequestInput.h"
+#include "runtime/RunRequest.h"
+
+namespace {
+
+// The body length a test-input run reads from "tstin".
+constexpr std::size_t kTestInputLength = 32000;
+// The input is re-read as text in pieces of this size, each up to its first zero byte.
+constexpr std::size_t kInputChunk = 2046;
+
+void Banner() {
+    std::fputs(EndpointApplication::kBanner, stdout);
+    CgiApplication::EndProcess();
+}
+
+void HandleTest() {
+    Banner();
+}
+
+const RequestEntry kEndpointRequests[] = {
+    {"test", HandleTest},
+    {nullptr, nullptr},
+};
+
+// The text of the input from its current position: chunks, each cut at its first zero byte.
+std::string ReadRemainingText(MemoryStream& input) {
+    std::string text;
+    char chunk[kInputChunk];
+    for (;;) {
+        const std::size_t n = input.read(chunk, sizeof chunk);
+        if (n == 0) {
+            break;
+        }
+        text.append(chunk, strnlen(chunk, n));
+    }
+    return text;
+}
+
+}  // namespace
+
+EndpointApplication::EndpointApplication() = default;
+EndpointApplication::~EndpointApplication() = default;
+
+void EndpointApplication::AnswerBanner() {
+    Banner();
+}
+
+int EndpointApplication::Dispatch(int argc, char** argv) {
+    const char* testInput = std::getenv("QUAR_TEST_INPUT");
+    if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
+        return 0;
+    }
+    std::string text = ReadRemainingText(*input_);
+    if (text.empty()) {
+        Banner();
+    }
+    AttachInput(std::move(text));
+    std::string name;
+    RunGuarded(*this, [&] { inputArchive_->serializeString(name); });
+    RunRequest(kEndpointRequests, name);
+}
+
+void EndpointApplication::ReadRequestInput() {
+    std::size_t length = kTestInputLength;
+    if (!testInput_) {
+        const char* lengthText = std::getenv("CONTENT_LENGTH");
+        const std::optional<std::size_t> parsed = ParseContentLength(lengthText ? lengthText : "");
+        if (!parsed) {
+            Fatal("Request body of %.40s bytes exceeds the limit of %zu bytes.", lengthText,
+                  kMaxContentLength);
+        }
+        length = *parsed;
+    }
+    if (length == 0) {
+        Banner();
+    }
+    std::FILE* source = stdin;
+    if (testInput_) {
+        source = std::fopen("tstin", "rb");
+        if (source == nullptr) {
+            const int error = errno;
+            Fatal("Can't open stdin, error %d (%s)", error, std::strerror(error));
+        }
+    }
+    std::string body = ReadBody(source, length);
+    if (body.empty() || body[0] == '\0') {
+        Banner();
+    }
+    input_.reset(new (std::nothrow) MemoryStream(std::move(body)));
+    if (input_) {
+        inputTokenizer_.reset(new (std::nothrow) CKvTokenizer(*input_));
+    }
+    if (!inputTokenizer_) {
+        Fatal("Can't create tokenizer");
+    }
+    inputArchive_.reset(new (std::nothrow) CKvArchive(*inputTokenizer_));
+    if (!inputArchive_) {
+        Fatal("Can't open input archive");
+    }
+    if (testInput_) {
+        std::string text = ReadRemainingText(*input_);
+        Warning("\n>>>>>>>>input\n%s\n<<<<<<<<<<<<", text.c_str());
+        AttachInput(std::move(text));
+    }
+    ReadClientAddress();
+}
+
+void EndpointApplication::AttachInput(std::string text) {
+    input_->assign(std::move(text));
+    inputTokenizer_ = std::make_unique<CKvTokenizer>(*input_);
+    inputArchive_ = std::make_unique<CKvArchive>(*inputTokenizer_);
+}
+
+bool EndpointApplication::LoadSettings() {
+    return LoadServerSettings(settings_, DataDirectory());
+}
+
+void EndpointApplication::Fatal(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string message = FormatText(format, args);
+    va_end(args);
+    WriteDiagnostic(message, false);
+    ReplyError(message);
+}
+
+void EndpointApplication::RaiseCode(EventRecord& event, const char* code) {
+    if (!settings_.eventLogging) {
+        return;
+    }
+    AppendEvent(event, code, DataDirectory());
+    ReplyError(event.DisplayText(catalogue_));
+}
+
+void EndpointApplication::ReplyError(const std::string& message) {
+    CKvArchive& reply = ReplyArchive();
+    try {
+        reply.storeString("ACK_ERR");
+        reply.storeString(message);
+        reply.untokenizer()->stream().flush();
+    } catch (...) {
+        // Standard output is gone: nobody is left to tell.
+    }
+    EndProcess();
+}
