@@ -1,0 +1,23 @@
+// The escapings of String values written into a page.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "htx/HtxOutput.h"
+
+namespace htx::detail {
+
+// The numbers are the values of the "#str_esc_mode" setting.
+enum class HtxEscape : std::int32_t { None = 0, Html = 1, Script = 2, FullHtml = 3 };
+
+// The escaping selected by a "#str_esc_mode" value; unknown values select none.
+HtxEscape EscapeForMode(std::int32_t mode);
+
+// Writes the text with the escaping; each byte is looked at once.
+//   Html:     "  -> &quot;   '  -> &#39;   \ -> &#92;
+//   Script:   "  -> \"       '  -> \'      \ -> \\      (for script string literals)
+//   FullHtml: as Html, and & -> &amp;   < -> &lt;   > -> &gt;
+void WriteEscaped(HtxOutput& out, std::string_view text, HtxEscape escape);
+
+}  // namespace htx::detail

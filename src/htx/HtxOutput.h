@@ -1,0 +1,38 @@
+// Buffered output of one processing run, to an HtxWriter or to standard output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "htx/HtxWriter.h"
+
+namespace htx::detail {
+
+class HtxOutput {
+  public:
+    // writer: null or empty means standard output (through stdio, flushed when the program
+    // exits). The writer must outlive this object.
+    explicit HtxOutput(const HtxWriter* writer);
+
+    void Put(char c) {
+        buffer_.push_back(c);
+        if (buffer_.size() >= kFlushSize) {
+            Flush();
+        }
+    }
+    void Write(std::string_view text);
+    void WriteDecimal(std::int32_t value);
+
+    // Hands the buffered bytes on. Unflushed bytes are dropped on destruction, so that an
+    // exception from the writer is not followed by another call to it.
+    void Flush();
+
+  private:
+    static constexpr std::size_t kFlushSize = 8192;
+
+    const HtxWriter* writer_;
+    std::string buffer_;
+};
+
+}  // namespace htx::detail

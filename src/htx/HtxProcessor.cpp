@@ -1,0 +1,95 @@
+#include "htx/HtxProcessor.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "htx/HtxFileText.h"
+#include "htx/HtxOutput.h"
+#include "htx/HtxReader.h"
+#include "htx/HtxRun.h"
+
+namespace {
+
+// The import never takes this entry of the environment block, well-formed or not.
+constexpr int kSkippedEnvironmentEntry = 12;
+
+}  // namespace
+
+HtxProcessor::HtxProcessor(bool import_environment) : HtxProcessor(import_environment, environ) {}
+
+HtxProcessor::HtxProcessor(bool import_environment, const char* const* environment) {
+    ImportEnvironment(import_environment ? environment : nullptr);
+}
+
+void HtxProcessor::ImportEnvironment(const char* const* environment) {
+    auto list = std::make_shared<RowList>();
+    for (int i = 0; environment && i < kMaxEnvironmentEntries; ++i) {
+        const char* entry = environment[i];
+        if (!entry || !*entry) {
+            break;
+        }
+        const char* equals = std::strchr(entry, '=');
+        if (i == kSkippedEnvironmentEntry || !equals) {
+            continue;
+        }
+        std::string name(entry, equals);
+        std::string value(equals + 1);
+        VarMap& row = list->AddFront();
+        MapSetString(row, "EnvKey", name);
+        MapSetString(row, "EnvData", value);
+        SetStringVar(name, std::move(value));
+    }
+    SetListVar("EnvVars", std::move(list));
+}
+
+void HtxProcessor::SetIntVar(const std::string& name, std::int32_t value) {
+    vars_.Global().Set(name, HtxValue::MakeInt(value));
+}
+
+void HtxProcessor::SetStringVar(const std::string& name, std::string text) {
+    vars_.Global().Set(name, HtxValue::MakeString(std::move(text)));
+}
+
+void HtxProcessor::SetListVar(const std::string& name, std::shared_ptr<RowList> list) {
+    vars_.Global().Set(name, HtxValue::MakeList(std::move(list)));
+}
+
+const HtxValue* HtxProcessor::FindVar(const std::string& name) const {
+    return vars_.Find(name);
+}
+
+const HtxValue* HtxProcessor::LookUpVar(const std::string& name) const {
+    return vars_.LookUp(name);
+}
+
+std::int32_t HtxProcessor::ProcessTemplate(const std::string& file_name, const HtxWriter& writer) {
+    std::string text;
+    switch (htx::detail::ReadFileText(file_name, text)) {
+        case htx::detail::HtxFileStatus::Ok:
+            return ProcessTemplateText(std::move(text), writer);
+        case htx::detail::HtxFileStatus::NoMemory:
+            return kNoMemory;
+        case htx::detail::HtxFileStatus::CannotOpen:
+        case htx::detail::HtxFileStatus::ReadFailed:
+            break;
+    }
+    return kCannotOpen;
+}
+
+std::int32_t HtxProcessor::ProcessTemplateText(std::string text, const HtxWriter& writer) {
+    htx::detail::HtxOutput out(&writer);
+    std::int32_t result = kProcessed;
+    try {
+        htx::detail::HtxReader reader(std::make_shared<const std::string>(std::move(text)));
+        htx::detail::HtxRun run(vars_, reader, out);
+        run.ProcessMain();
+    } catch (const std::bad_alloc&) {
+        result = kNoMemory;
+    }
+    vars_.ClearRows();
+    out.Flush();
+    return result;
+}

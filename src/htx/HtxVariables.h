@@ -1,0 +1,54 @@
+// The variable state of a template processor: the global map, the rows of the active
+// begindetail blocks, and the three settings that templates read and write by name.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "htx/VarMap.h"
+
+class HtxVariables {
+  public:
+    VarMap& Global() { return global_; }
+    const VarMap& Global() const { return global_; }
+
+    // The value under the name in the global map only, or null.
+    const HtxValue* Find(std::string_view name) const { return global_.Find(name); }
+
+    // The value found through the scope: the rows of the active begindetail blocks, innermost
+    // first, then the global map; null when none holds the name. Never adds entries anywhere.
+    const HtxValue* LookUp(std::string_view name) const;
+
+    // The setting "#debug_level", "#str_esc_mode" or "#trim_space" named, or null for any other
+    // name. Settings are not variables: Find and LookUp never see them.
+    std::int32_t* Setting(std::string_view name);
+
+    std::int32_t debug_level() const { return debug_level_; }
+    std::int32_t str_esc_mode() const { return str_esc_mode_; }
+    std::int32_t trim_space() const { return trim_space_; }
+
+    // Begindetail rows. The row must outlive its time on the stack.
+    void PushRow(const VarMap& row) { rows_.push_back(&row); }
+    void PopRow() { rows_.pop_back(); }
+    void ClearRows() { rows_.clear(); }
+
+  private:
+    VarMap global_;
+    std::vector<const VarMap*> rows_;  // innermost last
+    std::int32_t debug_level_ = 0;
+    std::int32_t str_esc_mode_ = 0;
+    std::int32_t trim_space_ = 0;
+};
+
+// Keeps one begindetail row on the scope stack for the life of the object.
+class HtxScopedRow {
+  public:
+    HtxScopedRow(HtxVariables& vars, const VarMap& row) : vars_(vars) { vars_.PushRow(row); }
+    ~HtxScopedRow() { vars_.PopRow(); }
+    HtxScopedRow(const HtxScopedRow&) = delete;
+    HtxScopedRow& operator=(const HtxScopedRow&) = delete;
+
+  private:
+    HtxVariables& vars_;
+};

@@ -1,0 +1,137 @@
+// Literal text, variable references, escaping, assignments and the settings.
+#include <string>
+
+#include "HtxTestSupport.h"
+
+namespace {
+
+using TemplateTextTest = HtxTemplateTest;
+using namespace std::string_literals;
+
+TEST_F(TemplateTextTest, LiteralTextAndLoneAngleBrackets) {
+    // NUL bytes vanish; "<" goes out with the byte after it; a final "<" is dropped.
+    EXPECT_EQ(Render("1 < 2 <b>\0x<"s), "1 < 2 <b>x");
+    // The second "<" is taken as the byte after the first, so no directive starts there.
+    proc_.SetStringVar("x", "X");
+    EXPECT_EQ(Render("<<%x%>|<%x%>"), "<<%x%>|X");
+    // A NUL between "<" and "%" does not keep the directive from starting.
+    EXPECT_EQ(Render("<\0%x\0%>"s), "X");
+}
+
+TEST_F(TemplateTextTest, ReferencesWriteIntsTextsAndSettings) {
+    proc_.SetIntVar("n", -5);
+    proc_.SetStringVar("s", "a<b");
+    proc_.SetStringVar("z", "a\0b"s);
+    EXPECT_EQ(Render("[<%n%>][<%s%>][<%nope%>][<%#debug_level%>][<%z%>]"), "[-5][a<b][][0][a\0b]"s);
+}
+
+TEST_F(TemplateTextTest, DiagnosticsOfUndefinedNamesNeedTheDebugLevel) {
+    EXPECT_EQ(Render("[<%nope%>][<% s%>]"), "[][]");
+    EXPECT_EQ(Render("<%#set #debug_level 1%>[<%nope%>][<% s%>]"),
+              "[******Invalid Variable---nope*****][******Invalid Variable---*****]");
+    // The setting lasts into the next run of the same processor.
+    EXPECT_EQ(Render("<%Nope%>"), "******Invalid Variable---Nope*****");
+}
+
+TEST_F(TemplateTextTest, StringEscapeModeAppliesToStringsOnly) {
+    proc_.SetStringVar("v", "\"'\\&<>x");
+    proc_.SetIntVar("n", 42);
+    EXPECT_EQ(Render("<%#set #str_esc_mode 1%><%v%>|"
+                     "<%#set #str_esc_mode 2%><%v%>|"
+                     "<%#set #str_esc_mode 3%><%v%><%n%>|"
+                     "<%#set #str_esc_mode 7%><%v%>|<%#str_esc_mode%>"),
+              "&quot;&#39;&#92;&<>x|"
+              "\\\"\\'\\\\&<>x|"
+              "&quot;&#39;&#92;&amp;&lt;&gt;x42|"
+              "\"'\\&<>x|7");
+}
+
+TEST_F(TemplateTextTest, EscapedInsertionIgnoresTheMode) {
+    proc_.SetStringVar("v", "\"'\\&<>x");
+    proc_.SetIntVar("n", 42);
+    proc_.SetListVar("L", ListOfA({"1"}));
+    EXPECT_EQ(Render("<%#set #str_esc_mode 3%>"
+                     "<%#esc_html v%>|<%#esc_html_tag v%>|<%#esc_script v%>|<%#esc_html n%>|"
+                     "<%#esc_html L%>|<%#esc_script nope%>"),
+              "&quot;&#39;&#92;&<>x|&quot;&#39;&#92;&amp;&lt;&gt;x|\\\"\\'\\\\&<>x|42||");
+    EXPECT_EQ(Render("<%#set #debug_level 1%><%#esc_html L%>|<%#esc_script nope%>|"
+                     "<%#esc_html_tag #debug_level%>"),
+              "***Invalid type of variable L, type = 3|******Invalid Variable---nope*****|"
+              "******Invalid Variable---#debug_level*****");
+}
+
+TEST_F(TemplateTextTest, AssignmentKinds) {
+    proc_.SetIntVar("count", 3);
+    proc_.SetListVar("L", ListOfA({"1"}));
+    Render(
+        "<%#set a 12%><%#set b count%><%#set c \"count\"%><%#set d 'count'%>"
+        "<%#set e #trim_space%><%#set f L%><%#set g nope%>");
+    EXPECT_EQ(proc_.FindVar("a")->kind(), HtxKind::String);  // an unquoted number is a text
+    EXPECT_EQ(*proc_.FindVar("a")->AsText(), "12");
+    EXPECT_EQ(proc_.FindVar("b")->AsInt(), 3);
+    EXPECT_EQ(*proc_.FindVar("c")->AsText(), "count");
+    EXPECT_EQ(*proc_.FindVar("d")->AsText(), "count");
+    EXPECT_EQ(proc_.FindVar("e")->kind(), HtxKind::Int);
+    EXPECT_EQ(proc_.FindVar("e")->AsInt(), 0);
+    EXPECT_EQ(proc_.FindVar("f")->AsList(), proc_.FindVar("L")->AsList());
+    EXPECT_EQ(*proc_.FindVar("g")->AsText(), "nope");
+}
+
+TEST_F(TemplateTextTest, AssignmentToSettings) {
+    proc_.SetIntVar("three", 3);
+    proc_.SetStringVar("word", "12abc");
+    proc_.SetListVar("L", ListOfA({"1"}));
+    EXPECT_EQ(Render("<%#set #debug_level three%><%#debug_level%>"
+                     "<%#set #debug_level word%><%#debug_level%>"
+                     "<%#set #debug_level \"x1\"%><%#debug_level%>"
+                     "<%#set #debug_level L%><%#debug_level%>"
+                     "<%#set #trim_space \"-4\"%><%#set #debug_level #trim_space%><%#debug_level%>"
+                     "<%#set #trim_space 0%>"),
+              "31200-4");
+    // Settings are not variables.
+    EXPECT_EQ(proc_.FindVar("#debug_level"), nullptr);
+}
+
+TEST_F(TemplateTextTest, AssignmentWithEmptyTargetDoesNothing) {
+    // The second blank makes the target token empty.
+    EXPECT_EQ(Render("<%#set  \"x\"%>ok"), "ok");
+    EXPECT_EQ(proc_.FindVar(""), nullptr);
+    EXPECT_EQ(proc_.FindVar("x"), nullptr);
+}
+
+TEST_F(TemplateTextTest, QuotedAngleBracketInAssignmentAndAfterAReference) {
+    // In a quoted value ">" belongs to the value.
+    EXPECT_EQ(Render("<%#set t \"a>b\"%>[<%t%>]"), "[a>b]");
+    // After a reference's name, the first ">" ends the directive, quotes or not.
+    EXPECT_EQ(Render("<%t \">\" rest%>X"), "a>b\" rest%>X");
+}
+
+TEST_F(TemplateTextTest, TrimSpaceKeepsTheFirstOfARunWithinOneStretch) {
+    EXPECT_EQ(Render("<%#set #trim_space 1%>a  \n\n b"), "a b");
+    // A directive starts a new stretch: its first blank is kept.
+    EXPECT_EQ(Render("a <%#set q 1%> \t\r\nb\t\tc"), "a  b\tc");
+    // The byte after a lone "<" is written even when it follows a blank.
+    EXPECT_EQ(Render("x < \n y"), "x < y");
+    EXPECT_EQ(Render("<%#set #trim_space 0%>a  \n\n b"), "a  \n\n b");
+}
+
+TEST_F(TemplateTextTest, ProcessingAMissingOrUnreadableFile) {
+    std::string output;
+    const HtxWriter writer = [&](const char* p, std::size_t n) { output.append(p, n); };
+    EXPECT_EQ(proc_.ProcessTemplate("missing.htx", writer), HtxProcessor::kCannotOpen);
+    std::filesystem::create_directory("folder.htx");
+    EXPECT_EQ(proc_.ProcessTemplate("folder.htx", writer), HtxProcessor::kCannotOpen);
+    EXPECT_EQ(proc_.ProcessTemplate("page.htx\0x"s, writer), HtxProcessor::kCannotOpen);
+    EXPECT_EQ(output, "");
+}
+
+TEST_F(TemplateTextTest, TextFromMemoryIsProcessedAsAFileIs) {
+    proc_.SetIntVar("n", 1);
+    std::string output;
+    EXPECT_EQ(proc_.ProcessTemplateText("a<%n%>b\0<"s,
+                                        [&](const char* p, std::size_t n) { output.append(p, n); }),
+              HtxProcessor::kProcessed);
+    EXPECT_EQ(output, "a1b");
+}
+
+}  // namespace
