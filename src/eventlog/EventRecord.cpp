@@ -16,6 +16,14 @@ std::int32_t Now() {
     return static_cast<std::int32_t>(std::time(nullptr));
 }
 
+// The record's own time in local time. (formatTimeLong and formatTimeShort read 0 as "now",
+// which would date a record of 1970, or a line without a time, to the moment of display.)
+KxTime LocalTime(std::int32_t time) {
+    KxTime local;
+    local.fromTime(time, false);
+    return local;
+}
+
 // A field text as one column: nothing in it may end the column or the line.
 void AppendColumn(std::string& line, const std::string& text) {
     for (char c : text) {
@@ -77,7 +85,7 @@ std::string EventRecord::FormatLine() const {
     AppendColumn(line, code);
     line += std::to_string(time);
     line += kColumnSeparator;
-    line += formatTimeShort(time);
+    line += LocalTime(time).toShortText();
     line += kColumnSeparator;
     AppendColumn(line, clientAddress);
     AppendColumn(line, proxyAddress);
@@ -136,10 +144,10 @@ std::string EventRecord::DisplayText(std::string_view templateText) const {
                 out += code;
                 break;
             case 'd':
-                out += formatTimeLong(time);
+                out += LocalTime(time).toLongText();
                 break;
             case 's':
-                out += formatTimeShort(time);
+                out += LocalTime(time).toShortText();
                 break;
             case 'i':
                 out += clientAddress;

@@ -123,10 +123,13 @@ TEST_F(EventRecordDisplay, PercentEdgeCases) {
     EXPECT_EQ(event.DisplayText("%%u"), "%u");  // the second '%' is consumed as a literal
 }
 
-TEST_F(EventRecordDisplay, NegativeTimeHasTextsToo) {
+TEST_F(EventRecordDisplay, TimesBeforeAndAtTheEpochAreTheRecordsOwn) {
     EventRecord event = SampleEvent();
     event.time = -86400;
     EXPECT_EQ(event.DisplayText("%s / %d"), "12/31/1969 00:00 / Wed Dec 31 00:00:00 UTC 1969");
+    event.ParseLine("LOGIN\tnot a time\t");  // time 0 is 1970, not the moment of display
+    EXPECT_EQ(event.DisplayText("%s / %d"), "01/01/1970 00:00 / Thu Jan 01 00:00:00 UTC 1970");
+    EXPECT_EQ(event.FormatLine().substr(0, 25), "LOGIN\t0\t01/01/1970 00:00\t");
 }
 
 TEST_F(EventRecordDisplay, UsesTheCatalogueOrFallsBackToTheLine) {
