@@ -1,6 +1,7 @@
 #include "support/CgiRunner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -46,6 +47,11 @@ CgiResult RunCgi(const CgiRequest& request) {
     if (pid == 0) {
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
+        if (request.runAsUid >= 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(static_cast<gid_t>(request.runAsUid)) != 0 ||
+             ::setuid(static_cast<uid_t>(request.runAsUid)) != 0)) {
+            std::_Exit(125);
+        }
         if (!request.workingDirectory.empty() && ::chdir(request.workingDirectory.c_str()) != 0) {
             std::_Exit(126);
         }

@@ -19,6 +19,7 @@ struct CgiRequest {
     std::map<std::string, std::string> env;  // the whole environment
     std::string stdinData;                   // the request body
     std::string workingDirectory;            // default: the test's own
+    int runAsUid = -1;                       // when >= 0 (and run as root): that user and group
 };
 
 CgiResult RunCgi(const CgiRequest& request);

@@ -1,0 +1,192 @@
+// quarnbxadmin run as a web server runs it: the request table, the error page and its
+// fallback, form decoding as pages see it, the diagnostics requests.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/CgiSite.h"
+
+namespace {
+
+const std::string kHtml = "Content-Type: text/html\r\nPragma: no-cache\r\n\r\n";
+const std::string kBanner = "Pellmora version 3.0 (July 31 2009)";
+const std::string kFallbackHead =
+    "<H2 ALIGN=CENTER>Pellmora version 3.0 (July 31 2009)<BR> Configuration ERROR:</H2><HR>";
+const std::string kPassingCheck = kBanner +
+                                  "<BR><BR>Config file OK.<BR>QUAR NBX DB Directory Path: OK<BR>"
+                                  "Write to DB Directory: OK.<BR><BR>";
+
+// An error page that shows the message and everything the form gave the page.
+const char* kErrorPage =
+    "[<%err_msg%>]<%begindetail ParamVars%>(<%ParamKey%>=<%ParamData%>)<%enddetail%>";
+
+class AdminProgram : public ::testing::Test {
+  protected:
+    AdminProgram() : site_(QUARNBXADMIN) {}
+    void WithErrorPage() { site_.dir().Write("cgi/quar_error.htx", kErrorPage); }
+
+    CgiSite site_;
+};
+
+}  // namespace
+
+TEST_F(AdminProgram, UnknownRequestRendersTheErrorPage) {
+    WithErrorPage();
+    const CgiResult r = site_.Run("nosuch|42");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (5)]");
+    // The message also reaches the diagnostic log of the data directory.
+    const std::string log = site_.Data("quar_nbx.log");
+    EXPECT_NE(log.find(": Unknown request nosuch (5)\n"), std::string::npos) << log;
+}
+
+TEST_F(AdminProgram, RequestNamesMatchExactly) {
+    WithErrorPage();
+    EXPECT_EQ(site_.Run("TEST").output, kHtml + "[Unknown request TEST (5)]");
+    EXPECT_EQ(site_.Run("test ").output, kHtml + "[Unknown request test  (5)]");
+    EXPECT_EQ(site_.Run("test%7c1").output, kHtml + "[Unknown request test%7c1 (5)]");
+}
+
+TEST_F(AdminProgram, MissingErrorPageGivesTheFallbackPage) {
+    const CgiResult r = site_.Run("nosuch");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kHtml + kFallbackHead + "Unknown request nosuch (5)<BR><HR><BR>" +
+                            "ERROR: Can't open html prototype file quar_error.htx.");
+}
+
+TEST_F(AdminProgram, FallbackPageDeletesTheSessionFile) {
+    site_.dir().Write("data/quar_session.dat", "session");
+    site_.Run("nosuch");
+    EXPECT_FALSE(site_.dir().Exists("data/quar_session.dat"));
+}
+
+TEST_F(AdminProgram, FormFieldsReachThePageDecoded) {
+    WithErrorPage();
+    const CgiResult r = site_.Run("nosuch", "a=x+y%21&b=%3C%26%3E&a=2&flag&c=3");
+    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (5)](flag&c=3)(a=2)(b=<&>)(a=x y!)");
+    site_.dir().Write("cgi/quar_error.htx", "<%a%>,<%b%>");
+    EXPECT_EQ(site_.Run("nosuch", "a=1&b=2&a=3").output, kHtml + "3,2");
+}
+
+TEST_F(AdminProgram, BodyLengthsAreBoundedAndHonest) {
+    WithErrorPage();
+    // Negative or non-numeric: no body at all.
+    EXPECT_EQ(site_.Run("nosuch", "a=1", {{"CONTENT_LENGTH", "-3"}}).output,
+              kHtml + "[Unknown request nosuch (5)]");
+    EXPECT_EQ(site_.Run("nosuch", "a=1", {{"CONTENT_LENGTH", "x1"}}).output,
+              kHtml + "[Unknown request nosuch (5)]");
+    // Longer than what arrives: decoded as far as it was read.
+    EXPECT_EQ(site_.Run("nosuch", "a=1", {{"CONTENT_LENGTH", "100"}}).output,
+              kHtml + "[Unknown request nosuch (5)](a=1)");
+    // Beyond the limit: refused before anything is allocated or read.
+    const CgiResult huge = site_.Run("nosuch", "a=1", {{"CONTENT_LENGTH", "99999999999999999999"}});
+    EXPECT_EQ(huge.exitStatus, 0);
+    EXPECT_EQ(huge.output, kHtml +
+                               "[Request body of 99999999999999999999 bytes exceeds the limit "
+                               "of 8388608 bytes.]");
+}
+
+TEST_F(AdminProgram, LargeFormsArriveWhole) {
+    site_.dir().Write("cgi/quar_error.htx", "<%big%>");
+    const std::string value(3 << 20, 'v');
+    const CgiResult r = site_.Run("nosuch", "big=" + value);
+    EXPECT_EQ(r.output, kHtml + value);
+}
+
+TEST_F(AdminProgram, BannerRequestsNeedNoSessionOrPage) {
+    for (const char* query : {"test", "test2", "test3", "test5", "test|anything", "test%7Cx"}) {
+        const CgiResult r = site_.Run(query);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.output, kHtml + kBanner) << query;
+    }
+}
+
+TEST_F(AdminProgram, ConfigurationCheckPassesAndLeavesNoProbe) {
+    site_.dir().Write("data/__tst_write", "left over from an earlier run");
+    const CgiResult r = site_.Run("test0");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kHtml + kPassingCheck);
+    EXPECT_FALSE(site_.dir().Exists("data/__tst_write"));
+}
+
+TEST_F(AdminProgram, ConfigurationCheckWithoutRegistryValue) {
+    site_.UnregisterDataDirectory();
+    EXPECT_EQ(site_.Run("test0").output, kHtml + kBanner + "<BR><BR>Config file not found.");
+}
+
+TEST_F(AdminProgram, ConfigurationCheckWithAnEmptyDirectoryValue) {
+    site_.RegisterDataDirectory("");
+    EXPECT_EQ(site_.Run("test0").output, kHtml + kBanner +
+                                             "<BR><BR>Config file OK.<BR>"
+                                             "QUAR NBX DB Directory not defined in config file.");
+}
+
+TEST_F(AdminProgram, ConfigurationCheckOnAMissingDirectory) {
+    site_.RegisterDataDirectory(site_.dir() / "nowhere");
+    EXPECT_EQ(site_.Run("test0").output,
+              kHtml + kBanner + "<BR><BR>Config file OK.<BR>QUAR NBX DB Directory Path: OK<BR>" +
+                  "Can't create file in DB directory. Please check if directory \"" +
+                  (site_.dir() / "nowhere") + "/\" exist and read/write access is permitted.");
+}
+
+TEST_F(AdminProgram, ConfigurationCheckOnAReadOnlyDirectory) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the program as another user";
+    }
+    // The program runs as nobody: it can read its folders but not write the data directory.
+    ::chmod(site_.dir().path().c_str(), 0755);
+    for (const char* sub : {"cgi", "data", "tmp"}) {
+        ::chmod((site_.dir() / sub).c_str(), 0755);
+    }
+    ::chmod(site_.registryFile().c_str(), 0644);
+    CgiRequest request;
+    request.env["QUERY_STRING"] = "test0";
+    request.runAsUid = 65534;
+    const CgiResult r = site_.Run(request);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output,
+              kHtml + kBanner + "<BR><BR>Config file OK.<BR>QUAR NBX DB Directory Path: OK<BR>" +
+                  "Can't create file in DB directory. Please check if directory \"" +
+                  (site_.dir() / "data") + "/\" exist and read/write access is permitted.");
+}
+
+TEST_F(AdminProgram, WithoutDataDirectoryTheLogsGoToTmp) {
+    WithErrorPage();
+    site_.UnregisterDataDirectory();
+    const CgiResult r = site_.Run("nosuch");
+    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (5)]");
+    EXPECT_NE(site_.Tmp("quar_nbx.log").find(": Unknown request nosuch (5)\n"), std::string::npos);
+}
+
+TEST_F(AdminProgram, AnswersEvenWhenNoLogCanBeWritten) {
+    WithErrorPage();
+    site_.UnregisterDataDirectory();
+    const CgiResult r = site_.Run("nosuch", "", {{"TMP", site_.dir() / "no/such/dir"}});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (5)]");
+}
+
+TEST_F(AdminProgram, TestInputModeReadsTstinAndWritesNoHeader) {
+    site_.dir().Write("cgi/quar_init.htx", "init:<%isonwin%>:<%a%>");
+    site_.dir().Write("cgi/tstin", "a=from+file");
+    const CgiResult r = site_.Run("nosuch", "", {{"QUAR_TEST_INPUT", "1"}});
+    EXPECT_EQ(r.exitStatus, 0);
+    // No header, no request name from the environment: the first page.
+    EXPECT_EQ(r.output, "init:1:from file");
+}
+
+TEST_F(AdminProgram, TestInputModeWithoutTstinRaisesTheCode) {
+    site_.dir().Write("cgi/quar_error.htx", "<%err_msg%>");
+    const CgiResult r = site_.Run(nullptr, "", {{"QUAR_TEST_INPUT", "1"}});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output.rfind("ERR_NOSTDIN\t", 0), 0u) << r.output;
+    EXPECT_NE(site_.Data("quar_nbx_log.txt").find("ERR_NOSTDIN\t"), std::string::npos);
+}
+
+TEST_F(AdminProgram, EnvironmentReachesTemplates) {
+    site_.dir().Write("cgi/quar_error.htx", "<%HTTP_X_CUSTOM%>");
+    EXPECT_EQ(site_.Run("nosuch", "", {{"HTTP_X_CUSTOM", "seen"}}).output, kHtml + "seen");
+}

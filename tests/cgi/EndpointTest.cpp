@@ -1,0 +1,53 @@
+// quarnbx run as a web server runs it: banner answers, the request table, error replies.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/CgiSite.h"
+
+namespace {
+
+const std::string kPlain = "Content-Type: text/plain\r\nPragma: no-cache\r\n\r\n";
+const std::string kBanner = "Orvelle Pellmora version 2.0 (Aug 27 2002)";
+
+class Endpoint : public ::testing::Test {
+  protected:
+    Endpoint() : site_(QUARNBX) {}
+    CgiSite site_;
+};
+
+}  // namespace
+
+TEST_F(Endpoint, RequestsWithoutBodyGetTheBanner) {
+    EXPECT_EQ(site_.Run(nullptr).output, kPlain + kBanner);
+    EXPECT_EQ(site_.Run(nullptr, "", {{"CONTENT_LENGTH", "0"}}).output, kPlain + kBanner);
+    EXPECT_EQ(site_.Run(nullptr, std::string("\0|test", 6)).output, kPlain + kBanner);
+}
+
+TEST_F(Endpoint, TestRequestAnswersTheBanner) {
+    const CgiResult r = site_.Run(nullptr, "|test");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kPlain + kBanner);
+    // Only the first word selects; the rest is not read.
+    EXPECT_EQ(site_.Run(nullptr, "|test|more words\r\nobj|x").output, kPlain + kBanner);
+}
+
+TEST_F(Endpoint, UnknownRequestGetsAnErrorReply) {
+    const CgiResult r = site_.Run(nullptr, "|TEST");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kPlain + "|ACK_ERR|\\24:Unknown request TEST (1)");
+}
+
+TEST_F(Endpoint, NonArchiveBodyGetsTheTokenizerError) {
+    const CgiResult r = site_.Run(nullptr, "hello");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output.rfind(kPlain + "|ACK_ERR|", 0), 0u) << r.output;
+    EXPECT_NE(r.output.find("CKvTokenizerException: "), std::string::npos) << r.output;
+}
+
+TEST_F(Endpoint, OversizedBodyIsRefused) {
+    const CgiResult r = site_.Run(nullptr, "|test", {{"CONTENT_LENGTH", "4294967296000"}});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output.rfind(kPlain + "|ACK_ERR|", 0), 0u) << r.output;
+    EXPECT_NE(r.output.find("exceeds the limit of 8388608 bytes."), std::string::npos);
+}
