@@ -6,7 +6,7 @@
 set -eu
 site=$1 port=$2
 cat <<CONF
-server.modules = ( "mod_access", "mod_alias", "mod_cgi", "mod_setenv", "mod_redirect" )
+server.modules = ( "mod_redirect", "mod_access", "mod_alias", "mod_cgi", "mod_setenv" )
 server.bind = "127.0.0.1"
 server.port = $port
 server.document-root = "$site/cgi-bin"

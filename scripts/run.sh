@@ -7,8 +7,8 @@ cd "$root"
 port=${PORT:-8080}
 
 sh scripts/install-deps.sh run
-cmake --preset release -DQUAR_TESTS=OFF >/dev/null
-cmake --build --preset release -j "$(nproc)"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target quarnbxadmin quarnbx quarnbxpic quarsetup
 
 site="$root/build/site"
 "$root/build/release/tools/quarsetup" --data-dir "$site/data" --cgi-dir "$site/cgi-bin" \

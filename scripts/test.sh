@@ -8,7 +8,7 @@ jobs=$(nproc)
 
 sh scripts/install-deps.sh test
 
-cmake --preset release >/dev/null
+cmake --preset release -DQUAR_TESTS=ON >/dev/null
 cmake --build --preset release -j "$jobs"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
