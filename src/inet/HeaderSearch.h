@@ -1,0 +1,21 @@
+// Text searches shared by the header, MIME and content functions. Letter case is compared by
+// upper-casing ASCII letters only, independent of the process locale.
+#pragma once
+
+#include <stddef.h>
+
+namespace inet {
+
+// The first position of `name` in the NUL-terminated `text`, letters compared without case; null
+// when absent. An empty name is found at the start.
+const char* FindNoCase(const char* text, const char* name);
+char* FindNoCase(char* text, const char* name);
+
+// Whether `text` begins with `prefix`, letters compared without case.
+bool StartsWithNoCase(const char* text, const char* prefix);
+
+// The first occurrence of `pattern` (of `patternLength` bytes) in the `length` bytes at `data`,
+// or null.
+const char* FindBytes(const char* data, size_t length, const char* pattern, size_t patternLength);
+
+}  // namespace inet

@@ -1,0 +1,180 @@
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "QuarInet.h"
+#include "inet/HeaderSearch.h"
+#include "inet/InetHeap.h"
+#include "inet/MimeBoundary.h"
+#include "inet/TickCount.h"
+
+namespace {
+
+// A part's data_length that asks for the length of its NUL-terminated text.
+constexpr uint32_t kTextLength = 0xFFFFFFFF;
+
+// The longest Content-type value carried over into the new header line.
+constexpr int kContentTypeRoom = 255;
+// Room for the Content-type line around that value and the boundary.
+constexpr size_t kHeaderLineRoom = kContentTypeRoom + inet::kBoundaryRoom + 64;
+
+const char* PartHeaders(const mime_part& part) {
+    return part.headers != nullptr ? part.headers : "";
+}
+
+size_t PartLength(const mime_part& part) {
+    if (part.data == nullptr) {
+        return 0;
+    }
+    return part.data_length == kTextLength ? strlen(part.data) : part.data_length;
+}
+
+bool AnyPartContains(const mime_part* parts, uint32_t count, const char* boundary) {
+    const size_t length = strlen(boundary);
+    for (uint32_t i = 0; i < count; ++i) {
+        const char* headers = PartHeaders(parts[i]);
+        if (inet::FindBytes(parts[i].data, PartLength(parts[i]), boundary, length) != nullptr ||
+            inet::FindBytes(headers, strlen(headers), boundary, length) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A boundary from the tick count that occurs in no part. On a clash the next try takes a later
+// tick count, without waiting for the clock to move on.
+void ChooseBoundary(const mime_part* parts, uint32_t count, char (&boundary)[inet::kBoundaryRoom]) {
+    uint32_t tick = inet::GetTickCount();
+    for (;;) {
+        inet::FormatBoundary(tick, boundary);
+        if (!AnyPartContains(parts, count, boundary)) {
+            return;
+        }
+        const uint32_t now = inet::GetTickCount();
+        tick = static_cast<int32_t>(now - tick) > 0 ? now : tick + 1;
+    }
+}
+
+void Append(char*& at, const void* bytes, size_t length) {
+    if (length > 0) {
+        memcpy(at, bytes, length);
+        at += length;
+    }
+}
+
+// The body: each part as "--boundary" CR LF, its headers, CR LF, its data, CR LF; then the
+// closing "--boundary--" CR LF and a NUL, which the length counts. Null when it cannot be made.
+char* BuildBody(const mime_part* parts, uint32_t count, const char* boundary, uint32_t& length) {
+    const size_t boundaryLength = strlen(boundary);
+    uint64_t total = boundaryLength + 7;
+    for (uint32_t i = 0; i < count; ++i) {
+        total += boundaryLength + 8 + strlen(PartHeaders(parts[i])) + PartLength(parts[i]);
+    }
+    if (total > UINT32_MAX) {
+        return nullptr;
+    }
+    char* body = static_cast<char*>(inet::HeapAllocate(static_cast<size_t>(total)));
+    if (body == nullptr) {
+        return nullptr;
+    }
+    char* at = body;
+    for (uint32_t i = 0; i < count; ++i) {
+        const char* headers = PartHeaders(parts[i]);
+        Append(at, "--", 2);
+        Append(at, boundary, boundaryLength);
+        Append(at, "\r\n", 2);
+        Append(at, headers, strlen(headers));
+        Append(at, "\r\n", 2);
+        Append(at, parts[i].data, PartLength(parts[i]));
+        Append(at, "\r\n", 2);
+    }
+    Append(at, "--", 2);
+    Append(at, boundary, boundaryLength);
+    Append(at, "--\r\n", 5);
+    length = static_cast<uint32_t>(total);
+    return body;
+}
+
+// The request headers with the boundary added to their Content-type, or a multipart/form-data
+// Content-type line when they have none. Null when memory runs out.
+char* BuildHeaders(const char* requestHeaders, const char* boundary) {
+    if (requestHeaders == nullptr) {
+        requestHeaders = "";
+    }
+    const size_t requestLength = strlen(requestHeaders);
+    char* block = static_cast<char*>(inet::HeapAllocate(requestLength + kHeaderLineRoom));
+    if (block == nullptr) {
+        return nullptr;
+    }
+    memcpy(block, requestHeaders, requestLength + 1);
+    uint32_t length = static_cast<uint32_t>(requestLength);
+    char value[kContentTypeRoom];
+    char line[kHeaderLineRoom];
+    if (QuarInetGetHeaderValue(block, "Content-type:", value, sizeof value)) {
+        QuarInetRemoveHeader(block, length, "Content-type:");
+        snprintf(line, sizeof line, "Content-type: %s; boundary=%s\r\n", value, boundary);
+    } else {
+        snprintf(line, sizeof line, "Content-type: multipart/form-data; boundary=%s\r\n", boundary);
+    }
+    QuarInetAppendHeader(block, length, line);
+    return block;
+}
+
+}  // namespace
+
+bool ConstructMimeMultipart(char*& headers_out, char*& body_out, uint32_t& body_length_out,
+                            const char* request_headers, const mime_part* parts, uint32_t count) {
+    headers_out = nullptr;
+    body_out = nullptr;
+    body_length_out = 0;
+    if (parts == nullptr) {
+        count = 0;
+    }
+    char boundary[inet::kBoundaryRoom];
+    ChooseBoundary(parts, count, boundary);
+    uint32_t length = 0;
+    inet::HeapPtr<char> body(BuildBody(parts, count, boundary, length));
+    inet::HeapPtr<char> headers(body ? BuildHeaders(request_headers, boundary) : nullptr);
+    if (!body || !headers) {
+        return false;
+    }
+    headers_out = headers.release();
+    body_out = body.release();
+    body_length_out = length;
+    return true;
+}
+
+bool ConstructMimeMultipart(char*& headers_out, char*& body_out, uint32_t& body_length_out,
+                            const char* request_headers, ...) {
+    va_list args;
+    va_start(args, request_headers);
+    va_list counting;
+    va_copy(counting, args);
+    uint32_t count = 0;
+    while (va_arg(counting, const char*) != nullptr) {
+        va_arg(counting, const char*);
+        va_arg(counting, uint32_t);
+        ++count;
+    }
+    va_end(counting);
+
+    headers_out = nullptr;
+    body_out = nullptr;
+    body_length_out = 0;
+    inet::HeapPtr<mime_part> parts(
+        static_cast<mime_part*>(inet::HeapAllocate(sizeof(mime_part) * count)));
+    if (!parts) {
+        va_end(args);
+        return false;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        mime_part& part = parts.get()[i];
+        part.headers = va_arg(args, const char*);
+        part.headers_length = 0;
+        part.data = va_arg(args, const char*);
+        part.data_length = va_arg(args, uint32_t);
+    }
+    va_end(args);
+    return ConstructMimeMultipart(headers_out, body_out, body_length_out, request_headers,
+                                  parts.get(), count);
+}

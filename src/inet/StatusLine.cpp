@@ -1,0 +1,79 @@
+#include <limits.h>
+#include <string.h>
+
+#include "QuarInet.h"
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+// Reads only the status line itself: a version word, a number and the rest of the line as the
+// reason, so that a status line without a reason phrase neither fails nor takes the next header
+// line as its reason. Each output is bounded by `size`.
+bool QuarInetGetHttpStatusCode(const char* headers, char* version, uint32_t& code, char* reason,
+                               int size) {
+    if (headers == nullptr || version == nullptr || reason == nullptr || size <= 0) {
+        return false;
+    }
+    const char* cr = strchr(headers, '\r');
+    if (cr == nullptr || cr - headers > size) {
+        return false;
+    }
+    const char* lineEnd = headers + strcspn(headers, "\r\n");
+    const size_t room = static_cast<size_t>(size) - 1;
+
+    const char* p = headers;
+    while (p < lineEnd && IsBlank(*p)) {
+        ++p;
+    }
+    const char* word = p;
+    while (p < lineEnd && !IsBlank(*p)) {
+        ++p;
+    }
+    size_t wordLength = static_cast<size_t>(p - word);
+    if (wordLength == 0 || wordLength > room) {
+        return false;
+    }
+    memcpy(version, word, wordLength);
+    version[wordLength] = '\0';
+
+    while (p < lineEnd && IsBlank(*p)) {
+        ++p;
+    }
+    bool negative = false;
+    if (p < lineEnd && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (p == lineEnd || !IsDigit(*p)) {
+        return false;
+    }
+    long long value = 0;
+    for (; p < lineEnd && IsDigit(*p); ++p) {
+        if (value < INT_MAX) {
+            value = value * 10 + (*p - '0');
+        }
+    }
+    if (value > INT_MAX) {
+        value = INT_MAX;
+    }
+    code = static_cast<uint32_t>(static_cast<int>(negative ? -value : value));
+
+    while (p < lineEnd && IsBlank(*p)) {
+        ++p;
+    }
+    size_t reasonLength = static_cast<size_t>(lineEnd - p);
+    if (reasonLength > room) {
+        reasonLength = room;
+    }
+    memcpy(reason, p, reasonLength);
+    reason[reasonLength] = '\0';
+    return true;
+}

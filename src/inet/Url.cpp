@@ -1,0 +1,125 @@
+#include <stdio.h>
+#include <string.h>
+
+#include "QuarInet.h"
+
+namespace {
+
+bool IsAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Whether [begin, end) is a scheme name: a letter, then letters, digits, "+", "-" or ".".
+bool IsSchemeName(const char* begin, const char* end) {
+    if (begin == end || !IsAlpha(*begin)) {
+        return false;
+    }
+    for (const char* p = begin + 1; p < end; ++p) {
+        if (!IsAlpha(*p) && !IsDigit(*p) && *p != '+' && *p != '-' && *p != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies [begin, end) with a NUL into `out` of `size` bytes; false when it does not fit.
+bool CopyWhole(const char* begin, const char* end, char* out, int size) {
+    size_t length = static_cast<size_t>(end - begin);
+    if (length >= static_cast<size_t>(size)) {
+        return false;
+    }
+    memcpy(out, begin, length);
+    out[length] = '\0';
+    return true;
+}
+
+// The decimal number at `text`, 0 when there is none, held at the largest 32-bit value.
+uint32_t ReadPort(const char* text) {
+    uint64_t value = 0;
+    for (; IsDigit(*text); ++text) {
+        value = value * 10 + static_cast<uint64_t>(*text - '0');
+        if (value > UINT32_MAX) {
+            return UINT32_MAX;
+        }
+    }
+    return static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+bool QuarInetSplitUrl(const char* url, char* scheme, char* host, uint32_t& port, char* path,
+                      int size) {
+    if (url == nullptr || scheme == nullptr || host == nullptr || path == nullptr || size <= 0) {
+        return false;
+    }
+    scheme[0] = '\0';
+    host[0] = '\0';
+    path[0] = '\0';
+    port = 80;
+
+    // A "://" marks a scheme only after a scheme name, so that a relative location whose query
+    // carries a URL ("/login?next=http://...") stays a path.
+    const char* rest = url;
+    const char* separator = strstr(url, "://");
+    if (separator != nullptr && IsSchemeName(url, separator)) {
+        rest = separator + 3;
+        if (!CopyWhole(url, rest, scheme, size)) {
+            return false;
+        }
+    }
+
+    // The host ends at the first "/" or "\"; either may also appear later in the path.
+    const char* pathStart = rest + strcspn(rest, "/\\");
+    if (*pathStart == '\0') {
+        return false;
+    }
+    if (pathStart != rest) {
+        const char* colon = static_cast<const char*>(memchr(rest, ':', pathStart - rest));
+        if (colon != nullptr) {
+            if (!CopyWhole(rest, colon, host, size)) {
+                return false;
+            }
+            port = ReadPort(colon + 1);
+        } else if (!CopyWhole(rest, pathStart, host, size)) {
+            return false;
+        }
+    }
+
+    size_t pathLength = strlen(pathStart);
+    if (pathLength > static_cast<size_t>(size) - 1) {
+        pathLength = static_cast<size_t>(size) - 1;
+    }
+    memcpy(path, pathStart, pathLength);
+    path[pathLength] = '\0';
+    return true;
+}
+
+bool QuarInetCombineUrl(const char* scheme, const char* host, uint32_t port, const char* path,
+                        char* out, int size) {
+    if (out == nullptr || size <= 0) {
+        return false;
+    }
+    if (scheme == nullptr || *scheme == '\0') {
+        scheme = "http://";
+    }
+    if (path == nullptr || *path == '\0') {
+        path = "/";
+    }
+    if (host == nullptr) {
+        host = "";
+    }
+    size_t pathLength = strlen(path);
+    if (strlen(scheme) + strlen(host) + pathLength + 5 > static_cast<size_t>(size)) {
+        return false;
+    }
+    int written = (port != 0 && port != 80) ? snprintf(out, size, "%s%s:%u", scheme, host, port)
+                                            : snprintf(out, size, "%s%s", scheme, host);
+    if (written < 0 || static_cast<size_t>(written) + pathLength >= static_cast<size_t>(size)) {
+        return false;
+    }
+    memcpy(out + written, path, pathLength + 1);
+    return true;
+}
