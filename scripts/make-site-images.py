@@ -638,10 +638,97 @@ def make_logo():
     return img
 
 
+# Message boxes: background and border of each kind; the icons are drawn on the box colour.
+MSG_ERROR_BG = hex_rgb("#FCEDEB")
+MSG_INFO_BG = hex_rgb("#EDF3FA")
+MSG_OK_BG = hex_rgb("#ECF7EC")
+
+
+def make_icon(kind):
+    """A round 24 x 24 message icon: error (!), information (i) or success (tick)."""
+    bg, top, bottom = {
+        "error": (MSG_ERROR_BG, hex_rgb("#E8675A"), hex_rgb("#B02A1E")),
+        "info": (MSG_INFO_BG, hex_rgb("#6E9DD2"), hex_rgb("#2D5B91")),
+        "ok": (MSG_OK_BG, hex_rgb("#6CC46C"), hex_rgb("#2E8A36")),
+    }[kind]
+    img = Image(24, 24, bg)
+    disc = Coverage()
+    disc.ellipse(12, 12, 11, 11)
+    for (x, y), c in disc.pixels().items():
+        img.put(x, y, mix(top, bottom, y / 23.0), c)
+    gloss = Coverage()
+    gloss.ellipse(12, 7.5, 7.5, 4.5)
+    img.paint(gloss.pixels(), WHITE, opacity=0.25)
+    mark = Coverage()
+    if kind == "error":
+        mark.capsule(12, 6.0, 12, 13.2, 1.45)
+        mark.ellipse(12, 17.4, 1.6, 1.6)
+    elif kind == "info":
+        mark.ellipse(12, 6.8, 1.6, 1.6)
+        mark.capsule(12, 10.6, 12, 17.6, 1.4)
+    else:
+        for (ax, ay), (bx, by) in [((6.8, 12.4), (10.4, 16.0)), ((10.4, 16.0), (17.2, 8.2))]:
+            mark.capsule(ax, ay, bx, by, 1.45)
+    img.paint(mark.pixels(), WHITE)
+    return img
+
+
+# Bars and table backgrounds: narrow tiles that the pages repeat across a table cell.
+NAV_HEIGHT = 30
+NAV_TOP, NAV_BOTTOM = hex_rgb("#F3F6F9"), hex_rgb("#D5DEE8")
+
+
+def nav_background(img, x0, x1):
+    img.vgradient(x0, 0, x1, NAV_HEIGHT - 1, [(0.0, NAV_TOP), (1.0, NAV_BOTTOM)])
+    img.hline(x0, x1, 0, WHITE)
+    img.hline(x0, x1, NAV_HEIGHT - 1, hex_rgb("#9AAABD"))
+
+
+def make_nav_tile():
+    img = Image(4, NAV_HEIGHT)
+    nav_background(img, 0, 4)
+    return img
+
+
+def make_title_tile():
+    """The title bar of a content box: white bold text is written over it by the page."""
+    img = Image(4, 26)
+    img.vgradient(0, 0, 4, 26, [(0.0, hex_rgb("#5A84B4")), (0.5, hex_rgb("#3F6A9C")),
+                                (1.0, hex_rgb("#2C5585"))])
+    img.hline(0, 4, 0, hex_rgb("#86A8CE"))
+    img.hline(0, 4, 25, hex_rgb("#1F3F66"))
+    return img
+
+
+def make_band_tile():
+    """The heading band of a group of form fields."""
+    img = Image(4, 22)
+    img.vgradient(0, 0, 4, 21, [(0.0, hex_rgb("#F7F9FB")), (1.0, hex_rgb("#E1E8F0"))])
+    img.hline(0, 4, 21, hex_rgb("#C3CFDC"))
+    return img
+
+
+LOG_LINE = 17  # pixels per line of the event log listing; the page uses the same line height
+
+
+def make_log_tile():
+    """Alternating row stripes behind the event log listing."""
+    img = Image(4, 2 * LOG_LINE, WHITE)
+    img.fill(0, LOG_LINE, 4, 2 * LOG_LINE, hex_rgb("#F0F4F8"))
+    return img
+
+
 def all_images():
     """Every image of the site: file name -> Image."""
     return {
         "logo.gif": make_logo(),
+        "icon_error.gif": make_icon("error"),
+        "bg_nav.gif": make_nav_tile(),
+        "bg_title.gif": make_title_tile(),
+        "bg_band.gif": make_band_tile(),
+        "bg_log.gif": make_log_tile(),
+        "icon_info.gif": make_icon("info"),
+        "icon_ok.gif": make_icon("ok"),
     }
 
 
