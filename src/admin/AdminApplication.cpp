@@ -4,11 +4,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "admin/AdminRequests.h"
 #include "admin/SettingsStore.h"
+#include "archive/CException.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
+#include "platform/FileUtil.h"
 #include "runtime/FormDecoder.h"
 #include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
@@ -120,6 +123,71 @@ void AdminApplication::RenderPage(const char* prototype) {
         Fatal("ERROR: Not enough memory to process html prototype file.");
     }
     Fatal("ERROR: Processing of html prototype file failed fith code %d.", result);
+    EndProcess();  // Fatal does not return; this keeps the contract visible to the compiler
+}
+
+void AdminApplication::EndInit() {
+    sessionLoaded_ = LoadSession();
+    if (!sessionLoaded_) {
+        session_.Reset();
+    }
+}
+
+bool AdminApplication::LoadSession() {
+    const std::string path = SessionFilePath();
+    if (path.empty()) {
+        return false;
+    }
+    const std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes) {
+        return false;
+    }
+    bool malformed = false;
+    if (LoadSessionBytes(*bytes, session_, &malformed)) {
+        return true;
+    }
+    if (malformed) {
+        DeleteSessionFile();
+    }
+    return false;
+}
+
+bool AdminApplication::SaveSession() {
+    const std::string path = SessionFilePath();
+    if (path.empty()) {
+        return false;
+    }
+    try {
+        return ReplaceFileAtomically(path, StoreSession(session_), 0600);
+    } catch (const CException&) {
+        return false;
+    }
+}
+
+void AdminApplication::TouchSession() {
+    session_.lastActivity = static_cast<uint32_t>(std::time(nullptr));
+    if (!SaveSession()) {
+        DeleteSessionFile();
+        RaiseCode(event_, "ERR_WRITESF");
+    }
+}
+
+bool AdminApplication::CheckSession(bool quiet) {
+    const bool matches =
+        clientAddress_ == session_.clientAddress && session_.token == requestToken_;
+    const uint64_t now = static_cast<uint64_t>(std::time(nullptr));
+    if (settings_.inactivityTimeout != 0 &&
+        uint64_t{session_.lastActivity} + settings_.inactivityTimeout < now) {
+        return false;
+    }
+    if (matches) {
+        processor_->SetStringVar("qa_lm_sm_name", session_.token);
+        return true;
+    }
+    if (!quiet) {
+        RaiseCode(event_, "LOGGET_OTHER");
+    }
+    return false;
 }
 
 std::string AdminApplication::SessionFilePath() {

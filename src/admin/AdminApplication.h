@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "admin/AdminSession.h"
 #include "runtime/CgiApplication.h"
 
 class HtxProcessor;
@@ -33,6 +34,22 @@ class AdminApplication : public CgiApplication {
 
     // Deletes the administrator session file; failures are ignored.
     void DeleteSessionFile();
+
+    // The session record and its file.
+    AdminSession& Session() { return session_; }
+    bool SessionLoaded() const { return sessionLoaded_; }
+    void ForgetSession() { sessionLoaded_ = false; }
+    // Reads and checks the session file; a malformed file is deleted. False: no session.
+    bool LoadSession();
+    // Stores the record (with its checksum), replacing the file; false on failure.
+    bool SaveSession();
+    // Last activity = now, then SaveSession; on failure deletes the file and raises
+    // "ERR_WRITESF".
+    void TouchSession();
+    // True when the request belongs to the active session ("qa_lm_sm_name" is then set);
+    // false for an expired session. Another client's or token's active session raises
+    // "LOGGET_OTHER" unless quiet (then false).
+    bool CheckSession(bool quiet);
     // The session file in the data directory, or empty when none is configured.
     std::string SessionFilePath();
 
@@ -49,6 +66,7 @@ class AdminApplication : public CgiApplication {
     const char* ContentType() const override { return "text/html"; }
     void ReadRequestInput() override;
     bool LoadSettings() override;
+    void EndInit() override;
 
   private:
     // Sets "err_msg", renders the error page, or prints the fallback page; ends the process.
@@ -58,4 +76,6 @@ class AdminApplication : public CgiApplication {
     std::string requestName_;
     std::string requestToken_;
     std::string programDirectory_;
+    AdminSession session_;
+    bool sessionLoaded_ = false;
 };

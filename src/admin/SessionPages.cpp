@@ -1,0 +1,186 @@
+#include "admin/SessionPages.h"
+
+#include <ctime>
+
+#include "admin/AdminApplication.h"
+#include "admin/Diagnostics.h"
+#include "admin/SettingsStore.h"
+#include "htx/HtxProcessor.h"
+#include "runtime/RequestInput.h"
+
+namespace {
+
+constexpr const char* kInitPage = "quar_init.htx";
+constexpr const char* kLoginPage = "quar_login.htx";
+constexpr const char* kMainPage = "quar_main.htx";
+// The shortest administrator password.
+constexpr std::size_t kMinPasswordLength = 4;
+constexpr const char* kPasswordPrompt = "Please enter Administrator password (>= 4 chars).";
+constexpr const char* kTimeoutMessage = "ERROR: Inactivity timeout. Please relogin.";
+
+AdminApplication& App() {
+    return AdminApplication::Get();
+}
+HtxProcessor& Page() {
+    return App().Processor();
+}
+
+uint32_t Now() {
+    return static_cast<uint32_t>(std::time(nullptr));
+}
+
+void CopyField(const char* name, std::string& setting) {
+    if (HasFormField(name)) {
+        setting = FormText(name);
+    }
+}
+
+// The first failed check of the set-up form, or null when it passes.
+const char* SetupProblem(const ServerSettings& s, const std::string& repeated) {
+    if (s.companyName.empty()) {
+        return "ERROR: Please enter company name.";
+    }
+    if (s.adminName.empty()) {
+        return "ERROR: Please enter Administrator name (i.e. John Smith).";
+    }
+    if (s.adminPhone.empty() && s.adminEmail.empty()) {
+        return "ERROR: Please enter Administrator telephone and/or e-mail.";
+    }
+    if (s.adminPassword.size() < kMinPasswordLength) {
+        return kPasswordPrompt;
+    }
+    if (s.adminPassword != repeated) {
+        return "ERROR: New passwords does not match. Please reenter.";
+    }
+    return nullptr;
+}
+
+// A new session for the requesting client.
+void OpenSession(const std::string& token) {
+    AdminApplication& app = App();
+    AdminSession& session = app.Session();
+    session.version = AdminSession::kVersion;
+    session.clientAddress = app.ClientAddress();
+    session.proxyAddress = app.ProxyAddress();
+    session.remoteHost = app.RemoteHost();
+    session.token = token;
+}
+
+[[noreturn]] void ShowTimeoutLogin() {
+    AdminApplication& app = App();
+    app.DeleteSessionFile();
+    app.LogCode(app.Event(), "AUTOLOGOUT");
+    Page().SetStringVar("err_msg", kTimeoutMessage);
+    app.RenderPage(kLoginPage);
+}
+
+}  // namespace
+
+std::string FormText(const char* name) {
+    const HtxValue* value = Page().FindVar(name);
+    return value && value->AsText() ? *value->AsText() : std::string();
+}
+
+bool HasFormField(const char* name) {
+    const HtxValue* value = Page().FindVar(name);
+    return value && value->AsText();
+}
+
+void HandleInitBase() {
+    AdminApplication& app = App();
+    if (app.SettingsLoaded()) {
+        HandleMain();
+    }
+    ServerSettings& settings = app.Settings();
+    CopyField("compname", settings.companyName);
+    CopyField("sysopname", settings.adminName);
+    CopyField("sysoptel", settings.adminPhone);
+    CopyField("sysopemail", settings.adminEmail);
+    CopyField("pswd1", settings.adminPassword);
+    if (const char* problem = SetupProblem(settings, FormText("pswd2"))) {
+        Page().SetIntVar("isonwin", 1);
+        Page().SetStringVar("err_msg", problem);
+        app.RenderPage(kInitPage);
+    }
+    if (!SaveServerSettings(settings, app.DataDirectory())) {
+        app.RaiseCode(app.Event(), "ERR_WRITECFG");
+    }
+    AdminSession& session = app.Session();
+    OpenSession(session.token.empty() ? GenerateRequestToken() : session.token);
+    session.lastActivity = Now();
+    if (!app.SaveSession()) {
+        app.DeleteSessionFile();
+        app.RaiseCode(app.Event(), "ERR_WRITESF");
+    }
+    Page().SetStringVar("qa_lm_sm_name", session.token);
+    app.LogCode(app.Event(), "INIT");
+    app.RenderPage(kMainPage);
+}
+
+void HandleLogin() {
+    AdminApplication& app = App();
+    if (!app.SettingsLoaded()) {
+        HandleInitBase();
+    }
+    if (app.SessionLoaded()) {
+        const AdminSession& session = app.Session();
+        const bool active =
+            uint64_t{Now()} < uint64_t{session.lastActivity} + app.Settings().inactivityTimeout;
+        if (active &&
+            (session.clientAddress != app.ClientAddress() || session.token != app.RequestToken())) {
+            app.RaiseCode(app.Event(), "LOGGET_OTHER");
+        }
+        app.DeleteSessionFile();
+        app.LogCode(app.Event(), "AUTOLOGOUT");
+    }
+    if (!HasFormField("passwd")) {
+        Page().SetStringVar("err_msg", kPasswordPrompt);
+        app.RenderPage(kLoginPage);
+    }
+    if (FormText("passwd") != app.Settings().adminPassword) {
+        Page().SetStringVar("err_msg", "ERROR: Invalid password. Please reenter.");
+        app.RenderPage(kLoginPage);
+    }
+    OpenSession(app.RequestToken());
+    app.TouchSession();
+    Page().SetStringVar("qa_lm_sm_name", app.Session().token);
+    std::string problem;
+    Page().SetStringVar("err_msg",
+                        CheckConfiguration(problem, false) ? std::string(kAdminBanner) : problem);
+    app.LogCode(app.Event(), "LOGIN");
+    app.RenderPage(kMainPage);
+}
+
+void BeginProtectedPage() {
+    AdminApplication& app = App();
+    if (!app.SettingsLoaded()) {
+        HandleInitBase();
+    }
+    if (!app.SessionLoaded()) {
+        HandleLogin();
+    }
+    if (!app.CheckSession(false)) {
+        ShowTimeoutLogin();
+    }
+    app.TouchSession();
+}
+
+void HandleMain() {
+    BeginProtectedPage();
+    App().RenderPage(kMainPage);
+}
+
+void HandleLogout() {
+    AdminApplication& app = App();
+    if (!app.SettingsLoaded()) {
+        HandleInitBase();
+    }
+    if (!app.SessionLoaded()) {
+        HandleLogin();
+    }
+    const bool valid = app.CheckSession(false);
+    app.DeleteSessionFile();
+    app.ForgetSession();
+    app.LogCode(app.Event(), valid ? "LOGOUT" : "AUTOLOGOUT");
+    HandleLogin();
+}
