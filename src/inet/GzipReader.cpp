@@ -155,6 +155,7 @@ class Inflater {
 GunzipStatus InflateMember(Inflater& inflater, MemoryInStream& in, Output& out) {
     z_stream& stream = inflater.stream();
     inflateReset(&stream);
+    stream.avail_in = 0;
     const size_t start = out.Size();
     uLong crc = crc32(0L, Z_NULL, 0);
     size_t consumed = 0;
