@@ -1,4 +1,9 @@
 // Literal text, variable references, escaping, assignments and the settings.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "HtxTestSupport.h"
@@ -123,6 +128,24 @@ TEST_F(TemplateTextTest, ProcessingAMissingOrUnreadableFile) {
     EXPECT_EQ(proc_.ProcessTemplate("folder.htx", writer), HtxProcessor::kCannotOpen);
     EXPECT_EQ(proc_.ProcessTemplate("page.htx\0x"s, writer), HtxProcessor::kCannotOpen);
     EXPECT_EQ(output, "");
+}
+
+TEST_F(TemplateTextTest, WithoutAWriterTheOutputGoesToStandardOutput) {
+    WriteFile("page.htx", "to <%n%> stdout");
+    proc_.SetIntVar("n", 1);
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int file = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    dup2(file, STDOUT_FILENO);
+    close(file);
+    const std::int32_t result = proc_.ProcessTemplate("page.htx");
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    EXPECT_EQ(result, HtxProcessor::kProcessed);
+    std::ifstream captured("stdout.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(captured), {}), "to 1 stdout");
 }
 
 TEST_F(TemplateTextTest, TextFromMemoryIsProcessedAsAFileIs) {
