@@ -31,10 +31,9 @@ class MessageCatalogue {
     std::string Load(const std::string& path = kFileName);
 
     // Replaces codes and category titles with those of `content`, the text of a catalogue file.
-    // Lines end with LF or CR LF; blank lines and lines starting with '#'
-    // are skipped; "=CATEGORY <title>" starts the next category; any other line is
-    // "<code> <text>", code and text separated by spaces or tabs. A repeated code keeps the
-    // later text.
+    // Lines end with LF or CR LF and are trimmed; blank lines and lines starting with '#' are
+    // skipped; "=CATEGORY <title>" starts the next category; any other line is "<code> <text>",
+    // code and text separated by spaces or tabs. A repeated code keeps the later text.
     void Parse(std::string_view content);
 
     // The entry of exactly `code` (case-sensitive), or null when the catalogue has none.
