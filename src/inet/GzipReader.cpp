@@ -128,7 +128,10 @@ size_t FirstCapacity(const uint8_t* bytes, size_t size, size_t limit) {
         }
     }
     size_t guess = size > limit / kGuessRatio ? limit : size * kGuessRatio;
-    return guess < kMinCapacity ? kMinCapacity : guess;
+    if (guess < kMinCapacity) {
+        guess = kMinCapacity;
+    }
+    return guess <= limit ? guess : limit + 1;
 }
 
 class Inflater {
