@@ -17,8 +17,8 @@ constexpr std::size_t kMaxTokenBytes = std::size_t{64} << 20;
 constexpr std::size_t kMaxNestingDepth = 128;
 
 // Most objects one archive may define as shared ("def"). A document shares a handful; the
-// bound caps the shared object table at a few MiB.
-constexpr std::int32_t kMaxSharedObjects = 1 << 20;
+// bound keeps the shared object table and the writer's index small.
+constexpr std::int32_t kMaxSharedObjects = 1 << 16;
 
 // Longest archive name that an object read by pointer may carry. Names of classes are short
 // words; a longer one is refused before it is looked up or kept in a foreign object.

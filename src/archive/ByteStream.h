@@ -51,6 +51,7 @@ class MemoryStream : public ByteStream {
     MemoryStream() { setPosition(0); }
     explicit MemoryStream(std::string bytes);
 
+    using ByteStream::write;
     void write(const void* src, std::size_t count) override;
 
     // Replaces the content and moves to its start.

@@ -17,6 +17,7 @@ class FileStream : public ByteStream {
     FileStream(const std::string& path, Mode mode);
     ~FileStream() override;
 
+    using ByteStream::write;
     void write(const void* src, std::size_t count) override;
     void flush() override;
     // Flushes and closes now (raising CFileException on a failure) instead of in the
