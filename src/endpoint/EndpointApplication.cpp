@@ -21,7 +21,7 @@ constexpr std::size_t kTestInputLength = 32000;
 // The input is re-read as text in pieces of this size, each up to its first zero byte.
 constexpr std::size_t kInputChunk = 2046;
 
-void Banner() {
+[[noreturn]] void Banner() {
     std::fputs(EndpointApplication::kBanner, stdout);
     CgiApplication::EndProcess();
 }
@@ -53,10 +53,6 @@ std::string ReadRemainingText(MemoryStream& input) {
 
 EndpointApplication::EndpointApplication() = default;
 EndpointApplication::~EndpointApplication() = default;
-
-void EndpointApplication::AnswerBanner() {
-    Banner();
-}
 
 int EndpointApplication::Dispatch(int argc, char** argv) {
     const char* testInput = std::getenv("QUAR_TEST_INPUT");

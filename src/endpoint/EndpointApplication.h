@@ -26,9 +26,6 @@ class EndpointApplication : public CgiApplication {
     // display text, and the end; with logging off it returns without effect.
     void RaiseCode(EventRecord& event, const char* code) override;
 
-    // Prints the banner outside the reply archive and ends the process.
-    [[noreturn]] static void AnswerBanner();
-
     CKvArchive& InputArchive() { return *inputArchive_; }
 
     static constexpr const char* kBanner = "Orvelle Pellmora version 2.0 (Aug 27 2002)";
