@@ -120,9 +120,9 @@ struct mime_part {
 // Builds a multipart body from `count` parts with a boundary that occurs in none of them, and
 // the request header block for it: `request_headers` (may be null) with its "Content-type:"
 // value extended by "; boundary=..." or, when it has none, a "Content-type:" line for
-// multipart/form-data. The body ends with the closing delimiter line and one NUL byte, counted
-// in `body_length`. On success both outputs are the caller's, to release with QuarInetFree.
-// Returns false only when memory runs out; the outputs are then null.
+// multipart/form-data. The body ends with the closing delimiter line ("--boundary--" CR LF),
+// followed by a NUL that `body_length` does not count. On success both outputs are the caller's, to
+// release with QuarInetFree. Returns false only when memory runs out; the outputs are then null.
 QUARINET_API bool ConstructMimeMultipart(char*& headers_out, char*& body_out,
                                          uint32_t& body_length_out, const char* request_headers,
                                          const mime_part* parts, uint32_t count);

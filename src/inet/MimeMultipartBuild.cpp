@@ -63,7 +63,9 @@ void Append(char*& at, const void* bytes, size_t length) {
 }
 
 // The body: each part as "--boundary" CR LF, its headers, CR LF, its data, CR LF; then the
-// closing "--boundary--" CR LF and a NUL, which the length counts. Null when it cannot be made.
+// closing "--boundary--" CR LF and a NUL. The length leaves the NUL out, as every length of the
+// library does: counted, it would go on the wire after the closing line, where strict multipart
+// readers refuse any byte. Null when the body cannot be made.
 char* BuildBody(const mime_part* parts, uint32_t count, const char* boundary, uint32_t& length) {
     const size_t boundaryLength = strlen(boundary);
     uint64_t total = boundaryLength + 7;
@@ -91,7 +93,7 @@ char* BuildBody(const mime_part* parts, uint32_t count, const char* boundary, ui
     Append(at, "--", 2);
     Append(at, boundary, boundaryLength);
     Append(at, "--\r\n", 5);
-    length = static_cast<uint32_t>(total);
+    length = static_cast<uint32_t>(total - 1);
     return body;
 }
 
