@@ -718,12 +718,243 @@ def make_log_tile():
     return img
 
 
+# Buttons: bevelled, with round corners cut out as transparency. The anti-aliased rim is
+# blended over this neutral colour, which sits well on the white and light grey panels.
+BUTTON_HEIGHT = 22
+BUTTON_TEXT = 7.6   # capital height of button labels, px
+BUTTON_PEN = 1.45   # bold
+RIM_BACKDROP = hex_rgb("#EEF1F5")
+
+BUTTON_STYLES = {
+    # name: (border, face top, face bottom, inner highlight, text, text shadow)
+    "normal": ("#6F87A6", "#FFFFFF", "#D7E1EC", "#FFFFFF", "#1E3A5F", None),
+    "primary": ("#1D416D", "#6B98CC", "#2C5A8F", "#9ABDE3", "#FFFFFF", "#15304F"),
+    "danger": ("#A14A3E", "#FFF6F4", "#EDCFC8", "#FFFFFF", "#8A2416", None),
+    "disabled": ("#B7C0CB", "#F7F8FA", "#E7EBEF", "#FFFFFF", "#A2ACB8", None),
+}
+
+
+def arrow_icon(cov, kind, x, mid):
+    """Paging marks: |< (first), < (prev), > (next), >| (last); 7 px wide, centred on mid."""
+    h = 3.6
+    if kind in ("first", "prev"):
+        tri = [(x + 7, mid - h), (x + 7, mid + h), (x + 1.5, mid)]
+    else:
+        tri = [(x, mid - h), (x, mid + h), (x + 5.5, mid)]
+    cov.polygon(tri)
+    if kind == "first":
+        cov.polygon([(x, mid - h), (x + 1.4, mid - h), (x + 1.4, mid + h), (x, mid + h)])
+    if kind == "last":
+        cov.polygon([(x + 5.6, mid - h), (x + 7, mid - h), (x + 7, mid + h), (x + 5.6, mid + h)])
+
+
+def make_button(label, style="normal", arrow=None, min_width=64):
+    border, top, bottom, highlight, text, text_shadow = (
+        hex_rgb(c) if c else None for c in BUTTON_STYLES[style])
+    tw = text_width(label, BUTTON_TEXT, BUTTON_PEN)
+    arrow_w = 11 if arrow else 0
+    w = max(min_width, int(math.ceil(tw)) + 24 + arrow_w)
+    h = BUTTON_HEIGHT
+    img = Image(w, h, RIM_BACKDROP)
+    outer = Coverage()
+    outer.rounded_rect(0, 0, w, h, 3.5)
+    inner = Coverage()
+    inner.rounded_rect(1, 1, w - 1, h - 1, 2.5)
+    outer_cov, inner_cov = outer.pixels(), inner.pixels()
+    for y in range(h):
+        for x in range(w):
+            a = outer_cov.get((x, y), 0.0)
+            if a <= 0.02:
+                img.clear[y][x] = True
+                continue
+            img.put(x, y, border, a)
+            f = inner_cov.get((x, y), 0.0)
+            if f > 0:
+                face = mix(top, bottom, (y - 1) / float(h - 3))
+                if y == 1:
+                    face = mix(face, highlight, 0.8)
+                img.put(x, y, face, f)
+    content_w = tw + arrow_w
+    x0 = (w - content_w) / 2.0
+    baseline = 15.2
+    mid = baseline - BUTTON_TEXT / 2.0
+    if arrow in ("first", "prev"):
+        ax, tx = x0, x0 + arrow_w
+    else:
+        ax, tx = x0 + tw + 4, x0
+    cov = text_coverage(label, tx, baseline, BUTTON_TEXT, BUTTON_PEN)
+    if arrow:
+        marks = Coverage()
+        arrow_icon(marks, arrow, ax, mid)
+        for key, c in marks.pixels().items():
+            cov[key] = max(cov.get(key, 0.0), c)
+    if text_shadow:
+        img.paint(cov, text_shadow, 0, 1, 0.45)
+    img.paint(cov, text)
+    return img
+
+
+# Navigation tabs, drawn on the navigation bar's own background.
+NAV_ICON_COLOUR = hex_rgb("#3C638F")
+
+
+class Shapes:
+    """Records shapes drawn around an origin, to be painted at any place and scale."""
+
+    def __init__(self):
+        self.ops = []
+
+    def capsule(self, ax, ay, bx, by, radius):
+        self.ops.append(("capsule", ax, ay, bx, by, radius))
+
+    def polygon(self, points):
+        self.ops.append(("polygon", points))
+
+    def ellipse(self, cx, cy, rx, ry):
+        self.ops.append(("ellipse", cx, cy, rx, ry))
+
+    def coverage(self, x, y, scale=1.0):
+        cov = Coverage()
+        for op in self.ops:
+            if op[0] == "capsule":
+                _, ax, ay, bx, by, r = op
+                cov.capsule(x + ax * scale, y + ay * scale, x + bx * scale, y + by * scale,
+                            r * scale)
+            elif op[0] == "polygon":
+                cov.polygon([(x + px * scale, y + py * scale) for px, py in op[1]])
+            else:
+                _, cx, cy, rx, ry = op
+                cov.ellipse(x + cx * scale, y + cy * scale, rx * scale, ry * scale)
+        return cov.pixels()
+
+
+def nav_symbol(kind):
+    """A symbol 13 units wide and 13 high around y = 0: house, sliders, page, door with an
+    arrow, key, wrench. The page symbol's lines are a second Shapes (drawn in another colour)."""
+    cov = Shapes()
+    lines = Shapes()
+    x, mid = 0.0, 0.0
+    if kind == "main":
+        cov.polygon([(x, mid - 0.5), (x + 6.5, mid - 6.5), (x + 13, mid - 0.5)])
+        cov.polygon([(x + 2, mid - 1), (x + 11, mid - 1), (x + 11, mid + 6),
+                     (x + 7.8, mid + 6), (x + 7.8, mid + 2), (x + 5.2, mid + 2),
+                     (x + 5.2, mid + 6), (x + 2, mid + 6)])
+    elif kind == "options":
+        for k, knob in enumerate((8.5, 3.5, 6.5)):
+            y = mid - 4.5 + k * 4.5
+            cov.capsule(x + 0.5, y, x + 12.5, y, 0.7)
+            cov.ellipse(x + knob, y, 2.0, 2.0)
+    elif kind == "eventlog":
+        cov.polygon([(x + 1, mid - 6.5), (x + 12, mid - 6.5), (x + 12, mid + 6.5),
+                     (x + 1, mid + 6.5)])
+        for k in range(4):
+            y = mid - 3.8 + k * 2.6
+            lines.capsule(x + 3.2, y, x + 9.8, y, 0.5)
+    elif kind == "logout":
+        cov.polygon([(x, mid - 6.5), (x + 7, mid - 6.5), (x + 7, mid - 3.5), (x + 5.5, mid - 3.5),
+                     (x + 5.5, mid - 5), (x + 1.5, mid - 5), (x + 1.5, mid + 5),
+                     (x + 5.5, mid + 5), (x + 5.5, mid + 3.5), (x + 7, mid + 3.5),
+                     (x + 7, mid + 6.5), (x, mid + 6.5)])
+        cov.capsule(x + 4.5, mid, x + 10, mid, 0.9)
+        cov.polygon([(x + 9, mid - 3.6), (x + 13.2, mid), (x + 9, mid + 3.6)])
+    elif kind == "login":
+        cov.ellipse(x + 3.5, mid, 3.4, 3.4)
+        cov.capsule(x + 6, mid, x + 13, mid, 1.0)
+        cov.capsule(x + 11.5, mid, x + 11.5, mid + 3, 0.8)
+        cov.capsule(x + 9, mid, x + 9, mid + 2.4, 0.8)
+    elif kind == "setup":
+        cov.capsule(x + 1.5, mid + 5, x + 8, mid - 1.5, 1.3)
+        cov.ellipse(x + 9.2, mid - 2.8, 3.6, 3.6)
+    return cov, lines
+
+
+NAV_TABS = {
+    # file stem: (label, icon)
+    "main": ("Main", "main"),
+    "options": ("Options", "options"),
+    "eventlog": ("Event Log", "eventlog"),
+    "logout": ("Logout", "logout"),
+    "login": ("Login", "login"),
+    "setup": ("Set-up", "setup"),
+}
+
+
+def make_task_icon(kind):
+    """A 40 x 40 tile with a navigation symbol, for the task list of the main page."""
+    img = Image(40, 40, WHITE)
+    tile = Coverage()
+    tile.rounded_rect(1, 1, 39, 39, 7)
+    for (x, y), c in tile.pixels().items():
+        img.put(x, y, mix(hex_rgb("#5D8BC0"), hex_rgb("#244B77"), y / 39.0), c)
+    gloss = Coverage()
+    gloss.rounded_rect(3, 2, 37, 18, 6)
+    img.paint(gloss.pixels(), WHITE, opacity=0.14)
+    symbol, lines = nav_symbol(kind)
+    img.paint(symbol.coverage(20 - 6.5 * 1.9, 20.5, 1.9), WHITE)
+    img.paint(lines.coverage(20 - 6.5 * 1.9, 20.5, 1.9), hex_rgb("#3A659A"))
+    return img
+
+
+def make_nav_tab(stem, active):
+    label, icon = NAV_TABS[stem]
+    tw = text_width(label, 8.2, 1.5)
+    w = max(96, int(math.ceil(tw)) + 44)
+    h = NAV_HEIGHT
+    img = Image(w, h)
+    nav_background(img, 0, w)
+    mid = h / 2.0
+    if active:
+        img.vgradient(0, 1, w, h - 1, [(0.0, hex_rgb("#4C78AA")), (1.0, hex_rgb("#244B77"))])
+        img.hline(0, w, 1, hex_rgb("#7FA3CC"))
+        img.fill(0, h - 3, w, h, AMBER)
+        colour, icon_colour = WHITE, hex_rgb("#D6E4F3")
+        mid -= 1
+    else:
+        colour, icon_colour = INK, NAV_ICON_COLOUR
+        # The separator faces the neighbouring tabs: Logout stands alone at the right end.
+        edge = 0 if stem == "logout" else w - 2
+        img.vline(edge, 4, h - 4, hex_rgb("#AEBBCB"))
+        img.vline(edge + 1, 4, h - 4, WHITE)
+    x0 = (w - (tw + 19)) / 2.0
+    symbol, lines = nav_symbol(icon)
+    img.paint(symbol.coverage(x0, mid), icon_colour)
+    img.paint(lines.coverage(x0, mid), hex_rgb("#4C78AA") if active else hex_rgb("#EAF0F6"))
+    draw_text(img, label, x0 + 19, mid + 4.1, 8.2, 1.5, colour)
+    return img
+
+
 def all_images():
     """Every image of the site: file name -> Image."""
     return {
         "logo.gif": make_logo(),
         "icon_error.gif": make_icon("error"),
+        "btn_submit.gif": make_button("Submit", "primary"),
+        "btn_cancel.gif": make_button("Cancel"),
+        "btn_login.gif": make_button("Login", "primary"),
+        "btn_apply.gif": make_button("Apply", "primary"),
+        "btn_refresh.gif": make_button("Refresh"),
+        "btn_clearlog.gif": make_button("Clear Log File", "danger"),
+        "btn_first.gif": make_button("First", arrow="first"),
+        "btn_prev.gif": make_button("Prev", arrow="prev"),
+        "btn_next.gif": make_button("Next", arrow="next"),
+        "btn_last.gif": make_button("Last", arrow="last"),
+        "btn_first_off.gif": make_button("First", "disabled", arrow="first"),
+        "btn_prev_off.gif": make_button("Prev", "disabled", arrow="prev"),
+        "btn_next_off.gif": make_button("Next", "disabled", arrow="next"),
+        "btn_last_off.gif": make_button("Last", "disabled", arrow="last"),
         "bg_nav.gif": make_nav_tile(),
+        "nav_main.gif": make_nav_tab("main", False),
+        "nav_main_on.gif": make_nav_tab("main", True),
+        "nav_options.gif": make_nav_tab("options", False),
+        "nav_options_on.gif": make_nav_tab("options", True),
+        "nav_eventlog.gif": make_nav_tab("eventlog", False),
+        "nav_eventlog_on.gif": make_nav_tab("eventlog", True),
+        "nav_logout.gif": make_nav_tab("logout", False),
+        "nav_login_on.gif": make_nav_tab("login", True),
+        "nav_setup_on.gif": make_nav_tab("setup", True),
+        "task_options.gif": make_task_icon("options"),
+        "task_eventlog.gif": make_task_icon("eventlog"),
+        "task_logout.gif": make_task_icon("logout"),
         "bg_title.gif": make_title_tile(),
         "bg_band.gif": make_band_tile(),
         "bg_log.gif": make_log_tile(),
