@@ -2,12 +2,15 @@
 
 #include "admin/AdminApplication.h"
 #include "admin/Diagnostics.h"
+#include "admin/LogViewerPage.h"
+#include "admin/OptionsPage.h"
 #include "admin/SessionPages.h"
 #include "htx/HtxProcessor.h"
 
 const RequestEntry kAdminRequests[] = {
     {"init_base", HandleInitBase}, {"login", HandleLogin},
-    {"main", HandleMain},          {"logout", HandleLogout},
+    {"main", HandleMain},          {"options", HandleOptions},
+    {"logout", HandleLogout},      {"viewlog", HandleViewLog},
     {"test", HandleBanner},        {"test0", HandleCheckConfiguration},
     {"test2", HandleBanner},       {"test3", HandleBanner},
     {"test5", HandleBanner},       {nullptr, nullptr},

@@ -37,23 +37,23 @@ TEST_F(AdminProgram, UnknownRequestRendersTheErrorPage) {
     WithErrorPage();
     const CgiResult r = site_.Run("nosuch|42");
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (9)]");
+    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (11)]");
     // The message also reaches the diagnostic log of the data directory.
     const std::string log = site_.Data("quar_nbx.log");
-    EXPECT_NE(log.find(": Unknown request nosuch (9)\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(": Unknown request nosuch (11)\n"), std::string::npos) << log;
 }
 
 TEST_F(AdminProgram, RequestNamesMatchExactly) {
     WithErrorPage();
-    EXPECT_EQ(site_.Run("TEST").output, kHtml + "[Unknown request TEST (9)]");
-    EXPECT_EQ(site_.Run("test ").output, kHtml + "[Unknown request test  (9)]");
-    EXPECT_EQ(site_.Run("test%7c1").output, kHtml + "[Unknown request test%7c1 (9)]");
+    EXPECT_EQ(site_.Run("TEST").output, kHtml + "[Unknown request TEST (11)]");
+    EXPECT_EQ(site_.Run("test ").output, kHtml + "[Unknown request test  (11)]");
+    EXPECT_EQ(site_.Run("test%7c1").output, kHtml + "[Unknown request test%7c1 (11)]");
 }
 
 TEST_F(AdminProgram, MissingErrorPageGivesTheFallbackPage) {
     const CgiResult r = site_.Run("nosuch");
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.output, kHtml + kFallbackHead + "Unknown request nosuch (9)<BR><HR><BR>" +
+    EXPECT_EQ(r.output, kHtml + kFallbackHead + "Unknown request nosuch (11)<BR><HR><BR>" +
                             "ERROR: Can't open html prototype file quar_error.htx.");
 }
 
@@ -66,7 +66,7 @@ TEST_F(AdminProgram, FallbackPageDeletesTheSessionFile) {
 TEST_F(AdminProgram, FormFieldsReachThePageDecoded) {
     WithErrorPage();
     const CgiResult r = site_.Run("nosuch", "a=x+y%21&b=%3C%26%3E&a=2&flag&c=3");
-    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (9)](flag&c=3)(a=2)(b=<&>)(a=x y!)");
+    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (11)](flag&c=3)(a=2)(b=<&>)(a=x y!)");
     site_.dir().Write("cgi/quar_error.htx", "<%a%>,<%b%>");
     EXPECT_EQ(site_.Run("nosuch", "a=1&b=2&a=3").output, kHtml + "3,2");
 }
@@ -75,12 +75,12 @@ TEST_F(AdminProgram, BodyLengthsAreBoundedAndHonest) {
     WithErrorPage();
     // Negative or non-numeric: no body at all.
     EXPECT_EQ(site_.Run("nosuch", "a=1", {{"CONTENT_LENGTH", "-3"}}).output,
-              kHtml + "[Unknown request nosuch (9)]");
+              kHtml + "[Unknown request nosuch (11)]");
     EXPECT_EQ(site_.Run("nosuch", "a=1", {{"CONTENT_LENGTH", "x1"}}).output,
-              kHtml + "[Unknown request nosuch (9)]");
+              kHtml + "[Unknown request nosuch (11)]");
     // Longer than what arrives: decoded as far as it was read.
     EXPECT_EQ(site_.Run("nosuch", "a=1", {{"CONTENT_LENGTH", "100"}}).output,
-              kHtml + "[Unknown request nosuch (9)](a=1)");
+              kHtml + "[Unknown request nosuch (11)](a=1)");
     // Beyond the limit: refused before anything is allocated or read.
     const CgiResult huge = site_.Run("nosuch", "a=1", {{"CONTENT_LENGTH", "99999999999999999999"}});
     EXPECT_EQ(huge.exitStatus, 0);
@@ -157,8 +157,8 @@ TEST_F(AdminProgram, WithoutDataDirectoryTheLogsGoToTmp) {
     WithErrorPage();
     site_.UnregisterDataDirectory();
     const CgiResult r = site_.Run("nosuch");
-    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (9)]");
-    EXPECT_NE(site_.Tmp("quar_nbx.log").find(": Unknown request nosuch (9)\n"), std::string::npos);
+    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (11)]");
+    EXPECT_NE(site_.Tmp("quar_nbx.log").find(": Unknown request nosuch (11)\n"), std::string::npos);
 }
 
 TEST_F(AdminProgram, AnswersEvenWhenNoLogCanBeWritten) {
@@ -166,7 +166,7 @@ TEST_F(AdminProgram, AnswersEvenWhenNoLogCanBeWritten) {
     site_.UnregisterDataDirectory();
     const CgiResult r = site_.Run("nosuch", "", {{"TMP", site_.dir() / "no/such/dir"}});
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (9)]");
+    EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (11)]");
 }
 
 TEST_F(AdminProgram, TestInputModeReadsTstinAndWritesNoHeader) {

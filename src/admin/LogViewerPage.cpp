@@ -1,0 +1,212 @@
+#include "admin/LogViewerPage.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "admin/AdminApplication.h"
+#include "admin/FormDecimal.h"
+#include "admin/LogViewerIndex.h"
+#include "admin/LogViewerPaging.h"
+#include "admin/LogViewerReader.h"
+#include "admin/SessionPages.h"
+#include "admin/SettingsStore.h"
+#include "eventlog/EventRecord.h"
+#include "eventlog/LogFiles.h"
+#include "htx/HtxProcessor.h"
+#include "platform/FileUtil.h"
+
+namespace {
+
+constexpr const char* kViewLogPage = "quar_view_log.htx";
+constexpr std::uint32_t kGroupByCategoryFlag = 1u << 0;
+// Bit kHiddenShift + i of the view flags hides category i.
+constexpr int kHiddenShift = 4;
+constexpr const char* kSortByDate = "ve_log_sort_by_date";
+constexpr const char* kSortByCategory = "ve_log_sort_by_cat";
+
+HtxProcessor& Page() {
+    return AdminApplication::Get().Processor();
+}
+
+// A typed page or line number: form numbers beyond the 32-bit range are cut to it, as the
+// page arithmetic expects.
+std::int64_t FormLineNumber(const char* field) {
+    const std::int64_t value = FormDecimal(FormText(field));
+    return std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                    std::numeric_limits<std::int32_t>::max());
+}
+
+std::int32_t AsTemplateInt(std::int64_t value) {
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>(value, std::numeric_limits<std::int32_t>::max()));
+}
+
+// Replaces a stored choice; true when it changed.
+template <typename T>
+bool Store(T& setting, T value) {
+    if (setting == value) {
+        return false;
+    }
+    setting = std::move(value);
+    return true;
+}
+
+// The filters and category check boxes of the form; only a request that carries the form
+// (it always has "ve_log_sort_by") changes them. True when a stored choice changed.
+bool ApplyViewForm(ServerSettings& settings, int categories) {
+    bool changed = false;
+    changed |= Store(settings.logProductFilter, UpperCaseFilter(FormText("ve_log_filter_by_prod")));
+    changed |= Store(settings.logUserFilter, UpperCaseFilter(FormText("ve_log_filter_by_user")));
+    changed |=
+        Store(settings.logComputerFilter, UpperCaseFilter(FormText("ve_log_filter_by_comp")));
+    std::uint32_t flags = settings.logViewFlags;
+    for (int i = 0; i < categories; ++i) {
+        const std::uint32_t hidden = 1u << (kHiddenShift + i);
+        const std::string field = "ve_log_show_cat" + std::to_string(i);
+        flags = FormText(field.c_str()).empty() ? flags | hidden : flags & ~hidden;
+    }
+    changed |= Store(settings.logViewFlags, flags);
+    return changed;
+}
+
+// The index of the shown entries of the log open on `fd`.
+void IndexLog(int fd, LogViewIndex& index) {
+    LogLineReader reader(fd);
+    std::uint64_t offset = 0;
+    std::string_view line;
+    while (reader.Next(offset, line)) {
+        index.Add(offset, line);
+    }
+}
+
+// The display texts of the entries [first, end), each followed by CR LF.
+std::string PageText(int fd, const LogViewIndex& index, std::int64_t first, std::int64_t end,
+                     const MessageCatalogue& catalogue) {
+    std::string text;
+    EventRecord record;
+    for (std::int64_t i = first; i < end; ++i) {
+        const std::string line = ReadLogLineAt(fd, index.OffsetAt(static_cast<std::size_t>(i)));
+        record.ParseLine(TrimLogLine(line));
+        text += record.DisplayText(catalogue);
+        text += "\r\n";
+    }
+    return text;
+}
+
+void SetPagingVariables(std::int64_t entries, std::int64_t topLine, std::int32_t pageSize) {
+    HtxProcessor& page = Page();
+    const LogPageNumbers numbers = PageNumbersOf(entries, topLine, pageSize);
+    page.SetIntVar("ve_log_page", pageSize);
+    page.SetIntVar("ve_log_page_tot", AsTemplateInt(numbers.pages));
+    page.SetIntVar("ve_log_page_num", AsTemplateInt(numbers.current));
+    page.SetIntVar("ve_log_top_line", AsTemplateInt(topLine));
+    if (numbers.backDisabled) {
+        page.SetStringVar("vl_first_dsbld", "disabled");
+        page.SetStringVar("vl_prev_dsbld", "disabled");
+    }
+    if (numbers.forwardDisabled) {
+        page.SetStringVar("vl_next_dsbld", "disabled");
+        page.SetStringVar("vl_last_dsbld", "disabled");
+    }
+}
+
+void SetViewVariables(const ServerSettings& settings, const std::vector<std::string>& names,
+                      int categories) {
+    HtxProcessor& page = Page();
+    page.SetStringVar("ve_log_filter_by_prod", settings.logProductFilter);
+    page.SetStringVar("ve_log_filter_by_user", settings.logUserFilter);
+    page.SetStringVar("ve_log_filter_by_comp", settings.logComputerFilter);
+    const bool grouped = settings.logViewFlags & kGroupByCategoryFlag;
+    page.SetStringVar("ve_log_sort_by_cat_chkd", grouped ? "checked" : "");
+    page.SetStringVar("ve_log_sort_by_date_chkd", grouped ? "" : "checked");
+    page.SetIntVar("ve_log_show_cats", categories);
+    if (categories == 0) {
+        return;
+    }
+    auto rows = std::make_shared<RowList>();
+    for (int i = 0; i < categories; ++i) {
+        VarMap& row = rows->AddBack();
+        MapSetInt(row, "ve_log_show_cat_num", i);
+        MapSetString(row, "ve_log_show_cat_name", names[static_cast<std::size_t>(i)]);
+        if (i + 1 < categories) {
+            MapSetString(row, "ve_log_show_cat_br", "<br>");
+        }
+        const bool hidden = settings.logViewFlags & (1u << (kHiddenShift + i));
+        MapSetString(row, "ve_log_show_cat_chkd", hidden ? "" : "checked");
+    }
+    page.SetListVar("ve_log_show_cats_loop", rows);
+}
+
+}  // namespace
+
+void HandleViewLog() {
+    BeginProtectedPage();
+    AdminApplication& app = AdminApplication::Get();
+    ServerSettings& settings = app.Settings();
+    const MessageCatalogue& catalogue = app.Catalogue();
+    const std::vector<std::string>& names = catalogue.CategoryNames();
+    const int categories =
+        static_cast<int>(std::min<std::size_t>(names.size(), LogViewIndex::kCategories));
+
+    // Page size and position. A new page size keeps the top line; the typed page number
+    // counts in the page size it was typed for.
+    const std::int64_t pageNumber = FormLineNumber("ve_log_page_num");
+    std::int64_t topLine = FormLineNumber("ve_log_top_line");
+    const std::string sizeText = FormText("ve_log_page");
+    const std::int32_t pageSize =
+        BoundedLogPageSize(sizeText.empty() ? settings.logPageSize : FormDecimal(sizeText));
+    bool changed = Store(settings.logPageSize, pageSize);
+    if (!changed && pageNumber != 0) {
+        topLine = pageSize * (pageNumber - 1);
+    }
+
+    const std::string sortBy = FormText("ve_log_sort_by");
+    if (sortBy == kSortByDate) {
+        changed |= Store(settings.logViewFlags, settings.logViewFlags & ~kGroupByCategoryFlag);
+    } else if (sortBy == kSortByCategory) {
+        changed |= Store(settings.logViewFlags, settings.logViewFlags | kGroupByCategoryFlag);
+    }
+    if (HasFormField("ve_log_sort_by")) {
+        changed |= ApplyViewForm(settings, categories);
+    }
+    if (changed) {
+        // The page shows the new choices even when they cannot be kept.
+        SaveServerSettings(settings, app.DataDirectory());
+    }
+
+    LogViewSelection selection;
+    selection.groupByCategory = settings.logViewFlags & kGroupByCategoryFlag;
+    selection.hiddenMask = (settings.logViewFlags >> kHiddenShift) & 0xFFu;
+    selection.productFilter = settings.logProductFilter;
+    selection.userFilter = settings.logUserFilter;
+    selection.computerFilter = settings.logComputerFilter;
+    LogViewIndex index(catalogue, std::move(selection));
+    // The log stays open until the page is made: a line found here is read again from the
+    // same file even if another process deletes the log meanwhile.
+    const std::string logPath = ChooseEventLog(app.DataDirectory()).primary;
+    const UniqueFd log(::open(logPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (log) {
+        IndexLog(log.get(), index);
+    }
+
+    const std::string button = FormText("vl_butt");
+    if (button == "Clear Log File") {
+        ::unlink(logPath.c_str());  // a log that cannot be deleted still shows empty here
+        index.Clear();
+    }
+    const std::int64_t entries = static_cast<std::int64_t>(index.size());
+    topLine = TopLineAfterButton(button, topLine, entries, pageSize);
+
+    SetPagingVariables(entries, topLine, pageSize);
+    SetViewVariables(settings, names, categories);
+    const std::int64_t end = std::min(topLine + pageSize, entries);
+    Page().SetStringVar("vl_log_cont",
+                        log ? PageText(log.get(), index, topLine, end, catalogue) : std::string());
+    app.RenderPage(kViewLogPage);
+}

@@ -1,0 +1,7 @@
+// The log viewer page: the event log one page at a time through "quar_view_log.htx", newest
+// first or grouped by category, with categories hidden and filters on product, user and
+// computer; the viewer's choices are kept in the server settings.
+#pragma once
+
+// Handler of the request "viewlog". Ends the process.
+[[noreturn]] void HandleViewLog();

@@ -1,0 +1,103 @@
+// A logged-in installation of quarnbxadmin for black-box tests of the pages behind the login:
+// settings and session files written directly, small prototypes that show exactly the
+// variables a page sets, and the event log read back line by line.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "admin/AdminSession.h"
+#include "admin/ServerSettings.h"
+#include "admin/SettingsStore.h"
+#include "support/CgiSite.h"
+
+class AdminPageFixture : public ::testing::Test {
+  protected:
+    static constexpr const char* kClient = "10.1.1.1";
+    static constexpr const char* kToken = "tok";
+
+    AdminPageFixture() : site_(QUARNBXADMIN) {
+        site_.dir().Write("cgi/quar_init.htx", "INIT[<%err_msg%>]");
+        site_.dir().Write("cgi/quar_login.htx", "LOGIN[<%err_msg%>]");
+        site_.dir().Write("cgi/quar_error.htx", "ERROR[<%err_msg%>]");
+    }
+
+    // Stores settings with the given changes applied to a set-up server's values.
+    template <typename Change>
+    void Initialise(Change change) {
+        ServerSettings s;
+        s.Reset();
+        s.companyName = "Acme";
+        s.adminName = "Jo";
+        s.adminPhone = "555";
+        s.adminPassword = "secret";
+        change(s);
+        ASSERT_TRUE(SaveServerSettings(s, site_.data("")));
+    }
+    void Initialise() {
+        Initialise([](ServerSettings&) {});
+    }
+
+    ServerSettings Stored() const {
+        ServerSettings s;
+        EXPECT_TRUE(LoadServerSettings(s, site_.data("")));
+        return s;
+    }
+
+    // The requester's own session, active now.
+    void LogIn(std::uint32_t lastActivity = Now()) {
+        AdminSession session;
+        session.version = AdminSession::kVersion;
+        session.clientAddress = kClient;
+        session.token = kToken;
+        session.lastActivity = lastActivity;
+        site_.dir().Write("data/quar_session.dat", StoreSession(session));
+    }
+
+    // The page body of a request with the session's token from the session's client.
+    std::string Page(const std::string& request, const std::string& body = "") {
+        const std::string query = request + "|" + kToken;
+        const CgiResult r =
+            site_.Run(query.c_str(), body, {{"REMOTE_ADDR", kClient}, {"TZ", "UTC"}});
+        EXPECT_EQ(r.exitStatus, 0);
+        const std::string header = "Content-Type: text/html\r\nPragma: no-cache\r\n\r\n";
+        EXPECT_EQ(r.output.rfind(header, 0), 0u) << r.output;
+        return r.output.substr(std::min(r.output.size(), header.size()));
+    }
+
+    // The lines of the event log, oldest first, without their line ends.
+    std::vector<std::string> EventLines() const {
+        std::vector<std::string> lines;
+        std::istringstream log(site_.Data("quar_nbx_log.txt"));
+        std::string line;
+        while (std::getline(log, line)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    // Column `column` (from 0) of a log line.
+    static std::string Column(const std::string& line, int column) {
+        std::size_t start = 0;
+        for (int i = 0; i < column; ++i) {
+            start = line.find('\t', start);
+            if (start == std::string::npos) {
+                return std::string();
+            }
+            ++start;
+        }
+        return line.substr(start, column == 8 ? std::string::npos : line.find('\t', start) - start);
+    }
+
+    static std::uint32_t Now() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+
+    CgiSite site_;
+};
