@@ -42,8 +42,10 @@ std::string Base64(const char* bytes, size_t size) {
     std::string out;
     for (size_t i = 0; i < size; i += 3) {
         uint32_t group = static_cast<uint8_t>(bytes[i]) << 16;
-        if (i + 1 < size) group |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-        if (i + 2 < size) group |= static_cast<uint8_t>(bytes[i + 2]);
+        if (i + 1 < size)
+            group |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+        if (i + 2 < size)
+            group |= static_cast<uint8_t>(bytes[i + 2]);
         out += kAlphabet[group >> 18];
         out += kAlphabet[(group >> 12) & 63];
         out += i + 1 < size ? kAlphabet[(group >> 6) & 63] : '=';
@@ -56,8 +58,8 @@ int Parse(const std::string& headersPath, const std::string& bodyPath) {
     const std::string headers = ReadFile(headersPath);
     const std::string body = ReadFile(bodyPath);
     mime_part* parts = nullptr;
-    const uint32_t count = ParseMimeMultipart(headers.c_str(), body.data(),
-                                              static_cast<uint32_t>(body.size()), parts);
+    const uint32_t count =
+        ParseMimeMultipart(headers.c_str(), body.data(), static_cast<uint32_t>(body.size()), parts);
     std::cout << "{\"count\": " << count << ", \"parts\": [";
     for (uint32_t i = 0; i < count; ++i) {
         std::cout << (i > 0 ? ", " : "") << "{\"headers\": \""
@@ -77,10 +79,10 @@ int Build(const std::string& headersOut, const std::string& bodyOut,
         if (at != std::string::npos) {
             size_t typeAt = spec.find('@', at + 1);
             size_t pathAt = spec.find('@', typeAt + 1);
-            headerTexts.push_back("Content-Disposition: form-data; name=\"" + spec.substr(0, at) +
-                                  "\"; filename=\"" + spec.substr(at + 1, typeAt - at - 1) +
-                                  "\"\r\nContent-Type: " +
-                                  spec.substr(typeAt + 1, pathAt - typeAt - 1) + "\r\n");
+            headerTexts.push_back(
+                "Content-Disposition: form-data; name=\"" + spec.substr(0, at) + "\"; filename=\"" +
+                spec.substr(at + 1, typeAt - at - 1) +
+                "\"\r\nContent-Type: " + spec.substr(typeAt + 1, pathAt - typeAt - 1) + "\r\n");
             contents.push_back(ReadFile(spec.substr(pathAt + 1)));
         } else {
             at = spec.find('=');
