@@ -26,6 +26,10 @@ HtxProcessor::HtxProcessor(bool import_environment, const char* const* environme
 
 void HtxProcessor::ImportEnvironment(const char* const* environment) {
     auto list = std::make_shared<RowList>();
+    if (environment) {
+        // Room for the environment and the request's own variables: one allocation at start-up.
+        vars_.Global().Reserve(2 * kMaxEnvironmentEntries);
+    }
     for (int i = 0; environment && i < kMaxEnvironmentEntries; ++i) {
         const char* entry = environment[i];
         if (!entry || !*entry) {
@@ -38,6 +42,7 @@ void HtxProcessor::ImportEnvironment(const char* const* environment) {
         std::string name(entry, equals);
         std::string value(equals + 1);
         VarMap& row = list->AddFront();
+        row.Reserve(2);
         MapSetString(row, "EnvKey", name);
         MapSetString(row, "EnvData", value);
         SetStringVar(name, std::move(value));

@@ -32,6 +32,9 @@ class VarMap {
     // The value under the name, or null. The pointer stays valid until the next Set on this map.
     const HtxValue* Find(std::string_view name) const;
 
+    // Makes room for that many entries without changing the map.
+    void Reserve(std::size_t count) { entries_.reserve(count); }
+
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
 

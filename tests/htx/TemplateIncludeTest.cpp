@@ -52,11 +52,22 @@ TEST_F(TemplateIncludeTest, IncludeDepthIsBounded) {
                                                    std::string(depth, 'y') + ".");
 }
 
+TEST_F(TemplateIncludeTest, DetailInsideAnIncludedFileEndsEachPassAtItsEnddetail) {
+    // The end of each pass must not resume the including text.
+    WriteFile("rows.htx", "<%begindetail L%>[<%a%>]<%enddetail%>inc-end");
+    WriteFile("item.htx", "<%a%>");
+    WriteFile("wrapped.htx", "<%begindetail L%>(<%include item.htx%>)<%enddetail%>");
+    proc_.SetListVar("L", ListOfA({"1", "2"}));
+    EXPECT_EQ(Render("<%include rows.htx%>main-end"), "[1][2]inc-endmain-end");
+    EXPECT_EQ(Render("<%include wrapped.htx%>."), "(1)(2).");
+}
+
 TEST_F(TemplateIncludeTest, DetailOpenedInAnIncludedFileEndsWithThatFile) {
     // The body cannot reach past the text it starts in; reading goes on after the enddetail.
     WriteFile("detail.htx", "<%begindetail L%>[<%a%>]");
     proc_.SetListVar("L", ListOfA({"1", "2"}));
-    EXPECT_EQ(Render("<%include detail.htx%>mid<%enddetail%>end"), "[1][2]end");
+    EXPECT_EQ(Render("<%include detail.htx%>" + std::string(200, 'm') + "<%enddetail%>end"),
+              "[1][2]end");
 }
 
 TEST_F(TemplateIncludeTest, AngleBracketAtTheEndOfAnIncludedFile) {
