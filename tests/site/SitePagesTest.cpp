@@ -253,7 +253,7 @@ TEST_F(SitePagesTest, MainEscapesAClientChosenToken) {
     ExpectLacks(html, "<script>");
 }
 
-class OptionsPageTest : public SitePagesTest {
+class SiteOptionsPageTest : public SitePagesTest {
   protected:
     // Form filling from the stored values.
     void FillStored(bool logging) {
@@ -276,7 +276,7 @@ class OptionsPageTest : public SitePagesTest {
     }
 };
 
-TEST_F(OptionsPageTest, ShowsTheStoredValues) {
+TEST_F(SiteOptionsPageTest, ShowsTheStoredValues) {
     FillStored(true);
     const std::string html = Render("quar_options.htx");
     ExpectFields(html, {"sysopname", "sysoptel", "sysopemail", "pswdold", "pswd1", "pswd2",
@@ -291,19 +291,19 @@ TEST_F(OptionsPageTest, ShowsTheStoredValues) {
     ExpectContains(html, std::string("quarnbxadmin?main|") + kToken);
 }
 
-TEST_F(OptionsPageTest, LoggingOffLeavesTheBoxClear) {
+TEST_F(SiteOptionsPageTest, LoggingOffLeavesTheBoxClear) {
     FillStored(false);
     EXPECT_FALSE(Checked(Render("quar_options.htx")));
 }
 
-TEST_F(OptionsPageTest, CancelShowsTheStoredSwitchNotTheSubmittedOne) {
+TEST_F(SiteOptionsPageTest, CancelShowsTheStoredSwitchNotTheSubmittedOne) {
     FillStored(false);
     Set("snd", "Cancel");
     Set("optn_log", "1");
     EXPECT_FALSE(Checked(Render("quar_options.htx")));
 }
 
-TEST_F(OptionsPageTest, AcceptedSubmissionShowsOwnSuccessMessage) {
+TEST_F(SiteOptionsPageTest, AcceptedSubmissionShowsOwnSuccessMessage) {
     FillStored(true);
     Set("snd", "Submit");
     Set("optn_log", "1");
@@ -316,7 +316,7 @@ TEST_F(OptionsPageTest, AcceptedSubmissionShowsOwnSuccessMessage) {
     EXPECT_TRUE(Checked(html));
 }
 
-TEST_F(OptionsPageTest, RefusedSubmissionShowsWhatWasTyped) {
+TEST_F(SiteOptionsPageTest, RefusedSubmissionShowsWhatWasTyped) {
     // After a refused check the page sees the request's own parameters, no optn_log_checked.
     Set("qa_lm_sm_name", kToken);
     Set("snd", "Submit");
@@ -337,7 +337,7 @@ TEST_F(OptionsPageTest, RefusedSubmissionShowsWhatWasTyped) {
     EXPECT_TRUE(Checked(html));
 }
 
-TEST_F(OptionsPageTest, RefusedSubmissionWithLoggingUnticked) {
+TEST_F(SiteOptionsPageTest, RefusedSubmissionWithLoggingUnticked) {
     Set("qa_lm_sm_name", kToken);
     Set("snd", "Submit");
     Set("sysopname", "x");
@@ -388,6 +388,7 @@ TEST_F(SitePagesTest, LogViewerEmptyLogDisablesPaging) {
         ExpectLacks(html, image);
     }
     ExpectContains(html, "No events to show.");
+    ExpectContains(html, "(empty)");
     ExpectLacks(html, "<pre");
 }
 
