@@ -121,6 +121,21 @@ TEST(UnpackContent, DamagedBodyYieldsWhatWasDecodedBeforeTheDamage) {
         response.Headers());
 }
 
+TEST(UnpackContent, BodyThatWouldDecodeBeyond512MiBStaysEncoded) {
+    // 513 members of 1 MiB of zeros each: about half a megabyte that decodes to 513 MiB.
+    const std::string member = Gzip(std::string(1 << 20, '\0'));
+    std::string bomb;
+    for (int i = 0; i < 513; ++i) {
+        bomb += member;
+    }
+    const std::string headers = "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\n";
+    Response response(headers, bomb);
+    ASSERT_TRUE(response.Unpack());
+    EXPECT_EQ(bomb.size(), response.bodyLength);
+    EXPECT_EQ(headers, response.Headers());
+    EXPECT_TRUE(SameBytes(bomb, response.Body()));
+}
+
 TEST(UnpackContent, EmptyGzipBodyAndNullArguments) {
     Response empty("HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\n", Gzip(""));
     ASSERT_TRUE(empty.Unpack());
