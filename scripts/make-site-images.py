@@ -264,12 +264,6 @@ class Image:
         for (x, y), c in coverage.items():
             self.put(x + dx, y + dy, colour, c * opacity)
 
-    def blit(self, other, x0, y0):
-        for y in range(other.height):
-            for x in range(other.width):
-                if not other.clear[y][x]:
-                    self.put(x0 + x, y0 + y, other.pixels[y][x])
-
 
 class Coverage:
     """Collects sub-sampled ink and gives per-pixel coverage."""
@@ -463,6 +457,8 @@ def text_width(text, size, pen):
     scale = size / 10.0
     width = 0.0
     for ch in text:
+        if ch not in GLYPHS:
+            raise ValueError("the built-in font has no glyph for %r" % ch)
         width += GLYPHS[ch][0] * scale + pen + GAP * scale
     return width - GAP * scale
 
@@ -964,21 +960,29 @@ def all_images():
 
 
 def check(directory):
+    """Decodes every .gif in the directory, and compares the images this script draws with
+    their files, so that a change to the drawing cannot go uncommitted. Returns the exit code."""
     names = sorted(n for n in os.listdir(directory) if n.endswith(".gif"))
-    if not names:
-        print("no .gif files in %s" % directory)
-        return 1
+    drawn = {name: encode_image(img) for name, img in all_images().items()}
     failures = 0
     for name in names:
         with open(os.path.join(directory, name), "rb") as f:
             data = f.read()
         try:
             w, h, palette, _, transparent = gif_read(data)
-            print("%-24s %4d x %-3d %3d colours%s" % (
-                name, w, h, len(palette), ", transparent" if transparent is not None else ""))
         except (ValueError, IndexError) as error:
             print("%-24s BROKEN: %s" % (name, error))
             failures += 1
+            continue
+        note = ""
+        if name in drawn and drawn[name] != data:
+            note = "  STALE: differs from what the script draws (run it again)"
+            failures += 1
+        print("%-24s %4d x %-3d %3d colours%s%s" % (
+            name, w, h, len(palette), ", transparent" if transparent is not None else "", note))
+    for name in sorted(set(drawn) - set(names)):
+        print("%-24s MISSING" % name)
+        failures += 1
     return 1 if failures else 0
 
 
