@@ -56,8 +56,11 @@ export async function follow(page, action) {
   const answer = page.waitForResponse((r) => r.request().isNavigationRequest() &&
       r.frame() === page.mainFrame() && (r.status() < 300 || r.status() >= 400));
   const loaded = page.waitForEvent('load');
+  // Both waits may time out while the action still runs; the action's error comes first.
+  const arrived = Promise.all([answer, loaded]);
+  arrived.catch(() => {});
   await action();
-  const [response] = await Promise.all([answer, loaded]);
+  const [response] = await arrived;
   expectPageAnswer(response);
   return response;
 }

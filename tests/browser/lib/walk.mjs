@@ -79,11 +79,19 @@ export async function runWalk(name, walk) {
     }
     await installation.close();
   };
-  const watchdog = setTimeout(async () => {
-    console.error(`FAIL: ${name} did not finish within ${kWatchdogMillis / 1000} s`);
+  // Whatever ends the run early still stops lighttpd and chromium and removes the folder.
+  const abort = async (reason) => {
+    console.error(`FAIL: ${name}: ${reason}`);
     await cleanUp();
     process.exit(1);
-  }, kWatchdogMillis);
+  };
+  const watchdog = setTimeout(() => abort(`did not finish within ${kWatchdogMillis / 1000} s`),
+                              kWatchdogMillis);
+  process.on('unhandledRejection', (error) => abort(error?.stack || error));
+  process.on('uncaughtException', (error) => abort(error?.stack || error));
+  for (const signal of ['SIGTERM', 'SIGINT']) {
+    process.on(signal, () => abort(`stopped by ${signal}`));
+  }
 
   const started = Date.now();
   let status = 0;
