@@ -40,7 +40,9 @@ function(quar_unit_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
+  # The label list travels through gtest_discover_tests as one argument: escape its ";".
   set(labels unit ${ARG_LABELS})
+  string(REPLACE ";" "\\;" labels "${labels}")
   gtest_discover_tests(${name} DISCOVERY_MODE POST_BUILD
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS "${labels}"
