@@ -13,8 +13,8 @@ import {
 import { runWalk, SkipWalk } from './lib/walk.mjs';
 
 const kGeneratedCount = 300;
-// One code of each kind the viewer treats apart: two categories, a third one, and a code the
-// catalogue does not know (never hidden, grouped last).
+// Codes of three catalogue categories, and one the catalogue does not know (shown as its raw
+// line, never hidden, grouped last).
 const kGeneratedCodes = ['MESSAGE', 'LOGIN', 'ERR_WRITESF', 'QUAR_TEST_UNLISTED'];
 const kDefaultPageSize = 40;
 
