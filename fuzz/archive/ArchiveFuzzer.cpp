@@ -18,7 +18,7 @@
 namespace {
 
 class FuzzRecord : public CObject {
-public:
+  public:
     static const ClassInfo classInfo;
     const ClassInfo* getClassInfo() const override { return &classInfo; }
 

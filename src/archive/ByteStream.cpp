@@ -50,10 +50,13 @@ void MemoryStream::setPosition(std::size_t pos) {
 
 void MemoryStream::write(const void* src, std::size_t count) {
     std::size_t pos = position();
-    if (pos + count > data_.size()) {
-        data_.resize(pos + count);
+    const char* bytes = static_cast<const char*>(src);
+    if (pos == data_.size()) {
+        data_.append(bytes, count);
+    } else {
+        std::size_t overlap = count < data_.size() - pos ? count : data_.size() - pos;
+        data_.replace(pos, overlap, bytes, count);
     }
-    std::memcpy(&data_[pos], src, count);
     setPosition(pos + count);
 }
 

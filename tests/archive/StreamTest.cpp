@@ -31,6 +31,10 @@ TEST(MemoryStreamTest, ReadWriteShareOnePosition) {
     EXPECT_EQ(s.read(rest, sizeof rest), 3u);
     s.write("!!");  // extends at the end
     EXPECT_EQ(s.contents(), "helloXYorld!!");
+    s.rewind();
+    s.read(rest, 10);
+    s.write("abcd");  // overwrites the last three bytes and extends by one
+    EXPECT_EQ(s.contents(), "helloXYorlabcd");
     s.assign("new");
     EXPECT_EQ(s.position(), 0u);
     EXPECT_EQ(s.readByte(), 'n');
