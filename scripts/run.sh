@@ -4,6 +4,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+# Compiler results are shared between checkouts of the tree (ccache, when installed).
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 port=${PORT:-8080}
 
 sh scripts/install-deps.sh run
