@@ -1,6 +1,8 @@
 #include "admin/LogViewerIndex.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "eventlog/MessageCatalogue.h"
@@ -93,16 +95,27 @@ std::string UpperCaseFilter(std::string_view text) {
 }
 
 void LogOffsetList::Add(std::uint64_t offset) {
-    if (size_ == blocks_.size() * kBlockEntries) {
+    if (blocks_.empty() || blocks_.back().count == kBlockEntries ||
+        offset - blocks_.back().base > std::numeric_limits<std::uint32_t>::max()) {
+        Block block;
+        block.base = offset;
+        block.first = size_;
         // Left uninitialised: only the entries written are ever touched.
-        blocks_.emplace_back(new std::uint64_t[kBlockEntries]);
+        block.distances.reset(new std::uint32_t[kBlockEntries]);
+        blocks_.push_back(std::move(block));
     }
-    blocks_[size_ / kBlockEntries][size_ % kBlockEntries] = offset;
+    Block& block = blocks_.back();
+    block.distances[block.count++] = static_cast<std::uint32_t>(offset - block.base);
     ++size_;
 }
 
 std::uint64_t LogOffsetList::operator[](std::size_t index) const {
-    return blocks_[index / kBlockEntries][index % kBlockEntries];
+    // The last block that starts at or before the index.
+    const auto after = std::upper_bound(
+        blocks_.begin(), blocks_.end(), index,
+        [](std::size_t wanted, const Block& block) { return wanted < block.first; });
+    const Block& block = *(after - 1);
+    return block.base + block.distances[index - block.first];
 }
 
 LogViewIndex::LogViewIndex(const MessageCatalogue& catalogue, LogViewSelection selection)

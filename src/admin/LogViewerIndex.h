@@ -22,17 +22,26 @@ struct LogViewSelection {
     std::string computerFilter;
 };
 
-// Offsets of one group of entries in file order, in fixed blocks so that growing never copies
-// or touches more memory than the entries need.
+// Offsets of one group of entries, added in ascending order (file order). Each is kept in 4
+// bytes as the distance from the first offset of its block; blocks are fixed arrays, so growing
+// never copies and touches no more memory than the entries need.
 class LogOffsetList {
   public:
+    // `offset` is not below any offset added before.
     void Add(std::uint64_t offset);
     std::size_t size() const { return size_; }
+    // `index` < size().
     std::uint64_t operator[](std::size_t index) const;
 
   private:
-    static constexpr std::size_t kBlockEntries = 8192;
-    std::vector<std::unique_ptr<std::uint64_t[]>> blocks_;
+    static constexpr std::size_t kBlockEntries = 16384;
+    struct Block {
+        std::uint64_t base = 0;  // the block's first offset
+        std::size_t first = 0;   // index of the block's first entry
+        std::size_t count = 0;
+        std::unique_ptr<std::uint32_t[]> distances;
+    };
+    std::vector<Block> blocks_;
     std::size_t size_ = 0;
 };
 

@@ -156,6 +156,24 @@ TEST(LogViewIndexTest, AgreesWithTheEventRecordOnRandomLines) {
     }
 }
 
+TEST(LogOffsetListTest, KeepsOffsetsAcrossBlocksAndLargeGaps) {
+    LogOffsetList list;
+    std::vector<std::uint64_t> added;
+    std::uint64_t offset = 0;
+    for (int i = 0; i < 40000; ++i) {
+        // Mostly short steps, a few beyond what 32 bits can hold.
+        offset += i % 9973 == 5 ? (std::uint64_t{1} << 32) + 3 : 97;
+        list.Add(offset);
+        added.push_back(offset);
+    }
+    list.Add(offset);  // equal offsets are allowed
+    added.push_back(offset);
+    ASSERT_EQ(list.size(), added.size());
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        ASSERT_EQ(list[i], added[i]) << i;
+    }
+}
+
 TEST(LogViewIndexTest, UpperCaseFilterTouchesOnlyAsciiLetters) {
     EXPECT_EQ(UpperCaseFilter("mail-Box_9 \xe4\xc4"), "MAIL-BOX_9 \xe4\xc4");
     EXPECT_EQ(TrimLogLine(" \t\r\nA B\v\f\r\n"), "A B");
