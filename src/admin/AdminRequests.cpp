@@ -20,9 +20,8 @@ void ShowFirstPage() {
     AdminApplication& app = AdminApplication::Get();
     HtxProcessor& page = app.Processor();
     if (app.SettingsLoaded()) {
-        if (app.SessionLoaded()) {
-            page.SetStringVar("qa_lm_sm_name", app.Session().token);
-        }
+        // The start page is open to anyone: it never learns the active session's token,
+        // which would let any visitor take the session over.
         app.RenderPage("quar_prelogin.htx");
     }
     page.SetIntVar("isonwin", 1);
