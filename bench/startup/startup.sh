@@ -1,28 +1,34 @@
 #!/bin/sh
 # startup.sh HELLO QUARNBXPIC QUARNBXADMIN SITE_DIR
-# Times, side by side in one hyperfine run, the start of the CGI programs answering a banner
-# or an image against a static C program that prints one line, and prints each program's
-# mean as a multiple of the yardstick. Target: at most 1.2x.
+# Times the start of the CGI programs side by side with a static C program that prints one
+# line, each run directly (no wrapper process) with the query string in the environment:
+#   QUERY_STRING=test  quarnbxpic serves the image "test", quarnbxadmin answers its banner;
+#   QUERY_STRING=      quarnbxpic answers its banner.
+# Prints each program's mean as a multiple of the yardstick's. Target: at most 1.2x.
 set -eu
 hello=$1 pic=$2 admin=$3 site=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$pic" "$admin" "$work/"
-cp "$site"/*.gif "$site"/*.def "$work/" 2>/dev/null || true
-image=$(cd "$work" && ls *.gif 2>/dev/null | head -1)
-image=${image:-logo.gif}
+cp "$pic" "$admin" "$site/quar_nbx_mess.def" "$work/"
+cp "$site/logo.gif" "$work/test"
 cd "$work"
-env -i QUERY_STRING= ./quarnbxpic >/dev/null
-hyperfine -N --warmup 200 --runs 2000 --export-json "$work/result.json" \
-    -n hello "$hello" \
-    -n pic-banner "env -i QUERY_STRING= $work/quarnbxpic" \
-    -n pic-image "env -i QUERY_STRING=$image $work/quarnbxpic" \
-    -n admin-banner "env -i QUERY_STRING=test $work/quarnbxadmin" \
-    -n hello-env "env -i QUERY_STRING=test $hello"
-python3 - "$work/result.json" <<'PY'
+
+report() {
+    python3 - "$1" <<'PY'
 import json, sys
-results = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
-base = results["hello-env"]
-for name, mean in results.items():
-    print(f"{name:14s} {mean * 1e3:7.3f} ms  {mean / base:5.2f}x of hello-env")
+results = json.load(open(sys.argv[1]))["results"]
+base = results[0]["mean"]
+for r in results:
+    print(f"{r['command']:34s} {r['mean'] * 1e3:6.3f} ms ± {r['stddev'] * 1e3:5.3f}"
+          f"   {r['mean'] / base:4.2f}x of the yardstick")
 PY
+}
+
+echo "== image and admin banner (QUERY_STRING=test)"
+QUERY_STRING=test hyperfine -N --style basic --warmup 300 --runs 3000 \
+    --export-json "$work/a.json" "$hello" ./quarnbxpic ./quarnbxadmin >/dev/null 2>&1
+report "$work/a.json"
+echo "== image program banner (QUERY_STRING empty)"
+QUERY_STRING= hyperfine -N --style basic --warmup 300 --runs 3000 \
+    --export-json "$work/b.json" "$hello" ./quarnbxpic >/dev/null 2>&1
+report "$work/b.json"
