@@ -13,7 +13,7 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" --target quarnbxadmin quarnbx quarnbxpic quarsetup
 
 site="$root/build/site"
-"$root/build/release/tools/quarsetup" --data-dir "$site/data" --cgi-dir "$site/cgi-bin" \
+"$root/build/release/tools/quarsetup/quarsetup" --data-dir "$site/data" --cgi-dir "$site/cgi-bin" \
     --registry "$site/machine.reg"
 mkdir -p "$site/tmp"
 sh scripts/lighttpd-conf.sh "$site" "$port" > "$site/lighttpd.conf"
