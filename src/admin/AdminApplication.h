@@ -18,7 +18,7 @@ class AdminApplication : public CgiApplication {
 
     // The entry point's body: makes the page processor, starts up and runs the request.
     // Returns only when start-up fails.
-    int Dispatch(int argc, char** argv);
+    int Dispatch(int argc, char** argv) override;
 
     // A diagnostic line (logging forced on when no data directory is configured), then the
     // error page with the message.

@@ -17,7 +17,7 @@ class EndpointApplication : public CgiApplication {
     ~EndpointApplication() override;
 
     // The entry point's body. Returns only when start-up fails.
-    int Dispatch(int argc, char** argv);
+    int Dispatch(int argc, char** argv) override;
 
     // A diagnostic line when event logging is on, then the reply words "ACK_ERR" and the
     // message.

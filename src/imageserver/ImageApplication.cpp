@@ -74,7 +74,7 @@ void ImageApplication::Fatal(const char*, ...) {
     std::_Exit(0);
 }
 
-void ImageApplication::Run(int argc, char** argv) {
+int ImageApplication::Dispatch(int argc, char** argv) {
     cgiMode_ = true;
     const char* query = std::getenv("QUERY_STRING");
     fileName_ = FileNameOf(query ? query : "");
@@ -94,5 +94,5 @@ void ImageApplication::Run(int argc, char** argv) {
         bytes.assign(reinterpret_cast<const char*>(kBuiltInPixel), sizeof kBuiltInPixel);
     }
     WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
-    std::exit(0);
+    EndProcess();
 }

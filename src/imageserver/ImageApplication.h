@@ -12,7 +12,7 @@ extern const unsigned char kBuiltInPixel[49];
 class ImageApplication : public CgiApplication {
   public:
     // The whole request: start-up, then serving. Ends the process.
-    [[noreturn]] void Run(int argc, char** argv);
+    int Dispatch(int argc, char** argv) override;
 
     // The base name of the requested file: the query string after its last "/", then after
     // its last "\", then after its last ":".

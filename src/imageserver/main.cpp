@@ -8,4 +8,6 @@ const ClassRegistration kStoreOnlyTime("KxTime", &KxTime::classInfo, &KxTime::se
 ImageApplication theApplication;
 }  // namespace
 
-int main(int argc, char** argv) { theApplication.Run(argc, argv); }
+int main(int argc, char** argv) {
+    return theApplication.Dispatch(argc, argv);
+}

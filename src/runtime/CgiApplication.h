@@ -30,6 +30,10 @@ class CgiApplication {
     // only when the reply writer or archive cannot be made; the failure is already printed.
     virtual bool Init(int argc, char** argv, bool testInput);
 
+    // The entry point's body: start-up, then the one request. Returns only when start-up
+    // fails; every other path ends the process with status 0.
+    virtual int Dispatch(int argc, char** argv) = 0;
+
     // Reports a formatted error and ends the process. Does not return.
     [[noreturn]] virtual void Fatal(const char* format, ...);
     // Reports a formatted non-fatal message and returns.
