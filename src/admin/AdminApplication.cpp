@@ -175,9 +175,8 @@ void AdminApplication::TouchSession() {
 bool AdminApplication::CheckSession(bool quiet) {
     const bool matches =
         clientAddress_ == session_.clientAddress && session_.token == requestToken_;
-    const uint64_t now = static_cast<uint64_t>(std::time(nullptr));
-    if (settings_.inactivityTimeout != 0 &&
-        uint64_t{session_.lastActivity} + settings_.inactivityTimeout < now) {
+    if (SessionExpired(session_.lastActivity, settings_.inactivityTimeout,
+                       static_cast<uint64_t>(std::time(nullptr)))) {
         return false;
     }
     if (matches) {

@@ -47,6 +47,14 @@ uint32_t AdminSession::ComputeChecksum() const {
            FoldText(token);
 }
 
+bool SessionExpired(uint32_t lastActivity, uint32_t timeout, uint64_t now) {
+    return timeout != 0 && uint64_t{lastActivity} + timeout < now;
+}
+
+bool SessionActive(uint32_t lastActivity, uint32_t timeout, uint64_t now) {
+    return now < uint64_t{lastActivity} + timeout;
+}
+
 std::string StoreSession(AdminSession& session) {
     session.checksum = session.ComputeChecksum();
     MemoryStream stream;

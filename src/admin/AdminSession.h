@@ -38,6 +38,13 @@ class AdminSession : public CObject {
 // significant, the last group possibly shorter); 0 for an empty text.
 uint32_t FoldText(const std::string& text);
 
+// The inactivity rules, with `now` in seconds since 1970. Pages: a session is expired when
+// its time-out is not 0 and last activity + time-out < now (the exact end is still
+// accepted). Login: a session is active while now < last activity + time-out, so with
+// time-out 0 never.
+bool SessionExpired(uint32_t lastActivity, uint32_t timeout, uint64_t now);
+bool SessionActive(uint32_t lastActivity, uint32_t timeout, uint64_t now);
+
 // The session as a stored file's bytes, and back. Load fails (false) on bytes that are not a
 // session archive (`malformed` set: the caller deletes the file) or whose checksum differs.
 std::string StoreSession(AdminSession& session);

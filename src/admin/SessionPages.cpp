@@ -125,7 +125,7 @@ void HandleLogin() {
     if (app.SessionLoaded()) {
         const AdminSession& session = app.Session();
         const bool active =
-            uint64_t{Now()} < uint64_t{session.lastActivity} + app.Settings().inactivityTimeout;
+            SessionActive(session.lastActivity, app.Settings().inactivityTimeout, Now());
         if (active &&
             (session.clientAddress != app.ClientAddress() || session.token != app.RequestToken())) {
             app.RaiseCode(app.Event(), "LOGGET_OTHER");

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "support/CgiSite.h"
@@ -184,6 +185,36 @@ TEST_F(AdminProgram, TestInputModeWithoutTstinRaisesTheCode) {
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.output.rfind("ERR_NOSTDIN\t", 0), 0u) << r.output;
     EXPECT_NE(site_.Data("quar_nbx_log.txt").find("ERR_NOSTDIN\t"), std::string::npos);
+}
+
+TEST_F(AdminProgram, PagesRenderTablesEscapingAndConditionsOfTheForm) {
+    site_.dir().Write("cgi/quar_error.htx",
+                      "<%ParamVars%>|<%#esc_html_tag a%>|<%#set #str_esc_mode 1%><%q%>|"
+                      "<%if a CONTAINS \"<\"%>yes<%else%>no<%endif%>|"
+                      "<%if b GT 10%>gt<%else%>le<%endif%>");
+    const CgiResult r = site_.Run("nosuch", "a=%3Cb%3E&b=9&q=%22%27");
+    // Columns in the order of the variable map's buckets: ParamData (6) before ParamKey (12);
+    // rows newest first; table cells are never escaped.
+    const std::string table =
+        "<table border=\"1\" cellpadding=\"3\" cellspacing=\"0\">\n<tr>\n"
+        " <th bgcolor=\"#B0E0E6\">ParamData</th>\n <th bgcolor=\"#B0E0E6\">ParamKey</th>\n"
+        " </tr>\n"
+        " <tr>\n <th bgcolor=\"#FAEBD7\">\"'</th>\n <th bgcolor=\"#FAEBD7\">q</th>\n </tr>\n"
+        " <tr>\n <th bgcolor=\"#FAEBD7\">9</th>\n <th bgcolor=\"#FAEBD7\">b</th>\n </tr>\n"
+        " <tr>\n <th bgcolor=\"#FAEBD7\"><b></th>\n <th bgcolor=\"#FAEBD7\">a</th>\n </tr>\n"
+        " </table>\n";
+    EXPECT_EQ(r.output, kHtml + table + "|&lt;b&gt;|&quot;&#39;|yes|le");
+}
+
+TEST_F(AdminProgram, SurvivesAHugeEnvironment) {
+    site_.dir().Write("cgi/quar_error.htx", "<%err_msg%>");
+    std::map<std::string, std::string> env;
+    for (int i = 0; i < 3000; ++i) {
+        env["HTTP_X_" + std::to_string(i)] = std::string(200, 'e');
+    }
+    const CgiResult r = site_.Run("nosuch", "", env);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kHtml + "Unknown request nosuch (11)");
 }
 
 TEST_F(AdminProgram, EnvironmentReachesTemplates) {

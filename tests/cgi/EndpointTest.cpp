@@ -38,11 +38,27 @@ TEST_F(Endpoint, UnknownRequestGetsAnErrorReply) {
     EXPECT_EQ(r.output, kPlain + "|ACK_ERR|\\24:Unknown request TEST (1)");
 }
 
-TEST_F(Endpoint, NonArchiveBodyGetsTheTokenizerError) {
-    const CgiResult r = site_.Run(nullptr, "hello");
+TEST_F(Endpoint, NonArchiveBodiesGetTheTokenizerErrorReply) {
+    CgiResult r = site_.Run(nullptr, "hello");
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.output.rfind(kPlain + "|ACK_ERR|", 0), 0u) << r.output;
+    EXPECT_EQ(r.output, kPlain +
+                            "|ACK_ERR|\\89:CKvTokenizerException: Bad character after reading "
+                            "array of bytes. \"|\" or \"\\n\" expected.\n");
+    // A tag where the request name should be.
+    r = site_.Run(nullptr, "\r\nobj|x");
+    EXPECT_EQ(
+        r.output,
+        kPlain + "|ACK_ERR|\\60:CKvTokenizerException: Unexpected input. Word was Expected.\n");
+    // A length prefix far beyond the body is refused without reading or allocating it.
+    r = site_.Run(nullptr, "|\\99999999999:abc");
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_NE(r.output.find("|ACK_ERR|"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("CKvTokenizerException: "), std::string::npos) << r.output;
+}
+
+TEST_F(Endpoint, ErrorsReachTheDiagnosticLog) {
+    site_.Run(nullptr, "|TEST");
+    EXPECT_NE(site_.Data("quar_nbx.log").find(": Unknown request TEST (1)\n"), std::string::npos);
 }
 
 TEST_F(Endpoint, OversizedBodyIsRefused) {
