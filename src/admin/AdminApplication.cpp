@@ -15,6 +15,7 @@
 #include "runtime/FormDecoder.h"
 #include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
+#include "runtime/RunRequest.h"
 
 namespace {
 constexpr const char* kFallbackHeading =
@@ -31,13 +32,17 @@ AdminApplication::~AdminApplication() = default;
 int AdminApplication::Dispatch(int argc, char** argv) {
     processor_ = std::make_unique<HtxProcessor>(true);
     const char* testInput = std::getenv(kTestInputVariable);
-    if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
-        return 0;
-    }
-    if (requestName_.empty()) {
-        ShowFirstPage();
-    }
-    RunRequest(kAdminRequests, requestName_);
+    // Start-up and the request share one catch-all: any exception ends in Fatal.
+    RunGuarded(*this, [&] {
+        if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
+            return;
+        }
+        if (requestName_.empty()) {
+            ShowFirstPage();
+        }
+        RunRequest(kAdminRequests, requestName_);
+    });
+    return 0;
 }
 
 void AdminApplication::BeginInit(int argc, char** argv) {
@@ -106,7 +111,7 @@ void AdminApplication::ShowErrorPage(const std::string& message) {
     } else {
         std::printf(kFallbackHeading, message.c_str());
     }
-    DeleteSessionFile();
+    DeleteSession();
     EndProcess();
 }
 
@@ -115,7 +120,7 @@ void AdminApplication::RenderPage(const char* prototype) {
     if (result == 0) {
         EndProcess();
     }
-    DeleteSessionFile();
+    DeleteSession();
     if (result == -1) {
         Fatal("ERROR: Can't open html prototype file %s.", prototype);
     }
@@ -147,7 +152,7 @@ bool AdminApplication::LoadSession() {
         return true;
     }
     if (malformed) {
-        DeleteSessionFile();
+        DeleteSession();
     }
     return false;
 }
@@ -167,7 +172,7 @@ bool AdminApplication::SaveSession() {
 void AdminApplication::TouchSession() {
     session_.lastActivity = static_cast<uint32_t>(std::time(nullptr));
     if (!SaveSession()) {
-        DeleteSessionFile();
+        DeleteSession();
         RaiseCode(event_, "ERR_WRITESF");
     }
 }
@@ -194,7 +199,7 @@ std::string AdminApplication::SessionFilePath() {
     return directory.empty() ? std::string() : directory + kSessionFileName;
 }
 
-void AdminApplication::DeleteSessionFile() {
+void AdminApplication::DeleteSession() {
     const std::string path = SessionFilePath();
     if (!path.empty()) {
         ::unlink(path.c_str());

@@ -33,7 +33,7 @@ class AdminApplication : public CgiApplication {
     [[noreturn]] void RenderPage(const char* prototype);
 
     // Deletes the administrator session file; failures are ignored.
-    void DeleteSessionFile();
+    void DeleteSession();
 
     // The session record and its file.
     AdminSession& Session() { return session_; }

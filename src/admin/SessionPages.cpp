@@ -68,7 +68,7 @@ void OpenSession(const std::string& token) {
 
 [[noreturn]] void ShowTimeoutLogin() {
     AdminApplication& app = App();
-    app.DeleteSessionFile();
+    app.DeleteSession();
     app.LogCode(app.Event(), "AUTOLOGOUT");
     Page().SetStringVar("err_msg", kTimeoutMessage);
     app.RenderPage(kLoginPage);
@@ -109,7 +109,7 @@ void HandleInitBase() {
     OpenSession(session.token.empty() ? GenerateRequestToken() : session.token);
     session.lastActivity = Now();
     if (!app.SaveSession()) {
-        app.DeleteSessionFile();
+        app.DeleteSession();
         app.RaiseCode(app.Event(), "ERR_WRITESF");
     }
     Page().SetStringVar("qa_lm_sm_name", session.token);
@@ -130,7 +130,7 @@ void HandleLogin() {
             (session.clientAddress != app.ClientAddress() || session.token != app.RequestToken())) {
             app.RaiseCode(app.Event(), "LOGGET_OTHER");
         }
-        app.DeleteSessionFile();
+        app.DeleteSession();
         app.LogCode(app.Event(), "AUTOLOGOUT");
     }
     if (!HasFormField("passwd")) {
@@ -179,7 +179,7 @@ void HandleLogout() {
         HandleLogin();
     }
     const bool valid = app.CheckSession(false);
-    app.DeleteSessionFile();
+    app.DeleteSession();
     app.ForgetSession();
     app.LogCode(app.Event(), valid ? "LOGOUT" : "AUTOLOGOUT");
     HandleLogin();

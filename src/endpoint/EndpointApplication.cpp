@@ -56,17 +56,21 @@ EndpointApplication::~EndpointApplication() = default;
 
 int EndpointApplication::Dispatch(int argc, char** argv) {
     const char* testInput = std::getenv("QUAR_TEST_INPUT");
-    if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
-        return 0;
-    }
-    std::string text = ReadRemainingText(*input_);
-    if (text.empty()) {
-        Banner();
-    }
-    AttachInput(std::move(text));
-    std::string name;
-    RunGuarded(*this, [&] { inputArchive_->serializeString(name); });
-    RunRequest(kEndpointRequests, name);
+    // Start-up and the request share one catch-all: any exception ends in Fatal.
+    RunGuarded(*this, [&] {
+        if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
+            return;
+        }
+        std::string text = ReadRemainingText(*input_);
+        if (text.empty()) {
+            Banner();
+        }
+        AttachInput(std::move(text));
+        std::string name;
+        inputArchive_->serializeString(name);
+        RunRequest(kEndpointRequests, name);
+    });
+    return 0;
 }
 
 void EndpointApplication::ReadRequestInput() {
@@ -142,13 +146,14 @@ void EndpointApplication::RaiseCode(EventRecord& event, const char* code) {
 }
 
 void EndpointApplication::ReplyError(const std::string& message) {
-    CKvArchive& reply = ReplyArchive();
-    try {
-        reply.storeString("ACK_ERR");
-        reply.storeString(message);
-        reply.untokenizer()->stream().flush();
-    } catch (...) {
-        // Standard output is gone: nobody is left to tell.
+    if (CKvArchive* reply = ReplyArchive()) {
+        try {
+            reply->storeString("ACK_ERR");
+            reply->storeString(message);
+            reply->untokenizer()->stream().flush();
+        } catch (...) {
+            // Standard output is gone: nobody is left to tell.
+        }
     }
     EndProcess();
 }

@@ -61,8 +61,9 @@ class CgiApplication {
     const std::string& ProxyAddress() const { return proxyAddress_; }
     const std::string& RemoteHost() const { return remoteHost_; }
     bool CgiMode() const { return cgiMode_; }
-    // The storing archive over standard output that replies are written to.
-    CKvArchive& ReplyArchive();
+    // The storing archive over standard output that replies are written to; null until
+    // start-up has made it.
+    CKvArchive* ReplyArchive();
 
   protected:
     // Steps of Init that differ between programs.

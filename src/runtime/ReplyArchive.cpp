@@ -23,6 +23,6 @@ bool CgiApplication::CreateReplyArchive() {
     return true;
 }
 
-CKvArchive& CgiApplication::ReplyArchive() {
-    return *reply_->archive;
+CKvArchive* CgiApplication::ReplyArchive() {
+    return reply_ ? reply_->archive.get() : nullptr;
 }
