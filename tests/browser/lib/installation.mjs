@@ -165,7 +165,7 @@ export class Installation {
   async close() {
     await this.stopServer();
     if (this.root) {
-      fs.rmSync(this.root, { recursive: true, force: true });
+      fs.rmSync(this.root, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
       this.root = null;
     }
   }

@@ -20,7 +20,7 @@ function startChromium(profileDir) {
     '--disable-component-update', '--disable-sync', '--no-first-run', '--no-proxy-server',
     `--user-data-dir=${profileDir}`, '--remote-debugging-address=127.0.0.1',
     '--remote-debugging-port=0', 'about:blank',
-  ], { stdio: ['ignore', 'ignore', 'pipe'] });
+  ], { stdio: ['ignore', 'ignore', 'pipe'], detached: true });
   return new Promise((resolve, reject) => {
     let seen = '';
     child.stderr.on('data', (chunk) => {
@@ -32,15 +32,29 @@ function startChromium(profileDir) {
   });
 }
 
+// Chromium runs in a process group of its own (detached): stopping the group by the browser's
+// PID also ends its helper processes, which would otherwise go on writing into the profile.
+function signalGroup(child, signal) {
+  try {
+    process.kill(-child.pid, signal);
+  } catch {
+    // the group is already gone
+  }
+}
+
 function stopByPid(child) {
-  if (child.exitCode !== null || child.signalCode !== null) return Promise.resolve();
+  if (child.exitCode !== null || child.signalCode !== null) {
+    signalGroup(child, 'SIGKILL');
+    return Promise.resolve();
+  }
   return new Promise((resolve) => {
-    const force = setTimeout(() => process.kill(child.pid, 'SIGKILL'), 3000);
+    const force = setTimeout(() => signalGroup(child, 'SIGKILL'), 3000);
     child.on('exit', () => {
       clearTimeout(force);
+      signalGroup(child, 'SIGKILL');
       resolve();
     });
-    process.kill(child.pid, 'SIGTERM');
+    signalGroup(child, 'SIGTERM');
   });
 }
 

@@ -17,7 +17,7 @@ export function checkBytes(actual, expected, what) {
 
 export function scratchDir() {
   const dir = mkdtempSync(path.join(tmpdir(), 'inet-peer-'));
-  return { dir, file: (name) => path.join(dir, name), remove: () => rmSync(dir, { recursive: true, force: true }) };
+  return { dir, file: (name) => path.join(dir, name), remove: () => rmSync(dir, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 }) };
 }
 
 // What ParseMimeMultipart makes of a header block and body: [{ headers: string, data: Buffer }].
