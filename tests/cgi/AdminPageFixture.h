@@ -50,20 +50,27 @@ class AdminPageFixture : public ::testing::Test {
     }
 
     // The requester's own session, active now.
-    void LogIn(std::uint32_t lastActivity = Now()) {
+    void LogIn(std::uint32_t lastActivity = Now()) { WriteSession(kClient, kToken, lastActivity); }
+
+    // A stored session of any client and token.
+    void WriteSession(const std::string& client, const std::string& token,
+                      std::uint32_t lastActivity) {
         AdminSession session;
         session.version = AdminSession::kVersion;
-        session.clientAddress = kClient;
-        session.token = kToken;
+        session.clientAddress = client;
+        session.token = token;
         session.lastActivity = lastActivity;
         site_.dir().Write("data/quar_session.dat", StoreSession(session));
     }
 
     // The page body of a request with the session's token from the session's client.
     std::string Page(const std::string& request, const std::string& body = "") {
-        const std::string query = request + "|" + kToken;
-        const CgiResult r =
-            site_.Run(query.c_str(), body, {{"REMOTE_ADDR", kClient}, {"TZ", "UTC"}});
+        return Answer((request + "|" + kToken).c_str(), body, kClient);
+    }
+
+    // The page body of a request with any query string (or none) from any client.
+    std::string Answer(const char* query, const std::string& body, const char* client) {
+        const CgiResult r = site_.Run(query, body, {{"REMOTE_ADDR", client}, {"TZ", "UTC"}});
         EXPECT_EQ(r.exitStatus, 0);
         const std::string header = "Content-Type: text/html\r\nPragma: no-cache\r\n\r\n";
         EXPECT_EQ(r.output.rfind(header, 0), 0u) << r.output;
@@ -82,6 +89,15 @@ class AdminPageFixture : public ::testing::Test {
             lines.push_back(line);
         }
         return lines;
+    }
+
+    // The codes of the event log, oldest first.
+    std::vector<std::string> EventCodes() const {
+        std::vector<std::string> codes;
+        for (const std::string& line : EventLines()) {
+            codes.push_back(Column(line, 0));
+        }
+        return codes;
     }
 
     // Column `column` (from 0) of a log line.
