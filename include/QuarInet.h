@@ -17,6 +17,48 @@
 #define QUARINET_API __attribute__((visibility("default")))
 
 // ---------------------------------------------------------------------------------------------
+// Connection options
+// ---------------------------------------------------------------------------------------------
+
+// The settings that decide how requests reach a server: through the platform internet library
+// with the browser's settings, directly, or through a proxy (optionally with Basic
+// authentication). Each client application keeps them under a key name of its own in the
+// current user's registry. A plain record, owned by one thread at a time.
+class QUARINET_API QuarInetOptions {
+public:
+    // Room of each text member, NUL included.
+    enum { TextSize = 260 };
+
+    // Defaults (browser settings, port 80, nothing else set); with a non-null key name the
+    // stored settings are loaded over them.
+    QuarInetOptions();
+    explicit QuarInetOptions(const char* key_name);
+    // Copies the seven settings; DialogTitle is left unset.
+    QuarInetOptions(const QuarInetOptions& other);
+    QuarInetOptions& operator=(const QuarInetOptions& other);
+
+    // Reads the settings stored under `key_name`. False only for a null or empty name; a
+    // missing key keeps the record as it is, a missing or unreadable value takes its default.
+    bool Load(const char* key_name);
+    // Stores the seven settings under `key_name` (the password Base64-encoded). False for a
+    // null or empty name or when the key cannot be written.
+    bool Save(const char* key_name);
+    // Copies the browser's proxy settings into the record (proxy mode or direct, no
+    // authentication). False, record unchanged, when they cannot be read.
+    bool ImportIESettings();
+
+    int32_t UseIEsettings;
+    int32_t Proxy;
+    char ProxyAddress[TextSize];
+    uint32_t ProxyPort;
+    int32_t ProxyAuthorization;
+    char ProxyLog[TextSize];
+    char ProxyPwd[TextSize];
+    // Caption of the settings dialog; not owned, set only by Configure.
+    const char* DialogTitle;
+};
+
+// ---------------------------------------------------------------------------------------------
 // Memory
 // ---------------------------------------------------------------------------------------------
 
