@@ -17,6 +17,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <utility>
 
 #include "htx/HtxProcessor.h"
 
@@ -176,6 +177,7 @@ TEST_F(SitePagesTest, SetUpFirstVisit) {
 TEST_F(SitePagesTest, SetUpConfigurationProblemIsAnError) {
     SetInt("isonwin", 1);
     Set("err_msg", "Config file not found.");
+    Set("err_kind", "error");
     const std::string html = Render("quar_init.htx");
     ExpectContains(html, "icon_error.gif");
     ExpectContains(html, "Config file not found.");
@@ -190,6 +192,7 @@ TEST_F(SitePagesTest, SetUpRefusedKeepsWhatWasTyped) {
     Set("pswd1", "secret");
     Set("pswd2", "secret");
     Set("err_msg", "ERROR: Please enter Administrator telephone and/or e-mail.");
+    Set("err_kind", "error");
     const std::string html = Render("quar_init.htx");
     ExpectContains(html, std::string("id=\"compname\" value=\"") + kHostileEscaped + "\"");
     ExpectContains(html, "id=\"sysopname\" value=\"John Smith\"");
@@ -222,6 +225,7 @@ TEST_F(SitePagesTest, LoginPrompt) {
 
 TEST_F(SitePagesTest, LoginAfterTimeout) {
     Set("err_msg", "ERROR: Inactivity timeout. Please relogin.");
+    Set("err_kind", "error");
     const std::string html = Render("quar_login.htx");
     ExpectContains(html, "icon_error.gif");
     ExpectContains(html, "ERROR: Inactivity timeout. Please relogin.");
@@ -308,6 +312,7 @@ TEST_F(SiteOptionsPageTest, AcceptedSubmissionShowsOwnSuccessMessage) {
     Set("snd", "Submit");
     Set("optn_log", "1");
     Set("err_msg", "<FONT COLOR=\"#FF172E\" SIZE=+2>Options updated.</FONT>");
+    Set("err_kind", "ok");
     const std::string html = Render("quar_options.htx");
     ExpectContains(html, "icon_ok.gif");
     ExpectContains(html, "Options updated.");
@@ -329,6 +334,7 @@ TEST_F(SiteOptionsPageTest, RefusedSubmissionShowsWhatWasTyped) {
     Set("timeout", "15x");
     Set("optn_log", "1");
     Set("err_msg", "ERROR: To change password you need to enter your current password.");
+    Set("err_kind", "error");
     const std::string html = Render("quar_options.htx");
     ExpectContains(html, std::string("id=\"sysopname\" value=\"") + kHostileEscaped + "\"");
     ExpectContains(html, "id=\"timeout\" value=\"15x\"");
@@ -398,6 +404,70 @@ TEST_F(SitePagesTest, LogViewerWithoutCategories) {
     const std::string html = Render("quar_view_log.htx");
     ExpectLacks(html, "ve_log_show_cat0");
     ExpectContains(html, "defines no categories");
+}
+
+TEST_F(SitePagesTest, MessageStyleFollowsItsKindNotItsWords) {
+    struct Case {
+        const char* kind;  // null: the page set no kind
+        const char* text;
+        const char* icon;
+    };
+    const Case cases[] = {
+        {"error", "Please enter Administrator password (>= 4 chars).", "icon_error.gif"},
+        {"info", "Please enter Administrator password (>= 4 chars).", "icon_info.gif"},
+        {"info", "Pellmora version 3.0 (July 31 2009)", "icon_info.gif"},
+        {"error", "Exception at step 125.", "icon_error.gif"},
+        {"ok", "<FONT COLOR=\"#FF172E\" SIZE=+2>Options updated.</FONT>", "icon_ok.gif"},
+        {nullptr, "ERROR: a text that names no kind", "icon_info.gif"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.kind ? c.kind : "(none)") + ": " + c.text);
+        HtxProcessor page(false);
+        page.SetStringVar("err_msg", c.text);
+        if (c.kind) {
+            page.SetStringVar("err_kind", c.kind);
+        }
+        std::string html;
+        ASSERT_EQ(page.ProcessTemplate("quar_login.htx",
+                                       [&](const char* t, std::size_t n) { html.append(t, n); }),
+                  HtxProcessor::kProcessed);
+        ExpectContains(html, c.icon);
+        for (const char* other : {"icon_error.gif", "icon_info.gif", "icon_ok.gif"}) {
+            if (std::string(other) != c.icon) {
+                ExpectLacks(html, other);
+            }
+        }
+    }
+}
+
+TEST_F(SitePagesTest, LogViewerGroupedShowsEachCategorysName) {
+    SetViewerPage(1, 1, "first\r\nsecond\r\nthird\r\n");
+    Set("ve_log_sort_by_cat_chkd", "checked");
+    Set("ve_log_sort_by_date_chkd", "");
+    SetCategories({"Security", kHostile}, -1);
+    auto groups = std::make_shared<RowList>();
+    for (const auto& [name, text] : {std::pair<std::string, std::string>{kHostile, "first\r\n"},
+                                     {"Security", "second\r\n"},
+                                     {"", "third\r\n"}}) {
+        VarMap& row = groups->AddBack();
+        MapSetString(row, "vl_log_group_name", name);
+        MapSetString(row, "vl_log_group_cont", text);
+    }
+    proc_.SetListVar("vl_log_groups", groups);
+    const std::string html = Render("quar_view_log.htx");
+    const std::size_t hostile =
+        html.find(std::string("<h3 class=\"loggroup\">") + kHostileEscaped + "</h3>");
+    const std::size_t security = html.find("<h3 class=\"loggroup\">Security</h3>");
+    const std::size_t other = html.find("<h3 class=\"loggroup\">Other events</h3>");
+    ASSERT_NE(hostile, std::string::npos);
+    ASSERT_NE(security, std::string::npos);
+    ASSERT_NE(other, std::string::npos);
+    EXPECT_LT(hostile, html.find("first", hostile));
+    EXPECT_LT(html.find("first", hostile), security);
+    EXPECT_LT(security, html.find("second", security));
+    EXPECT_LT(html.find("second", security), other);
+    EXPECT_LT(other, html.find("third", other));
+    ExpectLacks(html, "<script>alert");
 }
 
 }  // namespace
