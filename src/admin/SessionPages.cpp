@@ -122,7 +122,8 @@ void HandleInitBase() {
         app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     AdminSession& session = app.Session();
-    OpenSession(session.token.empty() ? GenerateRequestToken() : session.token);
+    // A fresh token, as at login: a session left from before a cleared password is not reused.
+    OpenSession(GenerateRequestToken());
     session.lastActivity = Now();
     if (!app.SaveSession()) {
         app.DeleteSession();

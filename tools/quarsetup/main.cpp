@@ -1,17 +1,23 @@
 // quarsetup --data-dir DIR --cgi-dir DIR [--registry FILE] [--bin-dir DIR] [--site-dir DIR]
+// quarsetup --clear-password [--registry FILE] [--data-dir DIR]
 //
 // Creates the data directory, records it in the machine registry and lays out the CGI folder.
 // Running it again updates the programs and site files in place; the data directory's
-// content is never touched.
+// content is never touched. With --clear-password it installs nothing and only empties the
+// stored administrator password of the installation (the registered data directory, or DIR).
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "Installer.h"
+#include "PasswordReset.h"
+#include "platform/DataDirectory.h"
 #include "platform/FileUtil.h"
+#include "platform/Registry.h"
 
 namespace {
 
@@ -23,10 +29,14 @@ int Usage() {
     std::fputs(
         "usage: quarsetup --data-dir DIR --cgi-dir DIR [--registry FILE] [--bin-dir DIR]\n"
         "                 [--site-dir DIR]\n"
+        "       quarsetup --clear-password [--registry FILE] [--data-dir DIR]\n"
         "  --registry  machine registry file (default $QUAR_MACHINE_REGISTRY or\n"
         "              /etc/quar/machine.reg)\n"
         "  --bin-dir   folder holding the programs (default: beside quarsetup, else the build\n"
-        "              tree)\n",
+        "              tree)\n"
+        "  --clear-password  empty the administrator password (a forgotten one): the next\n"
+        "              visit of the administration pages asks for a new one; the other\n"
+        "              settings and the event log stay\n",
         stderr);
     return 2;
 }
@@ -45,6 +55,31 @@ bool IsFile(const std::string& path) {
     return ::access(path.c_str(), R_OK) == 0;
 }
 
+// --clear-password: the given data directory, else the one the registry names.
+int ClearPassword(const InstallPlan& plan) {
+    std::string dataDirectory = plan.dataDirectory;
+    if (dataDirectory.empty()) {
+        auto registry = OpenFileRegistry(plan.registryFile, "/dev/null");
+        const std::optional<std::string> registered = ReadDataDirectory(*registry);
+        if (!registered || registered->empty()) {
+            std::fprintf(stderr, "quarsetup: no data directory is registered in %s\n",
+                         plan.registryFile.c_str());
+            return 1;
+        }
+        dataDirectory = *registered;
+    }
+    std::string error;
+    if (!ClearAdminPassword(dataDirectory, error)) {
+        std::fprintf(stderr, "quarsetup: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf(
+        "Administrator password cleared in %s: the next visit of the administration pages asks "
+        "for a new one.\n",
+        dataDirectory.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,8 +88,13 @@ int main(int argc, char** argv) {
     const char* registry = std::getenv("QUAR_MACHINE_REGISTRY");
     plan.registryFile = registry && *registry ? registry : "/etc/quar/machine.reg";
     plan.siteDirectory = QUAR_SOURCE_SITE;
+    bool clearPassword = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--clear-password") {
+            clearPassword = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             return Usage();
         }
@@ -72,6 +112,9 @@ int main(int argc, char** argv) {
         } else {
             return Usage();
         }
+    }
+    if (clearPassword) {
+        return ClearPassword(plan);
     }
     if (plan.dataDirectory.empty() || plan.cgiDirectory.empty()) {
         return Usage();
