@@ -12,6 +12,9 @@ server.port = $port
 server.document-root = "$site/cgi-bin"
 server.errorlog = "$site/lighttpd-error.log"
 server.upload-dirs = ( "$site/tmp" )
+# The programs take request bodies of at most 8 MiB; anything larger is refused here (413)
+# before it is read, instead of being spooled to disk for a program that will refuse it.
+server.max-request-size = 8192
 url.redirect = ( "^/$" => "/cgi-bin/quarnbxadmin" )
 alias.url = ( "/cgi-bin/" => "$site/cgi-bin/" )
 \$HTTP["url"] =~ "^/cgi-bin/quarnbx(admin|pic)?\$" {
