@@ -17,7 +17,6 @@
 #include <memory>
 #include <regex>
 #include <string>
-#include <utility>
 
 #include "htx/HtxProcessor.h"
 
@@ -404,70 +403,6 @@ TEST_F(SitePagesTest, LogViewerWithoutCategories) {
     const std::string html = Render("quar_view_log.htx");
     ExpectLacks(html, "ve_log_show_cat0");
     ExpectContains(html, "defines no categories");
-}
-
-TEST_F(SitePagesTest, MessageStyleFollowsItsKindNotItsWords) {
-    struct Case {
-        const char* kind;  // null: the page set no kind
-        const char* text;
-        const char* icon;
-    };
-    const Case cases[] = {
-        {"error", "Please enter Administrator password (>= 4 chars).", "icon_error.gif"},
-        {"info", "Please enter Administrator password (>= 4 chars).", "icon_info.gif"},
-        {"info", "Pellmora version 3.0 (July 31 2009)", "icon_info.gif"},
-        {"error", "Exception at step 125.", "icon_error.gif"},
-        {"ok", "<FONT COLOR=\"#FF172E\" SIZE=+2>Options updated.</FONT>", "icon_ok.gif"},
-        {nullptr, "ERROR: a text that names no kind", "icon_info.gif"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.kind ? c.kind : "(none)") + ": " + c.text);
-        HtxProcessor page(false);
-        page.SetStringVar("err_msg", c.text);
-        if (c.kind) {
-            page.SetStringVar("err_kind", c.kind);
-        }
-        std::string html;
-        ASSERT_EQ(page.ProcessTemplate("quar_login.htx",
-                                       [&](const char* t, std::size_t n) { html.append(t, n); }),
-                  HtxProcessor::kProcessed);
-        ExpectContains(html, c.icon);
-        for (const char* other : {"icon_error.gif", "icon_info.gif", "icon_ok.gif"}) {
-            if (std::string(other) != c.icon) {
-                ExpectLacks(html, other);
-            }
-        }
-    }
-}
-
-TEST_F(SitePagesTest, LogViewerGroupedShowsEachCategorysName) {
-    SetViewerPage(1, 1, "first\r\nsecond\r\nthird\r\n");
-    Set("ve_log_sort_by_cat_chkd", "checked");
-    Set("ve_log_sort_by_date_chkd", "");
-    SetCategories({"Security", kHostile}, -1);
-    auto groups = std::make_shared<RowList>();
-    for (const auto& [name, text] : {std::pair<std::string, std::string>{kHostile, "first\r\n"},
-                                     {"Security", "second\r\n"},
-                                     {"", "third\r\n"}}) {
-        VarMap& row = groups->AddBack();
-        MapSetString(row, "vl_log_group_name", name);
-        MapSetString(row, "vl_log_group_cont", text);
-    }
-    proc_.SetListVar("vl_log_groups", groups);
-    const std::string html = Render("quar_view_log.htx");
-    const std::size_t hostile =
-        html.find(std::string("<h3 class=\"loggroup\">") + kHostileEscaped + "</h3>");
-    const std::size_t security = html.find("<h3 class=\"loggroup\">Security</h3>");
-    const std::size_t other = html.find("<h3 class=\"loggroup\">Other events</h3>");
-    ASSERT_NE(hostile, std::string::npos);
-    ASSERT_NE(security, std::string::npos);
-    ASSERT_NE(other, std::string::npos);
-    EXPECT_LT(hostile, html.find("first", hostile));
-    EXPECT_LT(html.find("first", hostile), security);
-    EXPECT_LT(security, html.find("second", security));
-    EXPECT_LT(html.find("second", security), other);
-    EXPECT_LT(other, html.find("third", other));
-    ExpectLacks(html, "<script>alert");
 }
 
 }  // namespace
