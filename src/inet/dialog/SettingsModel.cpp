@@ -3,6 +3,7 @@
 #include "inet/dialog/SettingsModel.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "inet/dialog/DialogResult.h"
 #include "inet/dialog/EditText.h"
@@ -17,6 +18,11 @@ std::string PortText(unsigned port) {
     return text;
 }
 
+// A record's text, read no further than its field even when its NUL is missing.
+std::string FieldText(const char (&field)[QuarInetOptions::TextSize]) {
+    return std::string(field, strnlen(field, sizeof field));
+}
+
 }  // namespace
 
 SettingsModel::SettingsModel(QuarInetOptions& options)
@@ -26,10 +32,10 @@ SettingsModel::SettingsModel(QuarInetOptions& options)
                 : options.Proxy       ? IdUseProxy
                                       : IdDirect),
       authorization_checked_(options.ProxyAuthorization != 0),
-      address_(options.ProxyAddress),
+      address_(FieldText(options.ProxyAddress)),
       port_(PortText(options.ProxyPort)),
-      user_(options.ProxyLog),
-      password_(options.ProxyPwd) {
+      user_(FieldText(options.ProxyLog)),
+      password_(FieldText(options.ProxyPwd)) {
     if (options.DialogTitle) {
         template_.caption = options.DialogTitle;
     }

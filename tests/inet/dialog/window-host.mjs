@@ -188,6 +188,16 @@ const scenarios = {
       owner.kill('SIGTERM');
     }
   },
+  // An owner that does not exist leaves the dialog centred on the screen.
+  async 'owner that does not exist'(s) {
+    const dialog = s.start(['settings', s.file('orphan'), '--parent', '0x7ffffff']);
+    const window = await s.window('Internet Connection');
+    const d = await s.geometry(window);
+    check(Math.abs(d.X + d.WIDTH / 2 - 512) <= 2 && Math.abs(d.Y + d.HEIGHT / 2 - 384) <= 2,
+      `dialog ${JSON.stringify(d)} should be centred on the 1024x768 screen`);
+    await s.keys(window, 'Escape');
+    check(await ended(dialog, 'orphan') === 'result 2', 'Escape ends with 2');
+  },
   // Two threads, two dialogs open together, each editing its own record.
   async 'two dialogs from two threads'(s) {
     const dialogs = s.start(['two', s.file('first'), s.file('second')]);
