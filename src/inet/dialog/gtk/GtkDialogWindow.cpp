@@ -51,6 +51,30 @@ bool HasMnemonic(const char* text) {
     return false;
 }
 
+// The template's font, falling back to the desktop's sans-serif face, for `widget` and
+// everything inside it.
+void ApplyFont(GtkWidget* widget, GtkStyleProvider* font) {
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), font,
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+    if (GTK_IS_CONTAINER(widget)) {
+        gtk_container_forall(
+            GTK_CONTAINER(widget),
+            [](GtkWidget* child, gpointer provider) {
+                ApplyFont(child, static_cast<GtkStyleProvider*>(provider));
+            },
+            font);
+    }
+}
+
+GtkStyleProvider* FontProvider(const QuarDialogTemplate& dialog) {
+    gchar* css = g_strdup_printf("* { font-family: \"%s\", Sans; font-size: %dpt; }",
+                                 dialog.font ? dialog.font : "Sans", dialog.point_size);
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, css, -1, nullptr);
+    g_free(css);
+    return GTK_STYLE_PROVIDER(provider);
+}
+
 // Record texts are bytes; the toolkit takes UTF-8 only.
 std::string DisplayText(const char* text) {
     gchar* valid = g_utf8_make_valid(text ? text : "", -1);
@@ -62,9 +86,9 @@ std::string DisplayText(const char* text) {
 }  // namespace
 
 void GtkDialogWindow::InstallStyle() {
-    // Only the dialogs' windows carry the class, so nothing else in the process changes look.
+    // Compact controls, as dialog units leave room for the text alone. Only the dialogs' windows
+    // carry the class, so nothing else in the process changes look.
     static const char kCss[] =
-        ".quar-dialog, .quar-dialog * { font-family: \"MS Sans Serif\", Sans; font-size: 8pt; }\n"
         ".quar-dialog entry { min-height: 0; padding: 0 3px; }\n"
         ".quar-dialog button { min-height: 0; min-width: 0; padding: 0 4px; }\n"
         ".quar-dialog checkbutton, .quar-dialog radiobutton { padding: 0; }\n"
@@ -108,6 +132,8 @@ void GtkDialogWindow::Build() {
     g_signal_connect(window_, "key-press-event", G_CALLBACK(OnKeyPress), this);
     g_signal_connect(window_, "delete-event", G_CALLBACK(OnDelete), this);
 
+    GtkStyleProvider* font = FontProvider(dialog);
+    ApplyFont(window_, font);
     DialogUnits units(window_);
     GtkWidget* fixed = gtk_fixed_new();
     gtk_widget_set_size_request(fixed, units.ToPixelsX(dialog.cx), units.ToPixelsY(dialog.cy));
@@ -146,6 +172,8 @@ void GtkDialogWindow::Build() {
     gtk_container_set_focus_chain(GTK_CONTAINER(fixed), chain);
     G_GNUC_END_IGNORE_DEPRECATIONS
     g_list_free(chain);
+    ApplyFont(fixed, font);
+    g_object_unref(font);
 
     MirrorModel();
 }
