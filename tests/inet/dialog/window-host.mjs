@@ -5,7 +5,7 @@
 // Screenshots of both dialogs go to ARTEFACT_DIR.
 // Usage: node window-host.mjs DIALOG_DRIVER HOST_MODULE ARTEFACT_DIR
 import { execFile, spawn } from 'node:child_process';
-import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { chmodSync, copyFileSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, symlinkSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { promisify } from 'node:util';
@@ -247,6 +247,28 @@ async function withoutDisplay(env, scratch) {
   }
 }
 
+// Without QUAR_WINDOW_HOST_MODULE the host is looked up beside the code that shows the dialog
+// (here the driver, which holds the library's code).
+async function hostBesideTheLibrary(env, scratch) {
+  const bin = path.join(scratch, 'bin');
+  mkdirSync(bin);
+  copyFileSync(driver, path.join(bin, 'dialog_driver'));
+  chmodSync(path.join(bin, 'dialog_driver'), 0o755);
+  symlinkSync(hostModule, path.join(bin, path.basename(hostModule)));
+  const plain = { ...env };
+  delete plain.QUAR_WINDOW_HOST_MODULE;
+  const s = session(plain, scratch);
+  const child = spawn(path.join(bin, 'dialog_driver'), ['settings', s.file('beside')], { env: plain, stdio: 'ignore' });
+  const exited = new Promise((resolve) => child.on('exit', resolve));
+  try {
+    await s.keys(await s.window('Internet Connection'), 'Return');
+    const code = await exited;
+    check(code === 0 && s.stored('beside') !== null, 'the host beside the library shows the dialog');
+  } finally {
+    child.kill('SIGKILL');
+  }
+}
+
 runTest(async () => {
   const xvfb = await startXvfb();
   const scratch = mkdtempSync(path.join(tmpdir(), 'inet-dialog-'));
@@ -254,6 +276,7 @@ runTest(async () => {
   delete env.WAYLAND_DISPLAY;
   try {
     await withoutDisplay(env, scratch);
+    await hostBesideTheLibrary(env, scratch);
     for (const [name, scenario] of Object.entries(scenarios)) {
       try {
         await scenario(session(env, scratch), env);
