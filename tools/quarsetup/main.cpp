@@ -38,8 +38,10 @@ int Usage() {
         "                 [--port N] [--state-dir DIR] [--user USER]\n"
         "  --registry  machine registry file (default $QUAR_MACHINE_REGISTRY or\n"
         "              /etc/quar/machine.reg)\n"
-        "  --bin-dir   folder holding the programs (default: beside quarsetup, else the build\n"
-        "              tree)\n"
+        "  --bin-dir   folder holding the programs (default: beside quarsetup, the installed\n"
+        "              ../lib/quar, else the build tree)\n"
+        "  --site-dir  folder holding the pages, catalogue and images (default: the installed\n"
+        "              ../share/quar/site, else the source tree's site/)\n"
         "  --clear-password  empty the administrator password (a forgotten one): the next\n"
         "              visit of the administration pages asks for a new one; the other\n"
         "              settings and the event log stay\n"
@@ -65,6 +67,12 @@ std::string OwnDirectory() {
 
 bool IsFile(const std::string& path) {
     return ::access(path.c_str(), R_OK) == 0;
+}
+
+// The site installed beside quarsetup, else the source tree's (a build tree's quarsetup).
+std::string DefaultSiteDirectory() {
+    const std::string installed = OwnDirectory() + QUAR_INSTALLED_SITE;
+    return IsFile(installed + "/quar_nbx_mess.def") ? installed : QUAR_SOURCE_SITE;
 }
 
 // --clear-password: the given data directory, else the one the registry names.
@@ -114,7 +122,7 @@ int main(int argc, char** argv) {
     std::string binDirectory;
     const char* registry = std::getenv("QUAR_MACHINE_REGISTRY");
     plan.registryFile = registry && *registry ? registry : "/etc/quar/machine.reg";
-    plan.siteDirectory = QUAR_SOURCE_SITE;
+    plan.siteDirectory = DefaultSiteDirectory();
     bool clearPassword = false;
     std::string printConfig;
     ServeLayout serve;
@@ -168,6 +176,7 @@ int main(int argc, char** argv) {
         std::string candidates[] = {
             binDirectory.empty() ? std::string() : binDirectory + "/" + kPrograms[i],
             own + kPrograms[i],
+            own + QUAR_INSTALLED_PROGRAMS + kPrograms[i],
             std::string(QUAR_BUILD_ROOT) + "/" + kBuildFolders[i] + kPrograms[i]};
         std::string found;
         for (const std::string& candidate : candidates) {
