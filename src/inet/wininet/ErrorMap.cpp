@@ -7,17 +7,22 @@ namespace wininet {
 namespace {
 
 // OpenSSL's verification results that have a number of their own.
+constexpr long kVerified = 0;
+constexpr long kUnspecified = 1;
 constexpr long kCertNotYetValid = 9;
 constexpr long kCertHasExpired = 10;
 constexpr long kCertRevoked = 23;
 constexpr long kHostnameMismatch = 62;
+constexpr long kIpAddressMismatch = 64;
 
 uint32_t CertificateError(long verifyResult) {
     switch (verifyResult) {
-        case 0:
-            // The chain verified; libcurl's own check of the name failed.
+        case kVerified:
+        case kUnspecified:
+            // The chain verified; libcurl's own check of the name failed (it leaves 0 or 1).
             return ERROR_INTERNET_SEC_CERT_CN_INVALID;
         case kHostnameMismatch:
+        case kIpAddressMismatch:
             return ERROR_INTERNET_SEC_CERT_CN_INVALID;
         case kCertNotYetValid:
         case kCertHasExpired:

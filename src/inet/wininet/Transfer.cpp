@@ -281,25 +281,16 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
     if (line.compare(0, 5, "HTTP/") == 0) {
         // A new response: the one before it was an interim or a followed redirect, and only
         // the last one's headers are the caller's.
-        if (t.responses_ == 0) {
-            uint32_t sent = 0;
+        if (t.responses_ == 0 || t.redirectPending_) {
             curl_off_t requestSize = 0;
             curl_easy_getinfo(t.easy_, CURLINFO_REQUEST_SIZE, &requestSize);
-            sent = static_cast<uint32_t>(requestSize + t.setup_.body.size());
+            uint32_t sent = static_cast<uint32_t>(requestSize + t.setup_.body.size());
             t.setup_.report(INTERNET_STATUS_REQUEST_SENT, &sent, sizeof sent);
-        }
-        if (t.redirectPending_) {
-            char* url = nullptr;
-            curl_easy_getinfo(t.easy_, CURLINFO_EFFECTIVE_URL, &url);
-            if (url != nullptr) {
-                t.setup_.report(INTERNET_STATUS_REDIRECT, url,
-                                static_cast<uint32_t>(std::strlen(url)));
-            }
         }
         ++t.responses_;
         t.headers_.clear();
         t.redirectPending_ = false;
-        t.locationSeen_ = false;
+        t.location_.clear();
         const std::size_t space = line.find(' ');
         t.status_ = space == std::string::npos ? 0 : std::strtol(line.c_str() + space, nullptr, 10);
     } else if (line.empty()) {
@@ -308,19 +299,40 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
         // interim 1xx, is not the one the caller reads.
         const bool interim = t.status_ >= 100 && t.status_ < 200;
         const bool followed =
-            t.setup_.followRedirects && t.status_ >= 300 && t.status_ < 400 && t.locationSeen_;
+            t.setup_.followRedirects && t.status_ >= 300 && t.status_ < 400 && !t.location_.empty();
         if (followed) {
             t.redirectPending_ = true;
+            std::string target = t.RedirectTarget();
+            t.setup_.report(INTERNET_STATUS_REDIRECT, target.data(),
+                            static_cast<uint32_t>(target.size()));
         } else if (!interim) {
             t.headersDone_ = true;
         }
         return size * count;
     } else if (StartsWithNoCase(line, "Location:")) {
-        t.locationSeen_ = true;
+        t.location_ = line.substr(std::strlen("Location:"));
+        t.location_.erase(0, t.location_.find_first_not_of(" \t"));
     }
     t.headers_ += line;
     t.headers_ += "\r\n";
     return size * count;
+}
+
+std::string Transfer::RedirectTarget() const {
+    char* current = nullptr;
+    curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
+    std::string target = location_;
+    CURLU* url = curl_url();
+    char* resolved = nullptr;
+    if (url != nullptr && current != nullptr &&
+        curl_url_set(url, CURLUPART_URL, current, 0) == CURLUE_OK &&
+        curl_url_set(url, CURLUPART_URL, location_.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_URL, &resolved, 0) == CURLUE_OK) {
+        target = resolved;
+    }
+    curl_free(resolved);
+    curl_url_cleanup(url);
+    return target;
 }
 
 size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {

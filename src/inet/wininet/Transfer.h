@@ -77,6 +77,8 @@ class Transfer {
     uint32_t Pump(const std::function<bool()>& ready);
     void Finish(uint32_t error);
     std::size_t Unread() const { return body_.size() - readPos_; }
+    // Where the redirect being followed leads, as an absolute URL.
+    std::string RedirectTarget() const;
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
@@ -96,7 +98,7 @@ class Transfer {
     int responses_ = 0;
     bool headersDone_ = false;
     bool redirectPending_ = false;
-    bool locationSeen_ = false;
+    std::string location_;  // of the response being read
 
     std::vector<char> body_;
     std::size_t readPos_ = 0;
