@@ -8,7 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 packages="build-essential cmake ccache zlib1g-dev libcurl4-openssl-dev lighttpd curl"
 if [ "$mode" = test ]; then
     packages="$packages clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-        tinyproxy chromium hyperfine gzip"
+        tinyproxy chromium hyperfine gzip
+        lighttpd-mod-openssl openssl"
     # Node.js may come from outside Debian's packages; take Debian's only when there is none.
     command -v node >/dev/null 2>&1 || packages="$packages nodejs"
     command -v npm >/dev/null 2>&1 || packages="$packages npm"

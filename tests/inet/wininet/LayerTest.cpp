@@ -54,6 +54,11 @@ struct Servers {
         dir.Write("www/page.gz",
                   std::string(reinterpret_cast<const char*>(kGzipBody), sizeof kGzipBody));
         dir.Write("www/big.bin", bigBody);
+        dir.Write("www/echo.sh",
+                  "printf 'Content-Type: text/plain\\r\\n\\r\\n'\n"
+                  "printf '%s|%s|%s|%s|' \"$REQUEST_METHOD\" \"$CONTENT_TYPE\" \"$HTTP_X_TEST\" "
+                  "\"$SERVER_PROTOCOL\"\n"
+                  "cat\n");
         MakeSelfSignedCertificate(dir / "ip.pem", dir / "ip.crt", "IP:127.0.0.1");
         MakeSelfSignedCertificate(dir / "name.pem", dir / "name.crt", "DNS:quar.invalid");
         dir.Write("trusted.crt", dir.Read("ip.crt") + dir.Read("name.crt"));
@@ -62,6 +67,7 @@ struct Servers {
             "\"^/to-tls$\" => \"https://127.0.0.1:" +
             std::to_string(tlsPort) +
             "/index.txt\")\nurl.redirect-code = 302\n"
+            "server.modules += (\"mod_cgi\")\ncgi.assign = (\".sh\" => \"/bin/sh\")\n"
             "$HTTP[\"url\"] == \"/page.gz\" {\n"
             "  setenv.add-response-header = (\"Content-Encoding\" => \"gzip\")\n}\n";
         lighttpd = std::make_unique<Lighttpd>(
@@ -223,6 +229,45 @@ TEST_F(WinInetLayer, AnswersOfTheServerAsTheCallerReadsThem) {
         }
         EXPECT_EQ(response.headers.find("Content-Encoding: gzip") != std::string::npos,
                   c.body == gzip);
+    }
+}
+
+// What goes on the wire: the verb, the caller's header lines and body, HTTP/1.0, and no
+// content type that the caller did not give.
+TEST_F(WinInetLayer, RequestsCarryVerbHeadersAndBody) {
+    struct Case {
+        const char* verb;
+        std::string headers;
+        uint32_t headersLength;  // 0xFFFFFFFF: up to the NUL
+        std::string body;
+        std::string echoed;  // method|content type|X-Test|protocol|body
+    };
+    const Case cases[] = {
+        {"GET", "", 0, "", "GET|||HTTP/1.0|"},
+        {"POST", "X-Test: yes\r\n", 13, "a=1&b=2", "POST||yes|HTTP/1.0|a=1&b=2"},
+        {"POST", "Content-Type: application/json\r\n", 32, "{}",
+         "POST|application/json||HTTP/1.0|{}"},
+        {"PUT", "", 0, std::string("da\0ta", 5), std::string("PUT|||HTTP/1.0|da\0ta", 20)},
+        {"GET", "X-Test: to the NUL\r\n", 0xFFFFFFFFu, "", "GET||to the NUL|HTTP/1.0|"},
+        {"GET", "X-Test: cut\r\nX-Other: 1\r\n", 13, "", "GET||cut|HTTP/1.0|"},
+    };
+    const LayerLibrary& lib = *library_;
+    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
+    LayerHandle connection(
+        lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
+                                  INTERNET_SERVICE_HTTP, 0, 0));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.verb) + " " + c.headers);
+        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), c.verb, "/echo.sh",
+                                                      "HTTP/1.0", nullptr, nullptr, 0, 0));
+        ASSERT_NE(lib.HttpSendRequestA(request.get(), c.headers.c_str(), c.headersLength,
+                                       const_cast<char*>(c.body.data()),
+                                       static_cast<uint32_t>(c.body.size())),
+                  0)
+            << lib.GetLastError();
+        std::string body;
+        EXPECT_EQ(ReadBody(request.get(), &body), 0u);
+        EXPECT_EQ(body, c.echoed);
     }
 }
 
