@@ -77,11 +77,7 @@ TransferSetup Request::Setup() const {
     setup.followRedirects = (flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0;
     setup.userAgent = session.agent;
     setup.referrer = referrer;
-    setup.proxy = session.proxy.For(secure ? "https" : "http");
-    setup.hasBypass = session.proxy.hasBypass;
-    setup.bypass = session.proxy.bypass;
-    setup.proxyUser = session.proxy.user;
-    setup.proxyPassword = session.proxy.password;
+    setup.proxy = session.proxy;
     setup.serverUser = connection.user;
     setup.serverPassword = connection.password;
     setup.caFile = session.caFile;

@@ -40,6 +40,19 @@ bool HasHeader(const std::vector<std::string>& lines, const char* name) {
                        [&](const std::string& line) { return StartsWithNoCase(line, name); });
 }
 
+std::string HostOf(const std::string& url) {
+    std::string host;
+    CURLU* parsed = curl_url();
+    char* part = nullptr;
+    if (parsed != nullptr && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+        host = part;
+    }
+    curl_free(part);
+    curl_url_cleanup(parsed);
+    return host;
+}
+
 std::string AddressText(const sockaddr* address) {
     char text[INET6_ADDRSTRLEN] = "";
     if (address->sa_family == AF_INET) {
@@ -91,11 +104,12 @@ uint32_t Transfer::Configure() {
             rc = curl_easy_setopt(e, option, value);
         }
     };
-    set(CURLOPT_URL, setup_.url.c_str());
+    if (rc == CURLE_OK) {
+        rc = Aim(setup_.url);
+    }
     set(CURLOPT_PROTOCOLS_STR, "http,https");
-    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    set(CURLOPT_FOLLOWLOCATION, setup_.followRedirects ? 1L : 0L);
-    set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    // Redirects are followed here, not by libcurl: each hop takes the proxy of its own scheme.
+    set(CURLOPT_FOLLOWLOCATION, 0L);
     set(CURLOPT_HTTP_VERSION,
         setup_.http10 ? long{CURL_HTTP_VERSION_1_0} : long{CURL_HTTP_VERSION_1_1});
     // The caller decodes the body (Content-Encoding stays as the server sent it).
@@ -109,16 +123,14 @@ uint32_t Transfer::Configure() {
     if (!setup_.referrer.empty()) {
         set(CURLOPT_REFERER, setup_.referrer.c_str());
     }
-    // An explicit proxy, even "", keeps libcurl from reading the environment's proxy variables.
-    set(CURLOPT_PROXY, setup_.proxy.c_str());
-    if (setup_.hasBypass) {
-        set(CURLOPT_NOPROXY, setup_.bypass.c_str());
+    if (setup_.proxy.hasBypass) {
+        set(CURLOPT_NOPROXY, setup_.proxy.bypass.c_str());
     }
     // Basic only: the credentials go with the first request, so no 401 or 407 round trip
     // interleaves a second response with the one the caller reads.
-    if (!setup_.proxyUser.empty()) {
-        set(CURLOPT_PROXYUSERNAME, setup_.proxyUser.c_str());
-        set(CURLOPT_PROXYPASSWORD, setup_.proxyPassword.c_str());
+    if (!setup_.proxy.user.empty()) {
+        set(CURLOPT_PROXYUSERNAME, setup_.proxy.user.c_str());
+        set(CURLOPT_PROXYPASSWORD, setup_.proxy.password.c_str());
         set(CURLOPT_PROXYAUTH, long{CURLAUTH_BASIC});
     }
     if (!setup_.serverUser.empty()) {
@@ -187,6 +199,63 @@ uint32_t Transfer::Configure() {
     return ERROR_SUCCESS;
 }
 
+CURLcode Transfer::Aim(const std::string& url) {
+    std::string scheme = "http";
+    CURLU* parsed = curl_url();
+    char* part = nullptr;
+    if (parsed != nullptr && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_SCHEME, &part, 0) == CURLUE_OK) {
+        scheme = part;
+    }
+    curl_free(part);
+    curl_url_cleanup(parsed);
+    CURLcode rc = curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
+    if (rc == CURLE_OK) {
+        // An explicit proxy, even "", keeps libcurl from reading the environment's variables.
+        rc = curl_easy_setopt(easy_, CURLOPT_PROXY, setup_.proxy.For(scheme).c_str());
+    }
+    return rc;
+}
+
+uint32_t Transfer::FollowRedirect() {
+    if (++redirects_ > kMaxRedirects) {
+        return ERROR_HTTP_REDIRECT_FAILED;
+    }
+    char* current = nullptr;
+    curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
+    const std::string from = current != nullptr ? current : "";
+    curl_multi_remove_handle(multi_, easy_);
+    CURLcode rc = Aim(redirectTarget_);
+    // As browsers do: 303 turns any request into GET, 301 and 302 turn a POST into one.
+    const bool toGet =
+        setup_.verb != "HEAD" &&
+        (status_ == 303 || ((status_ == 301 || status_ == 302) && setup_.verb == "POST"));
+    if (toGet && rc == CURLE_OK) {
+        rc = curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, nullptr);
+        if (rc == CURLE_OK) {
+            rc = curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+        }
+        setup_.body.clear();
+        setup_.verb = "GET";
+    }
+    // The server's credentials are for its own host: another host does not get them.
+    if (!setup_.serverUser.empty() && rc == CURLE_OK && HostOf(from) != HostOf(redirectTarget_)) {
+        rc = curl_easy_setopt(easy_, CURLOPT_USERNAME, nullptr);
+        if (rc == CURLE_OK) {
+            rc = curl_easy_setopt(easy_, CURLOPT_PASSWORD, nullptr);
+        }
+    }
+    if (rc != CURLE_OK) {
+        return ErrorFromCurl(rc, 0);
+    }
+    redirectPending_ = false;
+    sentReported_ = false;
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
+        return ERROR_INTERNET_INTERNAL_ERROR;
+    }
+    return ERROR_SUCCESS;
+}
+
 uint32_t Transfer::AwaitHeaders() {
     const uint32_t error = Pump([this] { return headersDone_; });
     if (error != ERROR_SUCCESS) {
@@ -246,11 +315,19 @@ uint32_t Transfer::Pump(const std::function<bool()>& ready) {
         }
         int queued = 0;
         while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
-            if (message->msg == CURLMSG_DONE) {
-                long verify = 0;
-                curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &verify);
-                Finish(ErrorFromCurl(message->data.result, verify));
+            if (message->msg != CURLMSG_DONE) {
+                continue;
             }
+            if (message->data.result == CURLE_OK && redirectPending_) {
+                const uint32_t error = FollowRedirect();
+                if (error != ERROR_SUCCESS) {
+                    Finish(error);
+                }
+                break;  // the handle went out and in again: read the queue anew
+            }
+            long verify = 0;
+            curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &verify);
+            Finish(ErrorFromCurl(message->data.result, verify));
         }
         if (ready() || done_) {
             break;
@@ -281,13 +358,13 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
     if (line.compare(0, 5, "HTTP/") == 0) {
         // A new response: the one before it was an interim or a followed redirect, and only
         // the last one's headers are the caller's.
-        if (t.responses_ == 0 || t.redirectPending_) {
+        if (!t.sentReported_) {
+            t.sentReported_ = true;
             curl_off_t requestSize = 0;
             curl_easy_getinfo(t.easy_, CURLINFO_REQUEST_SIZE, &requestSize);
             uint32_t sent = static_cast<uint32_t>(requestSize + t.setup_.body.size());
             t.setup_.report(INTERNET_STATUS_REQUEST_SENT, &sent, sizeof sent);
         }
-        ++t.responses_;
         t.headers_.clear();
         t.redirectPending_ = false;
         t.location_.clear();
@@ -295,16 +372,16 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
         t.status_ = space == std::string::npos ? 0 : std::strtol(line.c_str() + space, nullptr, 10);
     } else if (line.empty()) {
         t.headers_ += "\r\n";
-        // libcurl follows every 3xx answer that names a Location; such an answer, like an
-        // interim 1xx, is not the one the caller reads.
+        // A 3xx answer that names a Location is followed; it is not, like an interim 1xx, the
+        // one the caller reads.
         const bool interim = t.status_ >= 100 && t.status_ < 200;
         const bool followed =
             t.setup_.followRedirects && t.status_ >= 300 && t.status_ < 400 && !t.location_.empty();
         if (followed) {
             t.redirectPending_ = true;
-            std::string target = t.RedirectTarget();
-            t.setup_.report(INTERNET_STATUS_REDIRECT, target.data(),
-                            static_cast<uint32_t>(target.size()));
+            t.redirectTarget_ = t.RedirectTarget();
+            t.setup_.report(INTERNET_STATUS_REDIRECT, t.redirectTarget_.data(),
+                            static_cast<uint32_t>(t.redirectTarget_.size()));
         } else if (!interim) {
             t.headersDone_ = true;
         }
@@ -338,6 +415,9 @@ std::string Transfer::RedirectTarget() const {
 size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {
     Transfer& t = *static_cast<Transfer*>(self);
     const std::size_t bytes = size * count;
+    if (t.redirectPending_) {
+        return bytes;  // the redirect's own page is of no use
+    }
     if (t.Unread() >= kPauseAbove) {
         t.paused_ = true;
         return CURL_WRITEFUNC_PAUSE;

@@ -13,11 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "inet/wininet/ProxyConfig.h"
+
 namespace wininet {
 
 // Redirects followed inside one request before it fails with ERROR_HTTP_REDIRECT_FAILED: enough
 // for any sane chain of moves, few enough to end a loop between two servers quickly.
-constexpr long kMaxRedirects = 10;
+constexpr int kMaxRedirects = 10;
 
 // Everything a transfer needs, gathered from the request and its parents.
 struct TransferSetup {
@@ -28,10 +30,7 @@ struct TransferSetup {
     bool followRedirects = true;
     std::string userAgent;
     std::string referrer;
-    std::string proxy;  // "" for a direct connection
-    bool hasBypass = false;
-    std::string bypass;
-    std::string proxyUser, proxyPassword;
+    ProxyConfig proxy;
     std::string serverUser, serverPassword;
     std::string caFile;
     uint32_t connectTimeoutMs = 0;
@@ -72,6 +71,10 @@ class Transfer {
 
     explicit Transfer(TransferSetup setup);
     uint32_t Configure();
+    // Points the exchange at `url`, with the proxy of its scheme.
+    CURLcode Aim(const std::string& url);
+    // Starts the request that the redirect just read leads to: 0 or an error number.
+    uint32_t FollowRedirect();
     // Drives the exchange until `ready()` holds, the exchange ends, or it is cancelled or timed
     // out; answers 0 or the error of the end.
     uint32_t Pump(const std::function<bool()>& ready);
@@ -95,9 +98,11 @@ class Transfer {
 
     std::string headers_;
     long status_ = 0;
-    int responses_ = 0;
+    bool sentReported_ = false;  // the request of this hop was reported as sent
     bool headersDone_ = false;
-    bool redirectPending_ = false;
+    bool redirectPending_ = false;  // the response being read is a redirect to follow
+    std::string redirectTarget_;
+    int redirects_ = 0;
     std::string location_;  // of the response being read
 
     std::vector<char> body_;

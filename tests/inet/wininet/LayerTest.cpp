@@ -66,7 +66,9 @@ struct Servers {
             "url.redirect = (\"^/moved$\" => \"/index.txt\", \"^/loop$\" => \"/loop\", "
             "\"^/to-tls$\" => \"https://127.0.0.1:" +
             std::to_string(tlsPort) +
-            "/index.txt\")\nurl.redirect-code = 302\n"
+            "/index.txt\", \"^/echo-moved$\" => \"/echo.sh\")\nurl.redirect-code = 302\n"
+            "$HTTP[\"url\"] == \"/echo-kept\" {\n  url.redirect = (\"\" => \"/echo.sh\")\n"
+            "  url.redirect-code = 307\n}\n"
             "server.modules += (\"mod_cgi\")\ncgi.assign = (\".sh\" => \"/bin/sh\")\n"
             "$HTTP[\"url\"] == \"/page.gz\" {\n"
             "  setenv.add-response-header = (\"Content-Encoding\" => \"gzip\")\n}\n";
@@ -236,6 +238,7 @@ TEST_F(WinInetLayer, AnswersOfTheServerAsTheCallerReadsThem) {
 // content type that the caller did not give.
 TEST_F(WinInetLayer, RequestsCarryVerbHeadersAndBody) {
     struct Case {
+        const char* path;
         const char* verb;
         std::string headers;
         uint32_t headersLength;  // 0xFFFFFFFF: up to the NUL
@@ -243,13 +246,17 @@ TEST_F(WinInetLayer, RequestsCarryVerbHeadersAndBody) {
         std::string echoed;  // method|content type|X-Test|protocol|body
     };
     const Case cases[] = {
-        {"GET", "", 0, "", "GET|||HTTP/1.0|"},
-        {"POST", "X-Test: yes\r\n", 13, "a=1&b=2", "POST||yes|HTTP/1.0|a=1&b=2"},
-        {"POST", "Content-Type: application/json\r\n", 32, "{}",
+        {"/echo.sh", "GET", "", 0, "", "GET|||HTTP/1.0|"},
+        {"/echo.sh", "POST", "X-Test: yes\r\n", 13, "a=1&b=2", "POST||yes|HTTP/1.0|a=1&b=2"},
+        {"/echo.sh", "POST", "Content-Type: application/json\r\n", 32, "{}",
          "POST|application/json||HTTP/1.0|{}"},
-        {"PUT", "", 0, std::string("da\0ta", 5), std::string("PUT|||HTTP/1.0|da\0ta", 20)},
-        {"GET", "X-Test: to the NUL\r\n", 0xFFFFFFFFu, "", "GET||to the NUL|HTTP/1.0|"},
-        {"GET", "X-Test: cut\r\nX-Other: 1\r\n", 13, "", "GET||cut|HTTP/1.0|"},
+        {"/echo.sh", "PUT", "", 0, std::string("da\0ta", 5),
+         std::string("PUT|||HTTP/1.0|da\0ta", 20)},
+        {"/echo.sh", "GET", "X-Test: to the NUL\r\n", 0xFFFFFFFFu, "", "GET||to the NUL|HTTP/1.0|"},
+        {"/echo.sh", "GET", "X-Test: cut\r\nX-Other: 1\r\n", 13, "", "GET||cut|HTTP/1.0|"},
+        // A POST redirected with 302 arrives as a GET without body; with 307 as it was.
+        {"/echo-moved", "POST", "X-Test: yes\r\n", 13, "a=1", "GET||yes|HTTP/1.0|"},
+        {"/echo-kept", "POST", "X-Test: yes\r\n", 13, "a=1", "POST||yes|HTTP/1.0|a=1"},
     };
     const LayerLibrary& lib = *library_;
     LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
@@ -257,9 +264,9 @@ TEST_F(WinInetLayer, RequestsCarryVerbHeadersAndBody) {
         lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
                                   INTERNET_SERVICE_HTTP, 0, 0));
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.verb) + " " + c.headers);
-        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), c.verb, "/echo.sh",
-                                                      "HTTP/1.0", nullptr, nullptr, 0, 0));
+        SCOPED_TRACE(std::string(c.verb) + " " + c.path + " " + c.headers);
+        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), c.verb, c.path, "HTTP/1.0",
+                                                      nullptr, nullptr, 0, 0));
         ASSERT_NE(lib.HttpSendRequestA(request.get(), c.headers.c_str(), c.headersLength,
                                        const_cast<char*>(c.body.data()),
                                        static_cast<uint32_t>(c.body.size())),
@@ -282,27 +289,38 @@ TEST_F(WinInetLayer, NothingListeningIsCannotConnect) {
 // one); tinyproxy marks what it forwarded with a Via header.
 TEST_F(WinInetLayer, PreconfiguredProxyWithBasicAuthorization) {
     const std::string proxy = "127.0.0.1:" + std::to_string(servers_->proxy->port());
-    const std::string key =
-        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings]\n"
-        "\"ProxyEnable\"=dword:00000001\n\"ProxyServer\"=\"" +
-        proxy + "\"\n\"ProxyUserName\"=\"proxyuser\"\n";
+    const std::string deadProxy = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+    const std::string settings =
+        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet "
+        "Settings]\n\"ProxyEnable\"=dword:00000001\n\"ProxyUserName\"=\"proxyuser\"\n";
+    const std::string key = settings + "\"ProxyServer\"=\"" + proxy + "\"\n";
+    const std::string goodPassword = "\"ProxyPassword\"=\"pr0xy-pass\"\n";
     struct Case {
         const char* name;
         std::string registry;
         std::string httpProxy;  // "": unset
-        const char* status;
-        bool forwarded;
+        const char* path;
+        uint32_t error;      // of the send
+        const char* status;  // when sent
+        bool forwarded;      // the proxy's Via header is in the answer
         uint32_t dialogAnswer;
     };
     const Case cases[] = {
-        {"credentials in the key", key + "\"ProxyPassword\"=\"pr0xy-pass\"\n", "",
-         "HTTP/1.0 200 OK", true, ERROR_SUCCESS},
+        {"credentials in the key", key + goodPassword, "", "/index.txt", 0, "HTTP/1.0 200 OK", true,
+         ERROR_SUCCESS},
         // tinyproxy refuses wrong credentials with 401.
-        {"wrong password", key + "\"ProxyPassword\"=\"guess\"\n", "", "HTTP/1.0 401", false,
-         ERROR_CANCELLED},
-        {"no key: http_proxy", "", "http://proxyuser:pr0xy%2Dpass@" + proxy, "HTTP/1.0 200 OK",
-         true, ERROR_SUCCESS},
+        {"wrong password", key + "\"ProxyPassword\"=\"guess\"\n", "", "/index.txt", 0,
+         "HTTP/1.0 401", false, ERROR_CANCELLED},
+        {"no key: http_proxy", "", "http://proxyuser:pr0xy%2Dpass@" + proxy, "/index.txt", 0,
+         "HTTP/1.0 200 OK", true, ERROR_SUCCESS},
+        // Plain http goes direct, the https leg of the redirect through the proxy's tunnel.
+        {"https proxy only", settings + goodPassword + "\"ProxyServer\"=\"https=" + proxy + "\"\n",
+         "", "/to-tls", 0, "HTTP/1.0 200 OK", false, ERROR_SUCCESS},
+        {"https proxy down",
+         settings + goodPassword + "\"ProxyServer\"=\"https=" + deadProxy + "\"\n", "", "/to-tls",
+         ERROR_INTERNET_CANNOT_CONNECT, nullptr, false, ERROR_SUCCESS},
     };
+    setenv("QUAR_WININET_CAFILE", (servers_->dir / "trusted.crt").c_str(), 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         scratch_.Write("user.reg", "REGEDIT4\n\n" + c.registry);
@@ -314,15 +332,18 @@ TEST_F(WinInetLayer, PreconfiguredProxyWithBasicAuthorization) {
         LayerHandle connection(
             lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
                                       INTERNET_SERVICE_HTTP, 0, 0));
-        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", "/index.txt",
-                                                      "HTTP/1.0", nullptr, nullptr, 0, 0));
-        ASSERT_NE(lib.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0), 0)
-            << lib.GetLastError();
+        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", c.path, "HTTP/1.0",
+                                                      nullptr, nullptr, 0, 0));
+        const bool sent = lib.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0) != 0;
+        unsetenv("http_proxy");
+        EXPECT_EQ(sent ? 0 : lib.GetLastError(), c.error);
+        if (!sent || c.status == nullptr) {
+            continue;
+        }
         const std::string headers = RawHeaders(request.get());
         EXPECT_EQ(StatusLine(headers).find(c.status), 0u) << headers;
         EXPECT_EQ(headers.find("Via: ") != std::string::npos, c.forwarded) << headers;
         EXPECT_EQ(lib.InternetErrorDlg(nullptr, request.get(), 0, 7, nullptr), c.dialogAnswer);
-        unsetenv("http_proxy");
     }
 }
 
