@@ -29,6 +29,17 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
+double CpuSeconds(const rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double SelfCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return CpuSeconds(usage);
+}
+
 // Downloads through the entry points, reading as the transport does; answers the byte count.
 uint64_t LayerDownload(const LayerLibrary& lib, int port) {
     LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
@@ -57,8 +68,8 @@ uint64_t LayerDownload(const LayerLibrary& lib, int port) {
     return total;
 }
 
-// Runs curl on the URL; answers its peak resident size in kB.
-long CurlDownload(const std::string& url) {
+// Runs curl on the URL; answers its peak resident size in kB and adds its CPU time to `cpu`.
+long CurlDownload(const std::string& url, double* cpu) {
     const pid_t pid = fork();
     if (pid == 0) {
         execlp("curl", "curl", "-s", "-o", "/dev/null", url.c_str(), static_cast<char*>(nullptr));
@@ -70,6 +81,7 @@ long CurlDownload(const std::string& url) {
         std::fprintf(stderr, "curl failed\n");
         std::exit(1);
     }
+    *cpu += CpuSeconds(usage);
     return usage.ru_maxrss;
 }
 
@@ -104,19 +116,23 @@ int main(int argc, char** argv) {
     double bestLayer = 1e9;
     double bestCurl = 1e9;
     long curlPeakKb = 0;
+    double layerCpu = 0;
+    double curlCpu = 0;
     {
         Lighttpd server(dir, dir + "/www", FreeLoopbackPort(), {}, "");
         const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/big.bin";
         LayerLibrary lib(QUAR_WININET_PATH);
         for (int round = 0; round < rounds; ++round) {
             Clock::time_point start = Clock::now();
+            const double cpuBefore = SelfCpuSeconds();
             if (LayerDownload(lib, server.port()) != bytes) {
                 std::fprintf(stderr, "short download through the layer\n");
                 return 1;
             }
+            layerCpu += SelfCpuSeconds() - cpuBefore;
             bestLayer = std::min(bestLayer, Seconds(Clock::now() - start));
             start = Clock::now();
-            curlPeakKb = std::max(curlPeakKb, CurlDownload(url));
+            curlPeakKb = std::max(curlPeakKb, CurlDownload(url, &curlCpu));
             bestCurl = std::min(bestCurl, Seconds(Clock::now() - start));
         }
     }
@@ -126,9 +142,10 @@ int main(int argc, char** argv) {
     const double mb = static_cast<double>(bytes) / (1 << 20);
     const double ratio = bestCurl / bestLayer;
     std::printf("%d MB, best of %d rounds\n", sizeMb, rounds);
-    std::printf("layer: %.0f MB/s, peak RSS of this process %ld kB\n", mb / bestLayer,
-                self.ru_maxrss);
-    std::printf("curl:  %.0f MB/s, peak RSS %ld kB\n", mb / bestCurl, curlPeakKb);
+    std::printf("layer: %.0f MB/s, %.1f ms CPU per download, peak RSS of this process %ld kB\n",
+                mb / bestLayer, layerCpu * 1000 / rounds, self.ru_maxrss);
+    std::printf("curl:  %.0f MB/s, %.1f ms CPU per download, peak RSS %ld kB\n", mb / bestCurl,
+                curlCpu * 1000 / rounds, curlPeakKb);
     std::printf("throughput ratio layer/curl: %.2f\n", ratio);
     return ratio >= kLeastRatio ? 0 : 1;
 }

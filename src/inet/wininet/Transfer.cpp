@@ -21,7 +21,7 @@ namespace {
 constexpr std::size_t kPauseAbove = 4u << 20;
 constexpr std::size_t kResumeBelow = 1u << 20;
 // libcurl's receive buffer: large blocks keep a fast download cheap.
-constexpr long kReceiveBufferSize = 256 * 1024;
+constexpr long kReceiveBufferSize = 1024 * 1024;
 // The longest single wait of Pump when no time-out is nearer.
 constexpr long kLongestWaitMs = 1000;
 
