@@ -24,7 +24,7 @@ std::string TextOr(const char* text, const char* fallback) {
 // ERROR_INTERNET_INCORRECT_HANDLE_STATE (not sent yet, or the send failed).
 Transfer* SentTransfer(Request& request) {
     Transfer* transfer = request.transfer();
-    if (transfer == nullptr || transfer->status() == 0) {
+    if (transfer == nullptr || !transfer->headersReady()) {
         SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
         return nullptr;
     }

@@ -55,6 +55,8 @@ class Transfer {
     uint32_t AwaitHeaders();
     // The final response's header block, CR LF lines closed by an empty line.
     const std::string& headers() const { return headers_; }
+    // True once the final response's headers are in (AwaitHeaders succeeded).
+    bool headersReady() const { return headersDone_; }
     long status() const { return status_; }
 
     // Waits until body bytes are at hand or the body has ended; 0 with their count in

@@ -29,10 +29,12 @@ const unsigned char kGzipBody[] = {
 
 const char* const kIndexText = "hello from lighttpd\n";
 
+// Large enough that the layer holds libcurl back while the reader catches up.
 std::string BigBody() {
     std::string body;
+    body.reserve(12 << 20);
     uint32_t x = 12345;
-    for (int i = 0; i < 700 * 1024; ++i) {
+    for (int i = 0; i < (12 << 20); ++i) {
         x = x * 1103515245u + 12345u;
         body += static_cast<char>(x >> 24);
     }
