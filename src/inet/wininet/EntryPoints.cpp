@@ -1,5 +1,6 @@
 // The exported entry points: argument checks, handle look-ups and the last error; the work is
 // in the handles and their transfers.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>

@@ -567,6 +567,34 @@ TEST_F(WinInetLayer, CloseFromAnotherThreadEndsTheWaitingCall) {
     }
 }
 
+TEST_F(WinInetLayer, RefusedArguments) {
+    const LayerLibrary& lib = *library_;
+    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
+    struct Case {
+        const char* name;
+        void* (*call)(const LayerLibrary&, void* session);
+    };
+    const Case cases[] = {
+        {"unknown access type",
+         [](const LayerLibrary& l, void*) { return l.InternetOpenA("a", 2, nullptr, nullptr, 0); }},
+        {"proxy access without a proxy",
+         [](const LayerLibrary& l, void*) { return l.InternetOpenA("a", 3, nullptr, nullptr, 0); }},
+        {"service other than HTTP",
+         [](const LayerLibrary& l, void* s) {
+             return l.InternetConnectA(s, "127.0.0.1", 80, nullptr, nullptr, 1, 0, 0);
+         }},
+        {"no server",
+         [](const LayerLibrary& l, void* s) {
+             return l.InternetConnectA(s, nullptr, 80, nullptr, nullptr, 3, 0, 0);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.call(lib, session.get()), nullptr);
+        EXPECT_EQ(lib.GetLastError(), ERROR_INVALID_PARAMETER);
+    }
+}
+
 // Closing a session closes what was made from it.
 TEST_F(WinInetLayer, ClosingTheSessionClosesItsChildren) {
     const LayerLibrary& lib = *library_;
