@@ -70,8 +70,8 @@ QUARINET_API void QuarInetFree(void* block);
 // Header blocks and status line
 //
 // Header names are given with their colon ("Content-Length:") and are matched without regard
-// to letter case anywhere in the block, so a name is also found inside a longer name or a
-// value ("Content-type:" matches inside "X-Content-type:").
+// to letter case at the start of a line only, so "Content-type:" is not found inside
+// "X-Content-type:" nor inside a value.
 // ---------------------------------------------------------------------------------------------
 
 // Reads the status line at the start of `headers` ("HTTP/1.0 200 OK"): the version word into
@@ -137,8 +137,8 @@ QUARINET_API bool QuarURLUnescape(char* out, int size, const char* in);
 
 // The text for a result code of the library (Windows, Windows Sockets or WinInet numbering).
 // Codes in the library's own tables give constant text. Any other code gives the system's
-// message or "Error 0x<code> has occured" in one buffer shared by the process, valid until the
-// next such call from any thread.
+// message or "Error 0x<code> has occured" in a buffer of the calling thread, valid until that
+// thread's next such call.
 QUARINET_API const char* QuarInetGetErrorDescription(uint32_t code);
 
 // ---------------------------------------------------------------------------------------------
