@@ -338,8 +338,9 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& response_headers,
     }
     const char* blank = inet::FindBytes(buffer.Data(), buffer.Count(), "\r\n\r\n", 4);
     if (blank == nullptr) {
+        // A receive that failed (a time-out, a reset) says more than the missing blank line.
         CloseSocket();
-        return QUARINET_ERROR_NO_HEADER_END;
+        return last < 0 ? lastError : QUARINET_ERROR_NO_HEADER_END;
     }
     const size_t headerLength = static_cast<size_t>(blank - buffer.Data()) + 4;
     const size_t bodyLength = buffer.Count() - headerLength;
