@@ -1,7 +1,11 @@
 // The socket client through the public interface against a scripted server on 127.0.0.1: the
 // request bytes, the event sequences, the result codes, redirects, abort and time-outs.
+#include <arpa/inet.h>
 #include <dirent.h>
+#include <netinet/in.h>
 #include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -364,6 +368,68 @@ TEST_F(ClientTest, AbortEndsABlockedReceive) {
     EXPECT_EQ(QUARINET_WAIT_FAILED, QuarInetWaitForThread(nullptr, 0));
     EXPECT_FALSE(QuarInetGetThreadExitCode(nullptr, code));
     EXPECT_FALSE(QuarInetCloseThread(nullptr));
+}
+
+// A listener whose accept queue is full: the server drops a further connection's SYN, so that
+// connection's connect waits.
+class FullListener {
+  public:
+    FullListener() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 0);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        for (int& fd : fillers_) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~FullListener() {
+        for (int fd : fillers_) {
+            ::close(fd);
+        }
+        ::close(listener_);
+    }
+    uint16_t port() const { return port_; }
+
+  private:
+    int listener_;
+    int fillers_[3];
+    uint16_t port_;
+};
+
+TEST_F(ClientTest, BlockedConnectEndsByTimeOutOrAbort) {
+    struct Case {
+        const char* name;
+        bool abort;
+        uint32_t result;
+    };
+    for (const Case& c : {Case{"time-out", false, QUARINET_ERROR_TIMED_OUT},
+                          Case{"abort", true, QUARINET_ERROR_ABORTED}}) {
+        SCOPED_TRACE(c.name);
+        FullListener listener;
+        auto request = MakeRequest();
+        request->ConnectTimeout = c.abort ? 0 : 300;
+        uint32_t result = 1;
+        QuarInetThread thread =
+            request->OpenUrl("127.0.0.1", listener.port(), "GET", "/", nullptr, 0, nullptr, 0,
+                             nullptr, nullptr, nullptr, nullptr, &result);
+        if (c.abort) {
+            EXPECT_EQ(QUARINET_WAIT_TIMEOUT, QuarInetWaitForThread(thread, 300));
+            request->Abort(0);
+        }
+        ASSERT_EQ(QUARINET_WAIT_OBJECT_0, QuarInetWaitForThread(thread, 5000));
+        QuarInetCloseThread(thread);
+        EXPECT_EQ(c.result, result);
+        EXPECT_EQ((std::vector<uint32_t>{60, 11, 20, 50, 51, 70}),
+                  EventRecorder::Of(request.get()).Statuses());
+    }
 }
 
 TEST_F(ClientTest, OpenUrlDeliversIntoTheCallersVariables) {
