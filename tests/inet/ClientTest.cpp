@@ -10,28 +10,12 @@
 #include <chrono>
 #include <thread>
 
-#include <zlib.h>
-
 #include "ClientFixture.h"
+#include "GzipBytes.h"
 #include "RawServer.h"
 #include "SameBytes.h"
 
 namespace {
-
-// One gzip member of `data`, as a server that compresses sends it.
-std::string Gzip(const std::string& data) {
-    z_stream z{};
-    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, data.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 const std::string kOk = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nhello";
 
@@ -179,7 +163,7 @@ TEST_F(ClientTest, NamedHostIsResolvedWithItsEvents) {
 }
 
 TEST_F(ClientTest, ResultCodesByResponse) {
-    const std::string gz = Gzip("decoded text");
+    const std::string gz = GzipBytes("decoded text");
     struct Case {
         const char* name;
         RawReply reply;

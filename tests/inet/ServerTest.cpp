@@ -5,28 +5,13 @@
 #include <thread>
 #include <vector>
 
-#include <zlib.h>
-
 #include "ClientFixture.h"
+#include "GzipBytes.h"
 #include "LoopbackServers.h"
 #include "SameBytes.h"
 #include "TestData.h"
 
 namespace {
-
-std::string Gzip(const std::string& data) {
-    z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, data.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 const std::string kHello = "hello from lighttpd\n";
 const std::string kText = TextLike(300000);
@@ -34,8 +19,9 @@ const std::string kText = TextLike(300000);
 class ServerTest : public ClientTest {
   protected:
     static void SetUpTestSuite() {
-        web_ = new Lighttpd(
-            {{"hello.txt", kHello}, {"text.txt.gz", Gzip(kText)}, {"big.bin", Noise(200000)}});
+        web_ = new Lighttpd({{"hello.txt", kHello},
+                             {"text.txt.gz", GzipBytes(kText, Z_BEST_COMPRESSION)},
+                             {"big.bin", Noise(200000)}});
         proxy_ = new Tinyproxy("proxyuser", "proxypass");
     }
     static void TearDownTestSuite() {
