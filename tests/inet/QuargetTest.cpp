@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,8 +41,9 @@ class QuargetTest : public ::testing::Test {
         unsetenv("http_proxy");
     }
 
-    // Runs quarget with `args`; `interruptAfterMs` > 0 sends SIGINT after that long.
-    CommandRun Quarget(std::vector<std::string> args, int interruptAfterMs = 0) {
+    // Runs quarget with `args`; once `interruptWhen` (if given) holds, sends it SIGINT.
+    CommandRun Quarget(std::vector<std::string> args,
+                       const std::function<bool()>& interruptWhen = nullptr) {
         args.insert(args.begin(), QUARGET_PATH);
         const std::string out = dir_.file("stdout"), err = dir_.file("stderr");
         const pid_t pid = fork();
@@ -56,8 +58,10 @@ class QuargetTest : public ::testing::Test {
             execv(argv[0], argv.data());
             _exit(127);
         }
-        if (interruptAfterMs > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
+        if (interruptWhen) {
+            for (int i = 0; i < 500 && !interruptWhen(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
             kill(pid, SIGINT);
         }
         int status = 0;
@@ -171,8 +175,9 @@ TEST_F(QuargetTest, OutputFileAndGzipBody) {
 TEST_F(QuargetTest, InterruptBreaksTheTransferOff) {
     RawServer silent({RawReply::Silent()});
     const auto start = std::chrono::steady_clock::now();
-    const CommandRun run =
-        Quarget({"http://127.0.0.1:" + std::to_string(silent.port()) + "/"}, 300);
+    // SIGINT once the request has arrived, while quarget waits for the answer.
+    const CommandRun run = Quarget({"http://127.0.0.1:" + std::to_string(silent.port()) + "/"},
+                                   [&] { return !silent.Requests().empty(); });
     EXPECT_EQ(1, run.status);
     EXPECT_NE(std::string::npos, run.err.find("interrupted: ")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find("(10004)")) << run.err;
