@@ -1,7 +1,9 @@
-// The growable buffer that holds a whole response as the socket transport reads it. It starts
+// The growable buffer that holds a response as the socket transport reads it (the body, once
+// the header block has been taken out). It starts
 // at 51200 bytes and grows by a step that doubles from 51200 up to 1638400 bytes whenever less
 // than half a step of room is left, so that large responses need few reallocations. One byte is
-// always kept for the NUL after the bytes read.
+// always kept for the NUL after the bytes read. The room added by each growth is faulted in at
+// once rather than page by page as the reads reach it.
 #pragma once
 
 #include <stddef.h>
@@ -32,6 +34,9 @@ class ReceiveBuffer {
     char* Data() { return data_.get(); }
     size_t Count() const { return count_; }
     size_t Capacity() const { return capacity_; }
+    // Takes the first `n` bytes out as a block of their own (followed by a NUL) and moves the
+    // rest to the front, where the following bytes continue it. Null when memory runs out.
+    HeapPtr<char> TakeFront(size_t n);
     // Hands the block to the caller (HeapRelease), shrunk to `keep` bytes.
     char* Release(size_t keep);
 

@@ -313,10 +313,16 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& response_headers,
         CloseSocket();
         return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
     }
+    // The header block is taken out into a block of its own as soon as its blank line has
+    // arrived; the body then grows in the receive buffer, which becomes the caller's body, so
+    // that a large body is neither searched nor copied.
+    inet::HeapPtr<char> headerBlock;
+    size_t headerLength = 0;
     int last;
     uint32_t lastError = 0;
     for (;;) {
         const size_t room = buffer.RoomSize();
+        const size_t before = buffer.Count();
         last = library_->recv(SocketHandle, buffer.Room(), room > INT_MAX ? INT_MAX : int(room), 0);
         if (last <= 0) {
             lastError = last < 0 ? LastError() : 0;
@@ -326,39 +332,43 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& response_headers,
             CloseSocket();
             return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
         }
-        uint32_t count = static_cast<uint32_t>(buffer.Count());
+        uint32_t count = static_cast<uint32_t>(headerLength + buffer.Count());
         Report(QUARINET_STATUS_RECEIVING_RESPONSE, &count, sizeof count);
         if (capacityObserver_) {
             capacityObserver_(buffer.Capacity());
+        }
+        if (headerBlock == nullptr) {
+            const size_t from = before < 3 ? 0 : before - 3;
+            const char* blank =
+                inet::FindBytes(buffer.Data() + from, buffer.Count() - from, "\r\n\r\n", 4);
+            if (blank != nullptr) {
+                headerLength = static_cast<size_t>(blank - buffer.Data()) + 4;
+                headerBlock = buffer.TakeFront(headerLength);
+                if (headerBlock == nullptr) {
+                    CloseSocket();
+                    return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
+                }
+            }
         }
     }
     if (abort_.load()) {
         CloseSocketReporting();
         return QUARINET_ERROR_ABORTED;
     }
-    const char* blank = inet::FindBytes(buffer.Data(), buffer.Count(), "\r\n\r\n", 4);
-    if (blank == nullptr) {
+    if (headerBlock == nullptr) {
         // A receive that failed (a time-out, a reset) says more than the missing blank line.
         CloseSocket();
         return last < 0 ? lastError : QUARINET_ERROR_NO_HEADER_END;
     }
-    const size_t headerLength = static_cast<size_t>(blank - buffer.Data()) + 4;
-    const size_t bodyLength = buffer.Count() - headerLength;
-    inet::HeapPtr<char> body(static_cast<char*>(inet::HeapAllocate(bodyLength + 1)));
-    if (body == nullptr) {
-        CloseSocket();
-        return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
-    }
-    memcpy(body.get(), buffer.Data() + headerLength, bodyLength + 1);
-    uint32_t count = static_cast<uint32_t>(buffer.Count());
+    const size_t bodyLength = buffer.Count();
+    uint32_t count = static_cast<uint32_t>(headerLength + bodyLength);
     Report(QUARINET_STATUS_RESPONSE_RECEIVED, &count, sizeof count);
     const uint32_t provisional = last == 0 ? 0 : lastError;
     CloseSocketReporting();
 
-    buffer.Data()[headerLength] = '\0';
-    response_headers = buffer.Release(headerLength + 1);
+    response_headers = headerBlock.release();
     response_headers_length = static_cast<uint32_t>(headerLength);
-    response_body = body.release();
+    response_body = buffer.Release(bodyLength + 1);
     response_body_length = static_cast<uint32_t>(bodyLength);
 
     char version[inet::kStatusLineLimit];
