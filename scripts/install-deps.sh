@@ -5,7 +5,7 @@ set -eu
 mode=${1:-test}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-packages="build-essential cmake ccache zlib1g-dev libcurl4-openssl-dev lighttpd curl"
+packages="build-essential cmake ccache zlib1g-dev libdeflate-dev libcurl4-openssl-dev lighttpd curl"
 if [ "$mode" = test ]; then
     packages="$packages clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
         tinyproxy chromium hyperfine gzip"

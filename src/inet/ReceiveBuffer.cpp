@@ -1,26 +1,8 @@
 #include "inet/ReceiveBuffer.h"
 
 #include <string.h>
-#include <sys/mman.h>
 
 namespace inet {
-namespace {
-
-constexpr uintptr_t kPage = 4096;
-// madvise: fault the pages of a range in, writable, in one call.
-constexpr int kPopulateWrite = 23;
-
-// Faults the whole pages of the room just added in at once: page by page, as the reads would
-// touch them, costs more than the reading itself. A hint only; older systems ignore it.
-void Prefault(char* from, size_t size) {
-    const uintptr_t start = (reinterpret_cast<uintptr_t>(from) + kPage - 1) & ~(kPage - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(from) + size) & ~(kPage - 1);
-    if (end > start) {
-        madvise(reinterpret_cast<void*>(start), end - start, kPopulateWrite);
-    }
-}
-
-}  // namespace
 
 bool ReceiveBuffer::Start() {
     data_.reset(static_cast<char*>(HeapAllocate(kInitialCapacity)));
@@ -53,7 +35,7 @@ bool ReceiveBuffer::Commit(size_t n) {
     }
     data_.release();
     data_.reset(grown);
-    Prefault(grown + capacity_, grow);
+    HeapPrefault(grown + capacity_, grow);
     capacity_ += grow;
     return true;
 }
