@@ -13,7 +13,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -49,9 +48,15 @@ struct ChildRun {
     double peakMb = 0;
 };
 
-ChildRun Spawn(const std::vector<std::string>& args) {
+// Runs `args`; its peak memory comes from GNU time, which starts it from a small process of
+// its own (a child started from this one would count this process's memory as its own).
+ChildRun Spawn(const std::vector<std::string>& args, const std::string& peakFile = "") {
+    std::vector<std::string> command = args;
+    if (!peakFile.empty()) {
+        command.insert(command.begin(), {"/usr/bin/time", "-f", "%M", "-o", peakFile});
+    }
     std::vector<char*> argv;
-    for (const std::string& arg : args) {
+    for (const std::string& arg : command) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
@@ -59,10 +64,11 @@ ChildRun Spawn(const std::vector<std::string>& args) {
     pid_t pid = 0;
     const Clock::time_point start = Clock::now();
     if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0) {
-        rusage usage{};
-        wait4(pid, &run.status, 0, &usage);
+        waitpid(pid, &run.status, 0);
         run.seconds = Seconds(start);
-        run.peakMb = usage.ru_maxrss / 1024.0;
+    }
+    if (!peakFile.empty()) {
+        run.peakMb = atof(ReadFile(peakFile).c_str()) / 1024.0;
     }
     return run;
 }
@@ -141,8 +147,7 @@ int main(int argc, char** argv) {
     ScratchDir scratch;
     setenv("QUAR_USER_REGISTRY", scratch.file("user.reg").c_str(), 1);
     unsetenv("http_proxy");
-    const std::string big = Noise(sizeMb << 20);
-    Lighttpd web({{"big.bin", big}, {"small.txt", "small response body\n"}});
+    Lighttpd web({{"big.bin", Noise(sizeMb << 20)}, {"small.txt", "small response body\n"}});
     const std::string url = "http://127.0.0.1:" + std::to_string(web.port()) + "/big.bin";
     // quarget's settings: a direct connection.
     QuarInetHttpConnection("quarget").Configure(0, 0, "", 80, 0, "", "");
@@ -150,8 +155,8 @@ int main(int argc, char** argv) {
     std::vector<double> ours, theirs, ourPeak, theirPeak;
     printf("download of %zu MB, %d rounds\n", sizeMb, rounds);
     for (int r = 0; r < rounds; ++r) {
-        const ChildRun q = Spawn({quarget, "-o", "/dev/null", url});
-        const ChildRun c = Spawn({"curl", "-s", "-o", "/dev/null", url});
+        const ChildRun q = Spawn({quarget, "-o", "/dev/null", url}, scratch.file("peak"));
+        const ChildRun c = Spawn({"curl", "-s", "-o", "/dev/null", url}, scratch.file("peak"));
         if (q.status != 0 || c.status != 0) {
             fprintf(stderr, "a download failed (quarget %d, curl %d)\n", q.status, c.status);
             return 2;
