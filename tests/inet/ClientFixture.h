@@ -38,7 +38,8 @@ class EventRecorder {
         std::lock_guard<std::mutex> hold(Lock());
         Recorders().erase(reinterpret_cast<uintptr_t>(request));
     }
-    static void Callback(void*, uintptr_t context, uint32_t status, void* info, uint32_t length) {
+    static void Callback(void* handle, uintptr_t context, uint32_t status, void* info,
+                         uint32_t length) {
         std::string text;
         if (status == QUARINET_STATUS_REDIRECT) {
             text = static_cast<const char*>(info);
@@ -49,6 +50,7 @@ class EventRecorder {
         }
         std::lock_guard<std::mutex> hold(Lock());
         Recorders()[context].events_.push_back({status, text});
+        Recorders()[context].handles_.push_back(handle);
     }
     std::vector<Event> Events() {
         std::lock_guard<std::mutex> hold(Lock());
@@ -78,6 +80,14 @@ class EventRecorder {
         return recorders;
     }
     std::vector<Event> events_;
+    std::vector<void*> handles_;
+
+  public:
+    // The handle of each event, in order.
+    std::vector<void*> Handles() {
+        std::lock_guard<std::mutex> hold(Lock());
+        return handles_;
+    }
 };
 
 // The outcome of one exchange.

@@ -151,6 +151,24 @@ TEST_F(ClientTest, EventSequences) {
     }
 }
 
+// Events carry the socket as their handle until it is closed, then the invalid-socket value.
+TEST_F(ClientTest, EventHandlesAreTheSocketThenInvalid) {
+    RawServer server({RawReply::Plain(kOk)});
+    auto request = MakeRequest();
+    ASSERT_EQ(0u, Exchange(*request, "127.0.0.1", server.port(), "/").result);
+    const std::vector<Event> events = EventRecorder::Of(request.get()).Events();
+    const std::vector<void*> handles = EventRecorder::Of(request.get()).Handles();
+    void* const invalid = reinterpret_cast<void*>(~uintptr_t(0));
+    ASSERT_EQ(events.size(), handles.size());
+    ASSERT_GE(handles.size(), 3u);
+    for (size_t i = 0; i < events.size(); ++i) {
+        SCOPED_TRACE(events[i].status);
+        const bool closed = events[i].status == 51 || events[i].status == 70;
+        EXPECT_EQ(closed ? invalid : handles[0], handles[i]);
+    }
+    EXPECT_NE(invalid, handles[0]);
+}
+
 TEST_F(ClientTest, NamedHostIsResolvedWithItsEvents) {
     RawServer server({{kOk}});
     auto request = MakeRequest();
