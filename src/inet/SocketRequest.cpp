@@ -224,8 +224,10 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
         head.append(Headers, HeadersLength);
     }
     const bool hasBody = Body != nullptr && BodyLength > 0;
-    // Servers refuse a body without its length (HTTP/1.0 has no other way to delimit it).
-    if (hasBody && inet::FindHeaderLine(Headers, "Content-Length:") == nullptr) {
+    // Servers refuse a body without its length (HTTP/1.0 has no other way to delimit it), and
+    // a POST or PUT without one even when its body is empty.
+    const bool takesBody = strcmp(Verb, "POST") == 0 || strcmp(Verb, "PUT") == 0;
+    if ((hasBody || takesBody) && inet::FindHeaderLine(Headers, "Content-Length:") == nullptr) {
         head.append("Content-Length: ").append(std::to_string(BodyLength)).append("\r\n");
     }
     // The proxy's credentials go to the proxy only, never to a server reached directly.

@@ -65,6 +65,8 @@ TEST_F(ClientTest, RequestBytesAreExact) {
          "abc",
          "POST http://127.0.0.1:{P}/p HTTP/1.0\r\nContent-Type: text/plain\r\n"
          "Content-Length: 3\r\n\r\nabc"},
+        {"empty post gets a length of 0", 0, 0, nullptr, 0, "POST", "/p", "", "",
+         "POST http://127.0.0.1:{P}/p HTTP/1.0\r\nContent-Length: 0\r\n\r\n"},
         {"caller's length kept", 0, 0, nullptr, 0, "PUT", "/p", "content-length: 3\r\n", "abc",
          "PUT http://127.0.0.1:{P}/p HTTP/1.0\r\ncontent-length: 3\r\n\r\nabc"},
         {"large body sent whole", 0, 0, nullptr, 0, "POST", "/big", "", big,

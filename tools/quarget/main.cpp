@@ -57,6 +57,10 @@ bool StoreProxySettings(QuarInetHttpConnection& connection, const Arguments& arg
             return false;
         }
     }
+    if (address.empty()) {
+        error = "--proxy-user needs a proxy: give --proxy HOST:PORT";
+        return false;
+    }
     std::string user = stored.ProxyLog;
     std::string password = stored.ProxyPwd;
     int authorization = stored.ProxyAuthorization;
@@ -195,9 +199,8 @@ int main(int argc, char** argv) {
     if (!BuildRequest(args, headers, body, error)) {
         return Fail(error);
     }
-    const std::string verb = !args.verb.empty()                  ? args.verb
-                             : body.empty() && args.form.empty() ? "GET"
-                                                                 : "POST";
+    const bool sendsBody = args.data.has_value() || !args.form.empty();
+    const std::string verb = !args.verb.empty() ? args.verb : sendsBody ? "POST" : "GET";
     FILE* out = stdout;
     std::unique_ptr<FILE, int (*)(FILE*)> file(nullptr, fclose);
     if (!args.outputFile.empty()) {
