@@ -125,7 +125,7 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
         {"empty body still posted",
          {"-d", "", Url("/echo.cgi")},
          0,
-         "method=POST\nuri=/echo.cgi\ntype=\nlength=\nproxy-authorization=\n\n",
+         "method=POST\nuri=/echo.cgi\ntype=\nlength=0\nproxy-authorization=\n\n",
          ""},
         {"proxy user without a proxy",
          {"--settings", "nothing", "--proxy-user", "a:b", Url("/")},
