@@ -66,10 +66,16 @@ using inet::wsock::INVALID_SOCKET;
 QuarInetHttpRequestWinSockImpl::QuarInetHttpRequestWinSockImpl(const QuarInetOptions& options,
                                                                QuarInetStatusCallback callback,
                                                                QuarInetWindow parent)
+    : QuarInetHttpRequestWinSockImpl(options, callback, parent, inet::SocketTable()) {}
+
+QuarInetHttpRequestWinSockImpl::QuarInetHttpRequestWinSockImpl(const QuarInetOptions& options,
+                                                               QuarInetStatusCallback callback,
+                                                               QuarInetWindow parent,
+                                                               const inet::SocketLibrary* library)
     : QuarInetHttpRequest(callback, parent),
       options_(options),
       SocketHandle(INVALID_SOCKET),
-      library_(inet::SocketTable()),
+      library_(library),
       responseLimit_(inet::ReceiveBuffer::kDefaultLimit) {}
 
 QuarInetHttpRequestWinSockImpl::~QuarInetHttpRequestWinSockImpl() {

@@ -33,6 +33,9 @@ class QuarInetHttpRequestWinSockImpl : public QuarInetHttpRequest {
     // Takes a copy of the proxy settings of `options`; later changes do not reach the request.
     QuarInetHttpRequestWinSockImpl(const QuarInetOptions& options, QuarInetStatusCallback callback,
                                    QuarInetWindow parent);
+    // The same over a socket table of the caller's (tests: a name lookup that never ends).
+    QuarInetHttpRequestWinSockImpl(const QuarInetOptions& options, QuarInetStatusCallback callback,
+                                   QuarInetWindow parent, const inet::SocketLibrary* library);
     ~QuarInetHttpRequestWinSockImpl() override;
 
     uint32_t Send(const char* host, uint32_t port, const char* verb, const char* path,

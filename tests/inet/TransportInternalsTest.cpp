@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include "inet/Base64.h"
 #include "inet/ReceiveBuffer.h"
 #include "inet/RedirectTarget.h"
+#include "inet/SocketLibrary.h"
 #include "inet/SocketRequest.h"
 
 namespace {
@@ -167,6 +170,40 @@ TEST(Base64, EncodesAndDecodesAsStoredPasswordsAndCredentials) {
     EXPECT_EQ("ab", inet::Base64Decode("YWI=YWJj", 259));
     EXPECT_EQ("user", inet::Base64Decode("dXNlcjpwYXNz", 4));
     EXPECT_EQ("", inet::Base64Decode(nullptr, 259));
+}
+
+// A name lookup that takes far longer than any test waits.
+int EndlessLookup(const char*, const char*, const addrinfo*, addrinfo**) {
+    std::this_thread::sleep_for(std::chrono::seconds(20));
+    return EAI_AGAIN;
+}
+
+TEST(SocketTransport, NameLookupEndsByAbortOrTimeOut) {
+    inet::SocketLibrary slow = *inet::SocketTable();
+    slow.getaddrinfo = &EndlessLookup;
+    struct Case {
+        const char* name;
+        uint32_t connectTimeout;
+        bool abort;
+        uint32_t result;
+    };
+    for (const Case& c : {Case{"abort", 0, true, QUARINET_ERROR_ABORTED},
+                          Case{"time-out", 200, false, QUARINET_ERROR_TIMED_OUT}}) {
+        SCOPED_TRACE(c.name);
+        QuarInetOptions options;
+        QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr, &slow);
+        request.ConnectTimeout = c.connectTimeout;
+        uint32_t result = 0;
+        QuarInetThread thread = request.OpenUrl("name.example", 80, "GET", "/", nullptr, 0, nullptr,
+                                                0, nullptr, nullptr, nullptr, nullptr, &result);
+        if (c.abort) {
+            EXPECT_EQ(QUARINET_WAIT_TIMEOUT, QuarInetWaitForThread(thread, 200));
+            request.Abort(0);
+        }
+        ASSERT_EQ(QUARINET_WAIT_OBJECT_0, QuarInetWaitForThread(thread, 3000));
+        QuarInetCloseThread(thread);
+        EXPECT_EQ(c.result, result);
+    }
 }
 
 // The checks of a process whose loader hides what $QUAR_HIDE_MODULES names; run only by the
