@@ -29,13 +29,22 @@ bool ReceiveBuffer::Commit(size_t n) {
     if (grow == 0) {
         return RoomSize() > 0;
     }
+    if (faulter_ == nullptr && capacity_ + grow >= kBackgroundFaultFrom) {
+        faulter_ = std::make_unique<BackgroundFaulter>(capacity_);
+    }
+    std::unique_lock<std::mutex> hold;
+    if (faulter_ != nullptr) {
+        hold = faulter_->Hold();
+    }
     char* grown = static_cast<char*>(HeapReallocate(data_.get(), capacity_ + grow));
     if (grown == nullptr) {
         return false;
     }
     data_.release();
     data_.reset(grown);
-    HeapPrefault(grown + capacity_, grow);
+    if (faulter_ == nullptr || !faulter_->Update(grown, capacity_ + grow)) {
+        HeapPrefault(grown + capacity_, grow);
+    }
     capacity_ += grow;
     return true;
 }
@@ -53,6 +62,7 @@ HeapPtr<char> ReceiveBuffer::TakeFront(size_t n) {
 }
 
 char* ReceiveBuffer::Release(size_t keep) {
+    faulter_.reset();
     char* block = data_.release();
     if (char* shrunk = static_cast<char*>(HeapReallocate(block, keep))) {
         block = shrunk;

@@ -3,12 +3,16 @@
 // at 51200 bytes and grows by a step that doubles from 51200 up to 1638400 bytes whenever less
 // than half a step of room is left, so that large responses need few reallocations. One byte is
 // always kept for the NUL after the bytes read. The room added by each growth is faulted in at
-// once rather than page by page as the reads reach it.
+// once rather than page by page as the reads reach it; in a large buffer, by a thread of its
+// own while the reads go on.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include <memory>
+
+#include "inet/BackgroundFaulter.h"
 #include "inet/InetHeap.h"
 
 namespace inet {
@@ -19,6 +23,8 @@ class ReceiveBuffer {
     static constexpr size_t kStepDoublingLimit = 1048576;
     // A response's bytes are counted in 32 bits: a buffer never grows beyond this.
     static constexpr size_t kDefaultLimit = UINT32_MAX;
+    // From this capacity on, pages are faulted in on a thread of their own.
+    static constexpr size_t kBackgroundFaultFrom = 4u << 20;
 
     explicit ReceiveBuffer(size_t limit = kDefaultLimit) : limit_(limit) {}
 
@@ -41,6 +47,8 @@ class ReceiveBuffer {
     char* Release(size_t keep);
 
   private:
+    // Declared before the block it works on, so that it stops before the block goes.
+    std::unique_ptr<BackgroundFaulter> faulter_;
     HeapPtr<char> data_;
     size_t capacity_ = 0;
     size_t step_ = kInitialCapacity;

@@ -21,7 +21,8 @@ class ServerTest : public ClientTest {
     static void SetUpTestSuite() {
         web_ = new Lighttpd({{"hello.txt", kHello},
                              {"text.txt.gz", GzipBytes(kText, Z_BEST_COMPRESSION)},
-                             {"big.bin", Noise(200000)}});
+                             {"big.bin", Noise(200000)},
+                             {"large.bin", Noise(8 << 20, 3)}});
         proxy_ = new Tinyproxy("proxyuser", "proxypass");
     }
     static void TearDownTestSuite() {
@@ -47,6 +48,7 @@ TEST_F(ServerTest, DirectRequests) {
     };
     const Case cases[] = {
         {"static file", "GET", "/hello.txt", "", "", 0, "HTTP/1.0 200 OK\r\n", kHello},
+        {"large file", "GET", "/large.bin", "", "", 0, "HTTP/1.0 200 OK\r\n", Noise(8 << 20, 3)},
         {"pre-gzipped file decoded", "GET", "/text.txt.gz", "", "", 0, "HTTP/1.0 200 OK\r\n",
          kText},
         {"missing file", "GET", "/missing.txt", "", "", 12003, "HTTP/1.0 404 Not Found\r\n", "*"},
