@@ -4,6 +4,9 @@
 #include <string.h>
 
 #include <memory>
+#include <mutex>
+
+#include "inet/BackgroundFaulter.h"
 
 namespace inet {
 namespace {
@@ -11,6 +14,9 @@ namespace {
 struct DecompressorFree {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
+
+// From this output size on, its pages are faulted in by a thread of their own.
+constexpr size_t kBackgroundFaultFrom = 4u << 20;
 
 // A gzip member is at least a 10-byte header, an empty deflate block and an 8-byte trailer.
 constexpr size_t kSmallestMember = 20;
@@ -33,12 +39,24 @@ bool DecodeWholeMember(const uint8_t* bytes, size_t size, size_t limit, GunzipRe
     if (decompressor == nullptr || out == nullptr) {
         return false;
     }
-    HeapPrefault(out.get(), expected);
     size_t consumed = 0;
     size_t produced = 0;
-    if (libdeflate_gzip_decompress_ex(decompressor.get(), bytes, size, out.get(), expected,
-                                      &consumed, &produced) != LIBDEFLATE_SUCCESS ||
-        produced != expected) {
+    libdeflate_result rc;
+    {
+        // The output's pages are faulted in by another thread while the decoder fills them.
+        BackgroundFaulter faulter(0);
+        if (expected >= kBackgroundFaultFrom) {
+            std::unique_lock<std::mutex> hold = faulter.Hold();
+            if (!faulter.Update(out.get(), expected)) {
+                HeapPrefault(out.get(), expected);
+            }
+        } else {
+            HeapPrefault(out.get(), expected);
+        }
+        rc = libdeflate_gzip_decompress_ex(decompressor.get(), bytes, size, out.get(), expected,
+                                           &consumed, &produced);
+    }
+    if (rc != LIBDEFLATE_SUCCESS || produced != expected) {
         return false;
     }
     // Another member after this one is read by the member-by-member path.

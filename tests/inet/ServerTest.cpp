@@ -14,7 +14,8 @@
 namespace {
 
 const std::string kHello = "hello from lighttpd\n";
-const std::string kText = TextLike(300000);
+// Large enough that its decoding faults its output in on a second thread.
+const std::string kText = TextLike(6 << 20);
 
 class ServerTest : public ClientTest {
   protected:
