@@ -1,7 +1,6 @@
 // The socket client through the public interface against a scripted server on 127.0.0.1: the
 // request bytes, the event sequences, the result codes, redirects, abort and time-outs.
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -21,17 +20,6 @@ const std::string kOk = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nhell
 
 std::string Port(uint16_t port) {
     return std::to_string(port);
-}
-
-size_t OpenDescriptors() {
-    size_t count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir) != nullptr) {
-            ++count;
-        }
-        closedir(dir);
-    }
-    return count;
 }
 
 TEST_F(ClientTest, RequestBytesAreExact) {
@@ -318,17 +306,6 @@ TEST_F(ClientTest, PeerClosingEarlyIsAFailureNotASignal) {
     const std::string body(8 << 20, 'z');
     Outcome out = Exchange(*request, "127.0.0.1", server.port(), "/", "", "POST", body);
     EXPECT_TRUE(out.result == 10053 || out.result == 10054) << out.result;
-}
-
-TEST_F(ClientTest, SecondSendClosesTheFirstSocket) {
-    RawServer server({{kOk}});
-    auto request = MakeRequest();
-    ASSERT_EQ(0u, request->Send("127.0.0.1", server.port(), "GET", "/", nullptr, 0, nullptr, 0));
-    const size_t open = OpenDescriptors();
-    ASSERT_EQ(0u, request->Send("127.0.0.1", server.port(), "GET", "/", nullptr, 0, nullptr, 0));
-    EXPECT_EQ(open, OpenDescriptors());
-    request.reset();
-    EXPECT_EQ(open - 1, OpenDescriptors());
 }
 
 TEST_F(ClientTest, ReceiveTimeOut) {

@@ -1,5 +1,6 @@
 // The socket client against real servers on 127.0.0.1: lighttpd directly, tinyproxy with Basic
 // authentication in front of it, and many requests at once.
+#include <dirent.h>
 #include <string.h>
 
 #include <thread>
@@ -105,6 +106,30 @@ TEST_F(ServerTest, ThroughTheProxy) {
             EXPECT_EQ(c.body, out.Body());
         }
     }
+}
+
+size_t OpenDescriptors() {
+    size_t count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir) != nullptr) {
+            ++count;
+        }
+        closedir(dir);
+    }
+    return count;
+}
+
+// The server runs in a process of its own, so this process's descriptors are the client's.
+TEST_F(ServerTest, SecondSendClosesTheFirstSocket) {
+    auto request = MakeRequest();
+    ASSERT_EQ(
+        0u, request->Send("127.0.0.1", web_->port(), "GET", "/hello.txt", nullptr, 0, nullptr, 0));
+    const size_t open = OpenDescriptors();
+    ASSERT_EQ(
+        0u, request->Send("127.0.0.1", web_->port(), "GET", "/hello.txt", nullptr, 0, nullptr, 0));
+    EXPECT_EQ(open, OpenDescriptors());
+    request.reset();
+    EXPECT_EQ(open - 1, OpenDescriptors());
 }
 
 TEST_F(ServerTest, SixtyFourWorkersAtOnce) {
