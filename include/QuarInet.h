@@ -133,16 +133,25 @@ enum : uint32_t {
 // gives the text of each.
 enum : uint32_t {
     QUARINET_ERROR_INVALID_HANDLE = 6,
-    QUARINET_ERROR_NOT_ENOUGH_MEMORY = 8,   // also: a response over the size a request may hold
-    QUARINET_ERROR_INVALID_PARAMETER = 87,  // null host, verb or path; CR or LF in them
-    QUARINET_ERROR_ABORTED = 10004,         // the exchange was broken off by Abort
-    QUARINET_ERROR_TIMED_OUT = 10060,       // connect, send or receive time-out expired
-    QUARINET_ERROR_NO_HEADER_END = 10054,   // the response has no blank line after its headers
-    QUARINET_ERROR_NOT_CONNECTED = 10057,   // Receive without a successful Send
-    QUARINET_ERROR_STATUS = 12003,          // a status the transport does not accept, or a redirect
-                                    // it cannot follow; the response is delivered as it came
-    QUARINET_ERROR_NO_TRANSPORT = 12004,    // the transport's library or an entry point is missing
-    QUARINET_ERROR_REDIRECT_LIMIT = 12156,  // more redirects than one request follows
+    // Memory ran out, or the response is larger than a request may hold (4 GiB).
+    QUARINET_ERROR_NOT_ENOUGH_MEMORY = 8,
+    // A null host, verb or path, or a CR or LF in them.
+    QUARINET_ERROR_INVALID_PARAMETER = 87,
+    // The exchange was broken off by Abort.
+    QUARINET_ERROR_ABORTED = 10004,
+    // A connect, send or receive time-out expired.
+    QUARINET_ERROR_TIMED_OUT = 10060,
+    // The response has no blank line after its headers (also the code of a connection reset).
+    QUARINET_ERROR_NO_HEADER_END = 10054,
+    // Receive without a successful Send.
+    QUARINET_ERROR_NOT_CONNECTED = 10057,
+    // A status the transport does not accept, or a redirect it cannot follow; the response is
+    // delivered as it came.
+    QUARINET_ERROR_STATUS = 12003,
+    // The transport's library or one of its entry points is missing.
+    QUARINET_ERROR_NO_TRANSPORT = 12004,
+    // More redirects than one request follows; the last redirect response is delivered.
+    QUARINET_ERROR_REDIRECT_LIMIT = 12156,
 };
 
 // One HTTP request, sent on a worker thread (OpenUrl) or on the caller's thread (Send, then
