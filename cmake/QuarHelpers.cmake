@@ -40,13 +40,18 @@ function(quar_unit_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
-  # The label list travels through gtest_discover_tests as one argument: escape its ";".
-  set(labels unit ${ARG_LABELS})
-  string(REPLACE ";" "\\;" labels "${labels}")
   gtest_discover_tests(${name} DISCOVERY_MODE POST_BUILD
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS "${labels}"
     DISCOVERY_TIMEOUT 30)
+  # The labels are set by a script that ctest reads after the discovered tests: a list passed
+  # through gtest_discover_tests loses its separators on the way.
+  set(labels unit ${ARG_LABELS})
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+  file(WRITE ${script}
+    "foreach(test IN LISTS ${name}_TESTS)\n"
+    "  set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${labels}\")\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()
 
 # quar_fuzzer(name SOURCES ... LIBS ... CORPUS dir [SHORT_SECONDS n]): a libFuzzer target,

@@ -9,7 +9,13 @@
 // - Texts and buffers passed in are only read, except where a function says that it edits a
 //   caller's buffer in place.
 // - Nothing throws across this boundary: functions report failure through their result.
+//
+// This is a C++ header (classes, references, overloads); it cannot be included from C.
 #pragma once
+
+#ifndef __cplusplus
+#error "QuarInet.h is a C++ header"
+#endif
 
 #include <stdint.h>
 
@@ -25,7 +31,7 @@
 // authentication). Each client application keeps them under a key name of its own in the
 // current user's registry. A plain record, owned by one thread at a time.
 class QUARINET_API QuarInetOptions {
-public:
+  public:
     // Room of each text member, NUL included.
     enum { TextSize = 260 };
 
@@ -37,11 +43,14 @@ public:
     QuarInetOptions(const QuarInetOptions& other);
     QuarInetOptions& operator=(const QuarInetOptions& other);
 
-    // Reads the settings stored under `key_name`. False only for a null or empty name; a
-    // missing key keeps the record as it is, a missing or unreadable value takes its default.
+    // Reads the settings stored under `key_name` (those written by Save, or else those of an
+    // older installation). False only for a null or empty name or one longer than 229
+    // characters; a missing key keeps the record as it is, a missing, wrong-typed or too long
+    // value takes its default.
     bool Load(const char* key_name);
-    // Stores the seven settings under `key_name` (the password Base64-encoded). False for a
-    // null or empty name or when the key cannot be written.
+    // Stores the seven settings under `key_name` (the password Base64-encoded) in the user
+    // registry file, which only its owner may read. False for a null, empty or too long name or
+    // when any value could not be written.
     bool Save(const char* key_name);
     // Copies the browser's proxy settings into the record (proxy mode or direct, no
     // authentication). False, record unchanged, when they cannot be read.
@@ -59,6 +68,198 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------------
+// Threads, windows and the status callback
+// ---------------------------------------------------------------------------------------------
+
+// An owner window for the library's dialogs; opaque to the library. Null: no owner.
+typedef struct QuarInetWindowTag* QuarInetWindow;
+
+// The worker thread of OpenUrl. The handle belongs to the client, which waits for the thread,
+// may read its exit code (the request's result) and closes the handle; closing it does not stop
+// the thread.
+typedef struct QuarInetThreadTag* QuarInetThread;
+
+// Results of QuarInetWaitForThread, and the exit code of a thread that still runs.
+enum : uint32_t {
+    QUARINET_WAIT_OBJECT_0 = 0,
+    QUARINET_WAIT_TIMEOUT = 258,
+    QUARINET_WAIT_FAILED = 0xFFFFFFFF,
+    QUARINET_STILL_ACTIVE = 259,
+    QUARINET_INFINITE = 0xFFFFFFFF,
+};
+
+// Waits until `thread` has ended or `milliseconds` have passed (QUARINET_INFINITE: no limit).
+// QUARINET_WAIT_OBJECT_0 when it has ended, QUARINET_WAIT_TIMEOUT when time ran out,
+// QUARINET_WAIT_FAILED for a null handle.
+QUARINET_API uint32_t QuarInetWaitForThread(QuarInetThread thread, uint32_t milliseconds);
+// The exit code of `thread` (QUARINET_STILL_ACTIVE while it runs). False for a null handle.
+QUARINET_API bool QuarInetGetThreadExitCode(QuarInetThread thread, uint32_t& code);
+// Releases the handle; the thread itself runs on. False for a null handle.
+QUARINET_API bool QuarInetCloseThread(QuarInetThread thread);
+
+// Progress reports of a request (see QuarInetHttpRequest for the events). `handle` is the
+// transport's handle, `context` the address of the request object; `info` is valid only during
+// the call. Runs on the worker thread: it must not block for long nor delete the request.
+typedef void (*QuarInetStatusCallback)(void* handle, uintptr_t context, uint32_t status, void* info,
+                                       uint32_t info_length);
+
+// A status callback that does nothing, for clients that want no reports.
+QUARINET_API void QuarInetDefaultCallback(void* handle, uintptr_t context, uint32_t status,
+                                          void* info, uint32_t info_length);
+
+// ---------------------------------------------------------------------------------------------
+// Requests
+// ---------------------------------------------------------------------------------------------
+
+// Status numbers of the callback, in the order an exchange reports them.
+enum : uint32_t {
+    QUARINET_STATUS_RESOLVING_NAME = 10,        // info: the host name (not for dotted addresses)
+    QUARINET_STATUS_NAME_RESOLVED = 11,         // info: the dotted address
+    QUARINET_STATUS_CONNECTING_TO_SERVER = 20,  // info: the dotted address
+    QUARINET_STATUS_CONNECTED_TO_SERVER = 21,   // info: the dotted address
+    QUARINET_STATUS_SENDING_REQUEST = 30,
+    QUARINET_STATUS_REQUEST_SENT = 31,        // info: uint32_t bytes sent, length 4
+    QUARINET_STATUS_RECEIVING_RESPONSE = 40,  // first without info, then uint32_t bytes read
+    QUARINET_STATUS_RESPONSE_RECEIVED = 41,   // info: uint32_t bytes read in all
+    QUARINET_STATUS_CLOSING_CONNECTION = 50,
+    QUARINET_STATUS_CONNECTION_CLOSED = 51,
+    QUARINET_STATUS_HANDLE_CREATED = 60,
+    QUARINET_STATUS_HANDLE_CLOSING = 70,
+    QUARINET_STATUS_REDIRECT = 110,  // info: the new URL, info length 0
+};
+
+// Result codes that the library produces itself; every other non-zero code comes from the
+// platform (Windows Sockets numbering for the socket transport). QuarInetGetErrorDescription
+// gives the text of each.
+enum : uint32_t {
+    QUARINET_ERROR_INVALID_HANDLE = 6,
+    // Memory ran out, or the response is larger than a request may hold (4 GiB).
+    QUARINET_ERROR_NOT_ENOUGH_MEMORY = 8,
+    // A null host, verb or path, or a CR or LF in them.
+    QUARINET_ERROR_INVALID_PARAMETER = 87,
+    // The exchange was broken off by Abort.
+    QUARINET_ERROR_ABORTED = 10004,
+    // A connect, send or receive time-out expired.
+    QUARINET_ERROR_TIMED_OUT = 10060,
+    // The response has no blank line after its headers (also the code of a connection reset).
+    QUARINET_ERROR_NO_HEADER_END = 10054,
+    // Receive without a successful Send.
+    QUARINET_ERROR_NOT_CONNECTED = 10057,
+    // A status the transport does not accept, or a redirect it cannot follow; the response is
+    // delivered as it came.
+    QUARINET_ERROR_STATUS = 12003,
+    // The transport's library or one of its entry points is missing.
+    QUARINET_ERROR_NO_TRANSPORT = 12004,
+    // More redirects than one request follows; the last redirect response is delivered.
+    QUARINET_ERROR_REDIRECT_LIMIT = 12156,
+};
+
+// One HTTP request, sent on a worker thread (OpenUrl) or on the caller's thread (Send, then
+// Receive). Made by QuarInetHttpConnection::CreateRequest and deleted by the client, never while
+// its worker runs. Not copyable.
+//
+// Events of a successful exchange over sockets: 60, 10 (named hosts only), 11, 20, 21, 30, 31,
+// 40, 40 per block read, 41, 50, 51, 70; a followed redirect reports 110 and starts again at 60.
+class QUARINET_API QuarInetHttpRequest {
+  public:
+    enum { DefaultConnectTimeout = 30000, DefaultReceiveTimeout = 300000 };  // milliseconds
+
+    virtual ~QuarInetHttpRequest();
+
+    // Connects and writes the request "VERB http://HOST:PORT" PATH " HTTP/1.0", the header block
+    // (up to its blank line), then the body. Host, verb and path are required. 0 or an error
+    // code; on success Receive must follow.
+    virtual uint32_t Send(const char* host, uint32_t port, const char* verb, const char* path,
+                          const char* headers, uint32_t headers_length, const char* body,
+                          uint32_t body_length) = 0;
+    // Reads the response until the server closes, follows redirects and decodes gzip bodies.
+    // The header block and body become the caller's (QuarInetFree), also with most failure
+    // codes, which say what the response was (see the result codes above).
+    virtual uint32_t Receive(char*& response_headers, uint32_t& response_headers_length,
+                             char*& response_body, uint32_t& response_body_length) = 0;
+    // Stores the request and starts a worker thread that runs Send, then Receive into the
+    // caller's variables, and stores the result in `*result` (each slot may be null). Returns
+    // the thread's handle (the client closes it), or null when no thread could be started.
+    // The variables may be read once the thread has ended.
+    virtual QuarInetThread OpenUrl(const char* host, uint32_t port, const char* verb,
+                                   const char* path, const char* headers, uint32_t headers_length,
+                                   const char* body, uint32_t body_length, char** response_headers,
+                                   uint32_t* response_headers_length, char** response_body,
+                                   uint32_t* response_body_length, uint32_t* result);
+    // Breaks off the exchange from any thread: a blocked name lookup, connect, send or receive
+    // ends at once and the exchange fails with QUARINET_ERROR_ABORTED. `reserved` is ignored.
+    // The request stays aborted: later exchanges on it fail the same way.
+    virtual void Abort(uint32_t reserved) = 0;
+
+    QuarInetHttpRequest(const QuarInetHttpRequest&) = delete;
+    QuarInetHttpRequest& operator=(const QuarInetHttpRequest&) = delete;
+
+    QuarInetStatusCallback Callback;  // may be null
+    char* Host;                       // the request's own copies, NUL-terminated
+    uint32_t Port;                    // 80 until a request is stored
+    char* Verb;
+    char* Path;
+    char* Headers;
+    uint32_t HeadersLength;
+    char* Body;
+    uint32_t BodyLength;
+    char** ResponseHeadersOut;  // OpenUrl's result slots
+    uint32_t* ResponseHeadersLengthOut;
+    char** ResponseBodyOut;
+    uint32_t* ResponseBodyLengthOut;
+    uint32_t ThreadId;
+    QuarInetThread ThreadHandle;  // the handle OpenUrl returned (owned by the client)
+    uint32_t* ResultOut;
+    int32_t Aborted;  // 1 once Abort was called; the client reads it after the worker ended
+    QuarInetWindow ParentWindow;
+    // Time-outs in milliseconds (0: none) for connecting (and each send) and for each receive;
+    // a client may change them before Send.
+    uint32_t ConnectTimeout;
+    uint32_t ReceiveTimeout;
+
+  protected:
+    QuarInetHttpRequest(QuarInetStatusCallback callback, QuarInetWindow parent);
+    // Stores copies of the request (the previous copies are released after the new ones are
+    // made, so the request's own members may be passed in). With `compress`, a non-empty body
+    // is sent gzip-encoded with its headers adjusted. 0, QUARINET_ERROR_INVALID_PARAMETER or
+    // QUARINET_ERROR_NOT_ENOUGH_MEMORY (the previous copies stay then).
+    uint32_t SetRequestParams(const char* host, uint32_t port, const char* verb, const char* path,
+                              const char* headers, uint32_t headers_length, const char* body,
+                              uint32_t body_length, bool compress);
+    // The thread procedure of OpenUrl: Send, then Receive into the result slots.
+    static uint32_t Worker(void* request);
+};
+
+// A client application's connection settings, named by its settings key, and the factory of
+// its requests.
+class QUARINET_API QuarInetHttpConnection {
+  public:
+    // Keeps `settings_key` (not copied: the caller keeps it alive). With a non-empty
+    // `import_key`, the settings stored under it are copied to the settings key.
+    explicit QuarInetHttpConnection(const char* settings_key, const char* import_key = nullptr);
+    ~QuarInetHttpConnection();
+    QuarInetHttpConnection(const QuarInetHttpConnection& other) = default;
+    QuarInetHttpConnection& operator=(const QuarInetHttpConnection& other) = default;
+
+    // Shows the settings dialog (caption `caption`, owned by `parent`) over the stored settings
+    // and stores them after OK. False on Cancel, when no display is available, or when they
+    // could not be stored.
+    bool Configure(const char* caption, QuarInetWindow parent);
+    // Stores the given settings (null texts as empty ones). False, nothing stored, when a text
+    // is longer than QuarInetOptions::TextSize - 1 characters; false when the store failed.
+    bool Configure(int use_ie_settings, int use_proxy, const char* proxy_address,
+                   uint32_t proxy_port, int proxy_authorization, const char* user,
+                   const char* password);
+    // A new request over the stored settings: the platform internet library when they ask for
+    // the browser's settings and it is present, otherwise the library's own HTTP/1.0 client
+    // (with the browser's proxy settings in the first case). Null when neither can be set up.
+    // The caller deletes it.
+    QuarInetHttpRequest* CreateRequest(QuarInetStatusCallback callback);
+
+    const char* SettingsKey;
+};
+
+// ---------------------------------------------------------------------------------------------
 // Memory
 // ---------------------------------------------------------------------------------------------
 
@@ -70,8 +271,8 @@ QUARINET_API void QuarInetFree(void* block);
 // Header blocks and status line
 //
 // Header names are given with their colon ("Content-Length:") and are matched without regard
-// to letter case anywhere in the block, so a name is also found inside a longer name or a
-// value ("Content-type:" matches inside "X-Content-type:").
+// to letter case at the start of a line only, so "Content-type:" is not found inside
+// "X-Content-type:" nor inside a value.
 // ---------------------------------------------------------------------------------------------
 
 // Reads the status line at the start of `headers` ("HTTP/1.0 200 OK"): the version word into
@@ -137,8 +338,8 @@ QUARINET_API bool QuarURLUnescape(char* out, int size, const char* in);
 
 // The text for a result code of the library (Windows, Windows Sockets or WinInet numbering).
 // Codes in the library's own tables give constant text. Any other code gives the system's
-// message or "Error 0x<code> has occured" in one buffer shared by the process, valid until the
-// next such call from any thread.
+// message or "Error 0x<code> has occured" in a buffer of the calling thread, valid until that
+// thread's next such call.
 QUARINET_API const char* QuarInetGetErrorDescription(uint32_t code);
 
 // ---------------------------------------------------------------------------------------------

@@ -5,7 +5,7 @@ set -eu
 mode=${1:-test}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-packages="build-essential cmake ccache zlib1g-dev libcurl4-openssl-dev lighttpd curl"
+packages="build-essential cmake ccache zlib1g-dev libdeflate-dev libcurl4-openssl-dev lighttpd curl"
 if [ "$mode" = test ]; then
     # apache2: installations are served and tested under Apache httpd too; GTK 3, Xvfb and
     # xdotool: the library's dialogs are shown and driven as real windows.

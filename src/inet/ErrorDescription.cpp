@@ -9,9 +9,9 @@ namespace {
 // The language argument that asks for the user's default language.
 constexpr uint32_t kUserDefaultLanguage = 0x400;
 
-// Texts of codes outside the tables; shared by the whole process, so each such call overwrites
-// the previous one's text.
-char gMessageBuffer[1024];
+// Texts of codes outside the tables, one buffer per thread: a call overwrites only the text of
+// the previous such call on the same thread.
+thread_local char gMessageBuffer[1024];
 
 }  // namespace
 

@@ -11,12 +11,13 @@ struct SystemMessage {
 };
 
 // The platform's texts for the system codes that the library returns itself (success, an
-// invalid handle, a buffer that could not grow, invalid data).
+// invalid handle, a buffer that could not grow, invalid data, an invalid parameter).
 constexpr SystemMessage kSystemMessages[] = {
     {0, "The operation completed successfully."},
     {6, "The handle is invalid."},
     {8, "Not enough memory resources are available to process this command."},
     {13, "The data is invalid."},
+    {87, "The parameter is incorrect."},
 };
 
 }  // namespace

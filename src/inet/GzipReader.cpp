@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include "inet/GzipWholeMember.h"
 #include "inet/MemoryStream.h"
 
 namespace inet {
@@ -217,6 +218,9 @@ GunzipResult GzipDecompress(const uint8_t* bytes, size_t size, size_t limit) {
     MemoryInStream in(bytes, size);
     if (!ReadHeader(in)) {
         result.status = GunzipStatus::kBadHeader;
+        return result;
+    }
+    if (DecodeWholeMember(bytes, size, limit, result)) {
         return result;
     }
     Inflater inflater;

@@ -7,7 +7,7 @@ bool QuarInetGetHeaderValue(const char* headers, const char* name, char* out, in
     if (out == nullptr || size <= 0) {
         return false;
     }
-    const char* match = inet::FindNoCase(headers, name);
+    const char* match = inet::FindHeaderLine(headers, name);
     if (match == nullptr) {
         return false;
     }
@@ -33,7 +33,7 @@ bool QuarInetGetLocation(const char* headers, char* out, int size) {
 }
 
 char* QuarInetRemoveHeader(char* headers, uint32_t& length, const char* name) {
-    char* match = inet::FindNoCase(headers, name);
+    char* match = inet::FindHeaderLine(headers, name);
     if (match == nullptr) {
         return nullptr;
     }

@@ -35,6 +35,26 @@ char* FindNoCase(char* text, const char* name) {
     return const_cast<char*>(FindNoCase(static_cast<const char*>(text), name));
 }
 
+const char* FindHeaderLine(const char* block, const char* name) {
+    if (block == nullptr || name == nullptr) {
+        return nullptr;
+    }
+    for (const char* line = block; line != nullptr;) {
+        if (StartsWithNoCase(line, name)) {
+            return line;
+        }
+        line = strchr(line, '\n');
+        if (line != nullptr) {
+            ++line;
+        }
+    }
+    return nullptr;
+}
+
+char* FindHeaderLine(char* block, const char* name) {
+    return const_cast<char*>(FindHeaderLine(static_cast<const char*>(block), name));
+}
+
 bool StartsWithNoCase(const char* text, const char* prefix) {
     for (; *prefix != '\0'; ++text, ++prefix) {
         if (Upper(*text) != Upper(*prefix)) {

@@ -11,6 +11,12 @@ namespace inet {
 const char* FindNoCase(const char* text, const char* name);
 char* FindNoCase(char* text, const char* name);
 
+// The first line of the header block `block` that begins with `name` (letters compared without
+// case): at the start of the block or right after a line feed. Null when there is none, so a
+// name inside a longer name or inside a value is not found.
+const char* FindHeaderLine(const char* block, const char* name);
+char* FindHeaderLine(char* block, const char* name);
+
 // Whether `text` begins with `prefix`, letters compared without case.
 bool StartsWithNoCase(const char* text, const char* prefix);
 

@@ -1,6 +1,8 @@
 #include "inet/InetHeap.h"
 
+#include <stdint.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 
 #include "QuarInet.h"
 
@@ -16,6 +18,17 @@ void* HeapReallocate(void* block, size_t size) {
 
 void HeapRelease(void* block) {
     free(block);
+}
+
+void HeapPrefault(void* at, size_t size) {
+    // madvise's MADV_POPULATE_WRITE, by number: older headers lack the name.
+    constexpr int kPopulateWrite = 23;
+    constexpr uintptr_t kPage = 4096;
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(at) + kPage - 1) & ~(kPage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(at) + size) & ~(kPage - 1);
+    if (end > start) {
+        madvise(reinterpret_cast<void*>(start), end - start, kPopulateWrite);
+    }
 }
 
 }  // namespace inet

@@ -81,14 +81,18 @@ bool MakeParentDirectories(const std::string& path) {
     return true;
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode) {
+bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode,
+                           bool ownerOnly) {
     std::string temp = path + ".XXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
     if (!fd) {
         return false;
     }
     struct stat st;
-    const int wanted = ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : mode;
+    int wanted = ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : mode;
+    if (ownerOnly) {
+        wanted &= 07700;
+    }
     const bool ok = ::fchmod(fd.get(), static_cast<mode_t>(wanted)) == 0 &&
                     WriteAll(fd.get(), data.data(), data.size()) && ::fsync(fd.get()) == 0 &&
                     fd.close() && ::rename(temp.c_str(), path.c_str()) == 0;

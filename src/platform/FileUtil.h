@@ -40,8 +40,10 @@ bool WriteAll(int fd, const char* data, std::size_t size);
 bool MakeParentDirectories(const std::string& path);
 
 // Replaces `path` with `data` through a temporary file in the same directory and a rename, so
-// that readers see the old or the new content. `mode` applies to a newly made file.
-bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode = 0644);
+// that readers see the old or the new content. `mode` applies to a newly made file; an existing
+// file keeps its mode, except that an `ownerOnly` file loses any access of group and others.
+bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode = 0644,
+                           bool ownerOnly = false);
 
 // The directory part of `path` up to and including its last '/', or "" without one.
 std::string DirectoryOf(const std::string& path);

@@ -153,7 +153,8 @@ class FileRegistry : public Registry {
     }
 
     // Read-modify-write under an exclusive lock on a companion lock file; the new text goes to
-    // a temporary file that is renamed over the old one.
+    // a temporary file that is renamed over the old one. The user file holds proxy passwords:
+    // only its owner may read it.
     template <typename Change>
     long Update(Hive hive, Change change) {
         const std::string& path = FileOf(hive);
@@ -166,7 +167,10 @@ class FileRegistry : public Registry {
         }
         RegFile file = RegFile::Parse(ReadWholeFile(path).value_or(""));
         change(file);
-        return ReplaceFileAtomically(path, file.Serialize()) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+        const bool ownerOnly = hive == Hive::CurrentUser;
+        return ReplaceFileAtomically(path, file.Serialize(), ownerOnly ? 0600 : 0644, ownerOnly)
+                   ? ERROR_SUCCESS
+                   : ERROR_ACCESS_DENIED;
     }
 
     std::string machineFile_;

@@ -34,11 +34,38 @@ TEST(HeaderValue, NameMatchesWithoutCaseAndValueStopsAtLineEnd) {
     EXPECT_STREQ("last", out);
 }
 
-TEST(HeaderValue, NameIsFoundInsideLongerNamesAsWellAsAlone) {
-    char out[32];
-    ASSERT_TRUE(
-        QuarInetGetHeaderValue("X-Content-type: a/b\r\n", "Content-type:", out, sizeof out));
-    EXPECT_STREQ("a/b", out);
+// Every lookup sees a name only where a header line begins: a longer name or a value that
+// contains it is not that header.
+TEST(HeaderLookup, NameMatchesOnlyAtTheStartOfALine) {
+    struct Case {
+        const char* block;
+        const char* name;
+        const char* value;  // null: not found
+    };
+    const Case cases[] = {
+        {"X-Content-type: a/b\r\n", "Content-type:", nullptr},
+        {"X-Content-type: a/b\r\ncontent-TYPE: c/d\r\n", "Content-type:", "c/d"},
+        {"Content-type: a/b\r\n", "Content-type:", "a/b"},
+        {"HTTP/1.0 302 Found\r\nX-Note: see Location: /a\r\nLocation: /b\r\n", "Location:", "/b"},
+        {"HTTP/1.0 302 Found\r\nX-Old-Location: /a\r\n\r\n", "Location:", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.block);
+        char out[32] = "";
+        const bool found = QuarInetGetHeaderValue(c.block, c.name, out, sizeof out);
+        EXPECT_EQ(c.value != nullptr, found);
+        if (c.value != nullptr) {
+            EXPECT_STREQ(c.value, out);
+        }
+        Block block(c.block);
+        char* removed = QuarInetRemoveHeader(block.data(), block.length, c.name);
+        EXPECT_EQ(c.value != nullptr, removed != nullptr);
+        EXPECT_EQ(strlen(block.data()), block.length);
+    }
+    char location[16] = "";
+    EXPECT_FALSE(QuarInetGetLocation("HTTP/1.0 301 M\r\nContent-Location: /x\r\n", location, 16));
+    EXPECT_FALSE(IsMimeMultipart("X-Content-type: multipart/mixed; boundary=b\r\n"));
+    EXPECT_TRUE(IsMimeMultipart("A: 1\r\nContent-type: multipart/mixed; boundary=b\r\n"));
 }
 
 TEST(HeaderValue, MissingNameOrEmptyValueAtTheEndFails) {

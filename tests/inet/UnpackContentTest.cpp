@@ -77,7 +77,8 @@ TEST(UnpackContent, OtherEncodingsAndPlainResponsesStayAsTheyCame) {
     const std::string gz = Gzip("abc");
     for (const char* headers : {"HTTP/1.0 200 OK\r\nContent-Length: 23\r\n\r\n",
                                 "HTTP/1.0 200 OK\r\nContent-Encoding: deflate\r\n\r\n",
-                                "HTTP/1.0 200 OK\r\nContent-Encoding: \r\n\r\n"}) {
+                                "HTTP/1.0 200 OK\r\nContent-Encoding: \r\n\r\n",
+                                "HTTP/1.0 200 OK\r\nX-Content-Encoding: gzip\r\n\r\n"}) {
         Response response(headers, gz);
         char* headersBefore = response.headers;
         char* bodyBefore = response.body;

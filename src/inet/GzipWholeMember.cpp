@@ -1,0 +1,73 @@
+#include "inet/GzipWholeMember.h"
+
+#include <libdeflate.h>
+#include <string.h>
+
+#include <memory>
+#include <mutex>
+
+#include "inet/BackgroundFaulter.h"
+
+namespace inet {
+namespace {
+
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// From this output size on, its pages are faulted in by a thread of their own.
+constexpr size_t kBackgroundFaultFrom = 4u << 20;
+
+// A gzip member is at least a 10-byte header, an empty deflate block and an 8-byte trailer.
+constexpr size_t kSmallestMember = 20;
+
+}  // namespace
+
+bool DecodeWholeMember(const uint8_t* bytes, size_t size, size_t limit, GunzipResult& result) {
+    if (size < kSmallestMember) {
+        return false;
+    }
+    // The trailer's size counts modulo 2^32; a larger output shows as insufficient space.
+    uint32_t expected;
+    memcpy(&expected, bytes + size - 4, sizeof expected);
+    if (expected > limit) {
+        return false;
+    }
+    std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
+        libdeflate_alloc_decompressor());
+    HeapPtr<char> out(static_cast<char*>(HeapAllocate(static_cast<size_t>(expected) + 1)));
+    if (decompressor == nullptr || out == nullptr) {
+        return false;
+    }
+    size_t consumed = 0;
+    size_t produced = 0;
+    libdeflate_result rc;
+    {
+        // The output's pages are faulted in by another thread while the decoder fills them.
+        BackgroundFaulter faulter(0);
+        if (expected >= kBackgroundFaultFrom) {
+            std::unique_lock<std::mutex> hold = faulter.Hold();
+            if (!faulter.Update(out.get(), expected)) {
+                HeapPrefault(out.get(), expected);
+            }
+        } else {
+            HeapPrefault(out.get(), expected);
+        }
+        rc = libdeflate_gzip_decompress_ex(decompressor.get(), bytes, size, out.get(), expected,
+                                           &consumed, &produced);
+    }
+    if (rc != LIBDEFLATE_SUCCESS || produced != expected) {
+        return false;
+    }
+    // Another member after this one is read by the member-by-member path.
+    if (size - consumed >= 2 && bytes[consumed] == 0x1f && bytes[consumed + 1] == 0x8b) {
+        return false;
+    }
+    out.get()[produced] = '\0';
+    result.status = GunzipStatus::kDecoded;
+    result.data = std::move(out);
+    result.size = produced;
+    return true;
+}
+
+}  // namespace inet

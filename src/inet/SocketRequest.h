@@ -1,0 +1,83 @@
+// The library's own HTTP/1.0 client over sockets: connects to the server or to the configured
+// proxy, writes the request in absolute form, reads the response until the server closes,
+// follows redirects and decodes gzip bodies, reporting progress through the status callback.
+#pragma once
+
+#include <stddef.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "QuarInet.h"
+#include "inet/SocketAdapter.h"
+
+namespace inet {
+
+struct SocketLibrary;
+struct PendingLookup;
+
+// Redirects one request follows at most; the next one ends it with
+// QUARINET_ERROR_REDIRECT_LIMIT.
+constexpr unsigned kMaxRedirects = 10;
+
+// A body up to this size travels in the same send as the request head (one segment, no wait
+// for the peer's acknowledgement between head and body).
+constexpr size_t kInlineBodyLimit = 65536;
+
+}  // namespace inet
+
+class QuarInetHttpRequestWinSockImpl : public QuarInetHttpRequest {
+  public:
+    // Takes a copy of the proxy settings of `options`; later changes do not reach the request.
+    QuarInetHttpRequestWinSockImpl(const QuarInetOptions& options, QuarInetStatusCallback callback,
+                                   QuarInetWindow parent);
+    // The same over a socket table of the caller's (tests: a name lookup that never ends).
+    QuarInetHttpRequestWinSockImpl(const QuarInetOptions& options, QuarInetStatusCallback callback,
+                                   QuarInetWindow parent, const inet::SocketLibrary* library);
+    ~QuarInetHttpRequestWinSockImpl() override;
+
+    uint32_t Send(const char* host, uint32_t port, const char* verb, const char* path,
+                  const char* headers, uint32_t headers_length, const char* body,
+                  uint32_t body_length) override;
+    uint32_t Receive(char*& response_headers, uint32_t& response_headers_length,
+                     char*& response_body, uint32_t& response_body_length) override;
+    void Abort(uint32_t reserved) override;
+
+    // For tests: the largest response a Receive holds (bytes, NUL included), and an observer
+    // of the receive buffer's capacity after each block read.
+    void SetResponseLimit(size_t bytes) { responseLimit_ = bytes; }
+    void SetCapacityObserver(std::function<void(size_t)> observer) {
+        capacityObserver_ = std::move(observer);
+    }
+
+  private:
+    using SOCKET = inet::wsock::SOCKET;
+
+    void Report(uint32_t status, void* info = nullptr, uint32_t infoLength = 0);
+    uint32_t LastError() const;
+    // The result of a failed call: QUARINET_ERROR_ABORTED after an abort, else `code`.
+    uint32_t FailureCode(uint32_t code) const;
+    // Closes the socket as the owner; only under the lock, so Abort never sees a stale one.
+    void CloseSocket();
+    // Closes the socket with the events 50, 51 and 70.
+    void CloseSocketReporting();
+    uint32_t Resolve(const char* name, uint32_t& address);
+    uint32_t Connect(const char* target, uint32_t port, char (&dotted)[64]);
+    uint32_t WriteRequest(uint32_t& sent);
+    uint32_t SendAll(const char* bytes, size_t size, uint32_t& sent);
+    uint32_t FollowRedirect(char*& headers, uint32_t& headersLength, char*& body,
+                            uint32_t& bodyLength, uint32_t provisional);
+
+    QuarInetOptions options_;
+    SOCKET SocketHandle;
+    const inet::SocketLibrary* library_;
+    std::mutex socketLock_;  // guards SocketHandle's closing against Abort, and lookup_
+    std::atomic<bool> abort_{false};
+    std::shared_ptr<inet::PendingLookup> lookup_;
+    unsigned redirects_ = 0;
+    bool followingRedirect_ = false;
+    size_t responseLimit_;
+    std::function<void(size_t)> capacityObserver_;
+};

@@ -1,0 +1,197 @@
+// quarget end to end: the command against lighttpd, tinyproxy and the scripted server, with its
+// output, files, exit status and messages.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "GzipBytes.h"
+#include "LoopbackServers.h"
+#include "RawServer.h"
+#include "ScratchDir.h"
+
+namespace {
+
+struct CommandRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class QuargetTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        web_ = new Lighttpd(
+            {{"hello.txt", "hello\n"}, {"text.txt.gz", GzipBytes(std::string(100000, 'z'))}});
+        proxy_ = new Tinyproxy("pu", "pp");
+    }
+    static void TearDownTestSuite() {
+        delete proxy_;
+        delete web_;
+    }
+    void SetUp() override {
+        setenv("QUAR_USER_REGISTRY", dir_.file("user.reg").c_str(), 1);
+        unsetenv("http_proxy");
+    }
+
+    // Runs quarget with `args`; once `interruptWhen` (if given) holds, sends it SIGINT.
+    CommandRun Quarget(std::vector<std::string> args,
+                       const std::function<bool()>& interruptWhen = nullptr) {
+        args.insert(args.begin(), QUARGET_PATH);
+        const std::string out = dir_.file("stdout"), err = dir_.file("stderr");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            freopen(out.c_str(), "w", stdout);
+            freopen(err.c_str(), "w", stderr);
+            std::vector<char*> argv;
+            for (std::string& a : args) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        if (interruptWhen) {
+            for (int i = 0; i < 500 && !interruptWhen(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            kill(pid, SIGINT);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(out),
+                ReadFile(err)};
+    }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(web_->port()) + path;
+    }
+
+    static Lighttpd* web_;
+    static Tinyproxy* proxy_;
+    ScratchDir dir_;
+};
+Lighttpd* QuargetTest::web_ = nullptr;
+Tinyproxy* QuargetTest::proxy_ = nullptr;
+
+TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
+    WriteFile(dir_.file("data.txt"), "from a file");
+    WriteFile(dir_.file("upload.bin"), std::string("bin\0ary", 7));
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // exact standard output; "~x": contains x
+        std::string err;  // "~x": standard error contains x; empty: standard error is empty
+    };
+    const std::vector<Case> cases = {
+        {"plain get", {Url("/hello.txt")}, 0, "hello\n", ""},
+        {"headers too", {"-i", Url("/hello.txt")}, 0, "~HTTP/1.0 200 OK\r\n", ""},
+        {"redirect followed", {Url("/r302")}, 0, "hello\n", ""},
+        {"not found", {Url("/none")}, 1, "~404", "~Extended error has occured (12003)"},
+        {"posted text",
+         {"-d", "a=1&b=2", Url("/echo.cgi")},
+         0,
+         "method=POST\nuri=/echo.cgi\ntype=\nlength=7\nproxy-authorization=\n\na=1&b=2",
+         ""},
+        {"posted file with a verb and header",
+         {"-X", "PUT", "-H", "Content-Type: text/x-test", "-d", "@" + dir_.file("data.txt"),
+          Url("/echo.cgi")},
+         0,
+         "method=PUT\nuri=/echo.cgi\ntype=text/x-test\nlength=11\nproxy-authorization=\n\n"
+         "from a file",
+         ""},
+        {"multipart form",
+         {"-F", "field=value", "-F", "file=@" + dir_.file("upload.bin"), Url("/echo.cgi")},
+         0,
+         "~Content-Disposition: form-data; name=\"file\"; filename=\"upload.bin\"\r\n"
+         "Content-Type: application/octet-stream\r\n\r\n" +
+             std::string("bin\0ary", 7),
+         ""},
+        {"events", {"-v", Url("/hello.txt")}, 0, "hello\n", "~* 21 connected to 127.0.0.1\n"},
+        {"refused connection",
+         {"http://127.0.0.1:" + std::to_string(ClosedPort()) + "/"},
+         1,
+         "",
+         "~Connection was forcefully rejected (10061)"},
+        {"https refused", {"https://127.0.0.1/"}, 1, "", "~only http://"},
+        {"usage", {"-Q"}, 2, "", "~unknown option -Q"},
+        {"empty body still posted",
+         {"-d", "", Url("/echo.cgi")},
+         0,
+         "method=POST\nuri=/echo.cgi\ntype=\nlength=0\nproxy-authorization=\n\n",
+         ""},
+        {"proxy user without a proxy",
+         {"--settings", "nothing", "--proxy-user", "a:b", Url("/")},
+         1,
+         "",
+         "~--proxy-user needs a proxy"},
+        {"help", {"--help"}, 0, "~usage: quarget", ""},
+        {"through the proxy with authentication",
+         {"--settings", "viaproxy", "--proxy", "127.0.0.1:" + std::to_string(proxy_->port()),
+          "--proxy-user", "pu:pp", Url("/hello.txt")},
+         0,
+         "hello\n",
+         ""},
+        {"proxy settings are kept",
+         {"--settings", "viaproxy", "-i", Url("/hello.txt")},
+         0,
+         "~Server: lighttpd",
+         ""},
+        {"proxy refuses without authentication",
+         {"--settings", "noauth", "--proxy", "127.0.0.1:" + std::to_string(proxy_->port()), "-i",
+          Url("/hello.txt")},
+         0,
+         "~HTTP/1.0 407",
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CommandRun run = Quarget(c.args);
+        EXPECT_EQ(c.status, run.status) << run.err;
+        if (c.out.rfind("~", 0) == 0) {
+            EXPECT_NE(std::string::npos, run.out.find(c.out.substr(1))) << run.out;
+        } else {
+            EXPECT_EQ(c.out, run.out);
+        }
+        if (c.err.empty()) {
+            EXPECT_EQ("", run.err);
+        } else {
+            EXPECT_NE(std::string::npos, run.err.find(c.err.substr(1))) << run.err;
+        }
+    }
+    // The multipart body named its boundary in the request's own Content-type.
+    const CommandRun form = Quarget({"-F", "a=b", Url("/echo.cgi")});
+    EXPECT_NE(std::string::npos, form.out.find("type=multipart/form-data; boundary=")) << form.out;
+}
+
+TEST_F(QuargetTest, OutputFileAndGzipBody) {
+    const std::string file = dir_.file("out.txt");
+    const CommandRun run = Quarget({"-o", file, Url("/hello.txt")});
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ("", run.out);
+    EXPECT_EQ("hello\n", ReadFile(file));
+    const CommandRun gzip = Quarget({"-o", file, Url("/text.txt.gz")});
+    EXPECT_EQ(0, gzip.status);
+    EXPECT_EQ(std::string(100000, 'z'), ReadFile(file));
+}
+
+TEST_F(QuargetTest, InterruptBreaksTheTransferOff) {
+    RawServer silent({RawReply::Silent()});
+    const auto start = std::chrono::steady_clock::now();
+    // SIGINT once the request has arrived, while quarget waits for the answer.
+    const CommandRun run = Quarget({"http://127.0.0.1:" + std::to_string(silent.port()) + "/"},
+                                   [&] { return !silent.Requests().empty(); });
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos, run.err.find("interrupted: ")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("(10004)")) << run.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+}  // namespace

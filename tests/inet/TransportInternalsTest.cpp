@@ -1,0 +1,241 @@
+// Rules of the socket transport that live below the public interface: the receive buffer's
+// growth and bound, redirect resolution, Base64, and the missing socket library.
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "LibraryBuffer.h"
+#include "RawServer.h"
+#include "inet/Base64.h"
+#include "inet/ReceiveBuffer.h"
+#include "inet/RedirectTarget.h"
+#include "inet/SocketLibrary.h"
+#include "inet/SocketRequest.h"
+
+namespace {
+
+// A commit of all the room there is, as a read that fills the buffer makes.
+constexpr size_t kFill = SIZE_MAX;
+
+// Capacities after each commit of the given sizes into a fresh buffer.
+std::vector<size_t> Capacities(const std::vector<size_t>& commits, size_t limit) {
+    inet::ReceiveBuffer buffer(limit);
+    EXPECT_TRUE(buffer.Start());
+    std::vector<size_t> out;
+    for (size_t n : commits) {
+        n = n == kFill ? buffer.RoomSize() : n;
+        if (n > buffer.RoomSize() || !buffer.Commit(n)) {
+            out.push_back(0);
+            break;
+        }
+        out.push_back(buffer.Capacity());
+    }
+    return out;
+}
+
+TEST(ReceiveBuffer, GrowsByADoublingStepUpToItsLargest) {
+    const size_t k = 1024;
+    struct Case {
+        const char* name;
+        std::vector<size_t> commits;
+        size_t limit;
+        std::vector<size_t> capacities;  // 0: the buffer could not take more
+    };
+    const Case cases[] = {
+        {"room of half a step left keeps the block",
+         {25599},
+         inet::ReceiveBuffer::kDefaultLimit,
+         {51200}},
+        {"less than half a step of room grows by the doubled step",
+         {25601},
+         inet::ReceiveBuffer::kDefaultLimit,
+         {153600}},
+        {"steps 102400, 204800, ... up to 1638400, then the same",
+         {kFill, kFill, kFill, kFill, kFill, kFill, kFill},
+         inet::ReceiveBuffer::kDefaultLimit,
+         {153600, 358400, 768000, 1587200, 3225600, 4864000, 6502400}},
+        {"the limit bounds the growth", {kFill, kFill}, 120 * k, {120 * k, 0}},
+        {"the room under the limit is still used",
+         {kFill, 1000, kFill},
+         120 * k,
+         {120 * k, 120 * k, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.capacities, Capacities(c.commits, c.limit));
+    }
+}
+
+TEST(ReceiveBuffer, TransportReportsCapacitiesAndRefusesOversizedResponses) {
+    const std::string body(300000, 'x');
+    RawServer server({RawReply::Plain("HTTP/1.0 200 OK\r\n\r\n" + body)});
+    struct Case {
+        size_t limit;
+        uint32_t result;
+    };
+    for (const Case& c : {Case{inet::ReceiveBuffer::kDefaultLimit, 0}, Case{200000, 8}}) {
+        QuarInetOptions options;
+        options.UseIEsettings = 0;
+        QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr);
+        request.SetResponseLimit(c.limit);
+        std::vector<size_t> capacities;
+        request.SetCapacityObserver([&](size_t capacity) { capacities.push_back(capacity); });
+        ASSERT_EQ(0u, request.Send("127.0.0.1", server.port(), "GET", "/", nullptr, 0, nullptr, 0));
+        char* h = nullptr;
+        char* b = nullptr;
+        uint32_t hl = 0, bl = 0;
+        EXPECT_EQ(c.result, request.Receive(h, hl, b, bl));
+        LibraryBuffer<char> headers(h), received(b);
+        ASSERT_FALSE(capacities.empty());
+        EXPECT_LE(capacities.back(), c.limit);
+        if (c.result == 0) {
+            EXPECT_EQ(body.size(), bl);
+            EXPECT_GE(capacities.back(), 358400u);
+        } else {
+            EXPECT_EQ(nullptr, b);
+        }
+    }
+}
+
+TEST(RedirectTarget, ResolvesReferencesAgainstTheRequest) {
+    const inet::HttpTarget base{"a", 8080, "/b/c/d;p?q"};
+    struct Case {
+        const char* location;
+        const char* host;  // null: not followed
+        uint32_t port;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"g", "a", 8080, "/b/c/g"},
+        {"./g", "a", 8080, "/b/c/g"},
+        {"g/", "a", 8080, "/b/c/g/"},
+        {"/g", "a", 8080, "/g"},
+        {"?y", "a", 8080, "/b/c/d;p?y"},
+        {"g?y#s", "a", 8080, "/b/c/g?y"},
+        {"", "a", 8080, "/b/c/d;p?q"},
+        {"..", "a", 8080, "/b/"},
+        {"../..", "a", 8080, "/"},
+        {"../../../g", "a", 8080, "/g"},
+        {"/./g/.", "a", 8080, "/g/"},
+        {"//other/x", "other", 80, "/x"},
+        {"//other", "other", 80, "/"},
+        {"HTTP://h:81/x", "h", 81, "/x"},
+        {"http://h:/x", "h", 80, "/x"},
+        {"https://h/x", nullptr, 0, nullptr},
+        {"ftp://h/x", nullptr, 0, nullptr},
+        {"http://user:pw@h/x", nullptr, 0, nullptr},
+        {"http://h:99999/x", nullptr, 0, nullptr},
+        {"http://h:0/x", nullptr, 0, nullptr},
+        {"http:///x", nullptr, 0, nullptr},
+        {"http://[::1]/x", nullptr, 0, nullptr},
+        {"/a\r\nX: y", nullptr, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.location);
+        const auto target = inet::ResolveRedirect(base, c.location);
+        ASSERT_EQ(c.host != nullptr, target.has_value());
+        if (target) {
+            EXPECT_EQ((inet::HttpTarget{c.host, c.port, c.path}), *target);
+        }
+    }
+    EXPECT_FALSE(inet::ResolveRedirect(base, "http://" + std::string(260, 'h') + "/").has_value());
+    EXPECT_TRUE(inet::ResolveRedirect(base, "http://" + std::string(259, 'h') + "/").has_value());
+}
+
+TEST(Base64, EncodesAndDecodesAsStoredPasswordsAndCredentials) {
+    struct Case {
+        std::string plain;
+        const char* encoded;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"a", "YQ=="},
+        {"ab", "YWI="},
+        {"abc", "YWJj"},
+        {"user:pass", "dXNlcjpwYXNz"},
+        {std::string("\xff\xfe\0", 3), "//4A"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.encoded, inet::Base64Encode(c.plain.data(), c.plain.size()));
+        EXPECT_EQ(c.plain, inet::Base64Decode(c.encoded, 259));
+    }
+    // Leading blanks are skipped; decoding stops at the first character outside the alphabet.
+    EXPECT_EQ("abc", inet::Base64Decode(" \tYWJj", 259));
+    EXPECT_EQ("ab", inet::Base64Decode("YWI=YWJj", 259));
+    EXPECT_EQ("user", inet::Base64Decode("dXNlcjpwYXNz", 4));
+    EXPECT_EQ("", inet::Base64Decode(nullptr, 259));
+}
+
+// A name lookup that takes far longer than any test waits.
+int EndlessLookup(const char*, const char*, const addrinfo*, addrinfo**) {
+    std::this_thread::sleep_for(std::chrono::seconds(20));
+    return EAI_AGAIN;
+}
+
+TEST(SocketTransport, NameLookupEndsByAbortOrTimeOut) {
+    inet::SocketLibrary slow = *inet::SocketTable();
+    slow.getaddrinfo = &EndlessLookup;
+    struct Case {
+        const char* name;
+        uint32_t connectTimeout;
+        bool abort;
+        uint32_t result;
+    };
+    for (const Case& c : {Case{"abort", 0, true, QUARINET_ERROR_ABORTED},
+                          Case{"time-out", 200, false, QUARINET_ERROR_TIMED_OUT}}) {
+        SCOPED_TRACE(c.name);
+        QuarInetOptions options;
+        QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr, &slow);
+        request.ConnectTimeout = c.connectTimeout;
+        uint32_t result = 0;
+        QuarInetThread thread = request.OpenUrl("name.example", 80, "GET", "/", nullptr, 0, nullptr,
+                                                0, nullptr, nullptr, nullptr, nullptr, &result);
+        if (c.abort) {
+            EXPECT_EQ(QUARINET_WAIT_TIMEOUT, QuarInetWaitForThread(thread, 200));
+            request.Abort(0);
+        }
+        ASSERT_EQ(QUARINET_WAIT_OBJECT_0, QuarInetWaitForThread(thread, 3000));
+        QuarInetCloseThread(thread);
+        EXPECT_EQ(c.result, result);
+    }
+}
+
+// The checks of a process whose loader hides what $QUAR_HIDE_MODULES names; run only by the
+// test below, in a process of its own (the socket table is loaded once per process).
+TEST(DISABLED_SocketLibraryHidden, NoTransport) {
+    QuarInetOptions options;
+    QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr);
+    EXPECT_EQ(QUARINET_ERROR_NO_TRANSPORT,
+              request.Send("127.0.0.1", 1, "GET", "/", nullptr, 0, nullptr, 0));
+    char* h = nullptr;
+    char* b = nullptr;
+    uint32_t hl = 0, bl = 0;
+    EXPECT_EQ(QUARINET_ERROR_NO_TRANSPORT, request.Receive(h, hl, b, bl));
+    QuarInetHttpConnection connection("none");
+    EXPECT_EQ(nullptr, connection.CreateRequest(nullptr));
+}
+
+TEST(SocketLibrary, MissingModuleOrEntryPointLeavesNoTransport) {
+    for (const char* hidden : {"WSOCK32.DLL", "WSOCK32.DLL!recv", "WSOCK32.DLL!WSACleanup"}) {
+        SCOPED_TRACE(hidden);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("QUAR_HIDE_MODULES", hidden, 1);
+            setenv("QUAR_USER_REGISTRY", "/nonexistent/user.reg", 1);
+            execl("/proc/self/exe", "inet_transport_test", "--gtest_also_run_disabled_tests",
+                  "--gtest_filter=DISABLED_SocketLibraryHidden.*", static_cast<char*>(nullptr));
+            _exit(98);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+}
+
+}  // namespace

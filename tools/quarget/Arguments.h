@@ -1,0 +1,34 @@
+// The command line of quarget.
+#pragma once
+
+#include <stdint.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct FormField {
+    std::string name;
+    std::string value;  // the text, or the file name when `fromFile`
+    bool fromFile = false;
+};
+
+struct Arguments {
+    std::string url;
+    std::string outputFile;  // empty: standard output
+    bool includeHeaders = false;
+    std::string verb;  // empty: GET, or POST with a body
+    std::vector<std::string> headers;
+    std::optional<std::string> data;  // -d: text, or "@FILE"
+    std::vector<FormField> form;
+    std::string settingsKey = "quarget";
+    std::optional<std::string> proxy;      // HOST:PORT
+    std::optional<std::string> proxyUser;  // USER:PASSWORD
+    bool verbose = false;
+    bool help = false;
+};
+
+// The arguments of `argv`, or a message saying what is wrong with them.
+std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& error);
+
+extern const char* const kUsage;

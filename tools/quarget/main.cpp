@@ -1,0 +1,251 @@
+// quarget: a small command-line HTTP client over the QuarInet library's public interface.
+#include <pthread.h>
+#include <signal.h>
+#include <stdio.h>
+#include <string.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Arguments.h"
+#include "Progress.h"
+#include "QuarInet.h"
+
+namespace {
+
+struct LibraryFree {
+    void operator()(void* block) const { QuarInetFree(block); }
+};
+using LibraryText = std::unique_ptr<char, LibraryFree>;
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+int Fail(const std::string& message) {
+    fprintf(stderr, "quarget: %s\n", message.c_str());
+    return 1;
+}
+
+// Stores --proxy and --proxy-user under the settings key, over what is stored there.
+bool StoreProxySettings(QuarInetHttpConnection& connection, const Arguments& args,
+                        std::string& error) {
+    QuarInetOptions stored(args.settingsKey.c_str());
+    std::string address = stored.ProxyAddress;
+    uint32_t port = stored.ProxyPort;
+    if (args.proxy) {
+        const size_t colon = args.proxy->rfind(':');
+        address = args.proxy->substr(0, colon);
+        port = colon == std::string::npos
+                   ? 80
+                   : static_cast<uint32_t>(strtoul(args.proxy->c_str() + colon + 1, nullptr, 10));
+        if (address.empty() || port == 0 || port > 65535) {
+            error = "--proxy needs HOST:PORT";
+            return false;
+        }
+    }
+    if (address.empty()) {
+        error = "--proxy-user needs a proxy: give --proxy HOST:PORT";
+        return false;
+    }
+    std::string user = stored.ProxyLog;
+    std::string password = stored.ProxyPwd;
+    int authorization = stored.ProxyAuthorization;
+    if (args.proxyUser) {
+        const size_t colon = args.proxyUser->find(':');
+        user = args.proxyUser->substr(0, colon);
+        password = args.proxyUser->substr(colon + 1);
+        authorization = 1;
+    }
+    if (!connection.Configure(0, 1, address.c_str(), port, authorization, user.c_str(),
+                              password.c_str())) {
+        error = "the proxy settings could not be stored under '" + args.settingsKey + "'";
+        return false;
+    }
+    return true;
+}
+
+// The request's header block and body from -H, -d and -F.
+bool BuildRequest(const Arguments& args, std::string& headers, std::string& body,
+                  std::string& error) {
+    for (const std::string& line : args.headers) {
+        headers += line + "\r\n";
+    }
+    if (args.data) {
+        body = *args.data;
+        if (!body.empty() && body[0] == '@' && !ReadWholeFile(body.substr(1), body)) {
+            error = "cannot read " + args.data->substr(1);
+            return false;
+        }
+        return true;
+    }
+    if (args.form.empty()) {
+        return true;
+    }
+    std::vector<std::string> partHeaders;
+    std::vector<std::string> contents;
+    for (const FormField& field : args.form) {
+        std::string disposition = "Content-Disposition: form-data; name=\"" + field.name + "\"";
+        std::string content = field.value;
+        if (field.fromFile) {
+            if (!ReadWholeFile(field.value, content)) {
+                error = "cannot read " + field.value;
+                return false;
+            }
+            const size_t slash = field.value.rfind('/');
+            disposition += "; filename=\"" + field.value.substr(slash + 1) +
+                           "\"\r\nContent-Type: application/octet-stream";
+        }
+        partHeaders.push_back(disposition + "\r\n");
+        contents.push_back(content);
+    }
+    std::vector<mime_part> parts(args.form.size());
+    for (size_t i = 0; i < parts.size(); ++i) {
+        parts[i] = {partHeaders[i].c_str(), 0, contents[i].data(),
+                    static_cast<uint32_t>(contents[i].size())};
+    }
+    char* multipartHeaders = nullptr;
+    char* multipartBody = nullptr;
+    uint32_t multipartLength = 0;
+    if (!ConstructMimeMultipart(multipartHeaders, multipartBody, multipartLength, headers.c_str(),
+                                parts.data(), static_cast<uint32_t>(parts.size()))) {
+        error = "out of memory building the form";
+        return false;
+    }
+    LibraryText ownedHeaders(multipartHeaders), ownedBody(multipartBody);
+    headers = multipartHeaders;
+    body.assign(multipartBody, multipartLength);
+    return true;
+}
+
+// Breaks the request off on SIGINT or SIGTERM; SIGUSR1 ends the watch.
+class InterruptWatch {
+  public:
+    explicit InterruptWatch(QuarInetHttpRequest& request) {
+        sigemptyset(&signals_);
+        sigaddset(&signals_, SIGINT);
+        sigaddset(&signals_, SIGTERM);
+        sigaddset(&signals_, SIGUSR1);
+        pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+        thread_ = std::thread([this, &request] {
+            for (int signal = 0; sigwait(&signals_, &signal) == 0;) {
+                if (signal == SIGUSR1) {
+                    return;
+                }
+                interrupted_.store(true);
+                request.Abort(0);
+            }
+        });
+    }
+    ~InterruptWatch() {
+        pthread_kill(thread_.native_handle(), SIGUSR1);
+        thread_.join();
+    }
+    bool interrupted() const { return interrupted_.load(); }
+
+  private:
+    sigset_t signals_;
+    std::thread thread_;
+    std::atomic<bool> interrupted_{false};
+};
+
+bool WriteOut(FILE* out, const char* bytes, size_t size) {
+    return size == 0 || fwrite(bytes, 1, size, out) == size;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const std::optional<Arguments> parsed = ParseArguments(argc, argv, error);
+    if (!parsed) {
+        fprintf(stderr, "quarget: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    const Arguments& args = *parsed;
+    if (args.help) {
+        fputs(kUsage, stdout);
+        return 0;
+    }
+    char scheme[16], host[QuarInetOptions::TextSize], path[8192];
+    uint32_t port = 80;
+    if (!QuarInetSplitUrl(args.url.c_str(), scheme, host, port, path, sizeof path) &&
+        !QuarInetSplitUrl((args.url + "/").c_str(), scheme, host, port, path, sizeof path)) {
+        return Fail("cannot read the URL " + args.url);
+    }
+    if (*scheme != '\0' && strcasecmp(scheme, "http://") != 0) {
+        return Fail(std::string("only http:// URLs can be fetched, not ") + scheme);
+    }
+
+    QuarInetHttpConnection connection(args.settingsKey.c_str());
+    if ((args.proxy || args.proxyUser) && !StoreProxySettings(connection, args, error)) {
+        return Fail(error);
+    }
+    std::string headers;
+    std::string body;
+    if (!BuildRequest(args, headers, body, error)) {
+        return Fail(error);
+    }
+    const bool sendsBody = args.data.has_value() || !args.form.empty();
+    const std::string verb = !args.verb.empty() ? args.verb : sendsBody ? "POST" : "GET";
+    FILE* out = stdout;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(nullptr, fclose);
+    if (!args.outputFile.empty()) {
+        file.reset(fopen(args.outputFile.c_str(), "wb"));
+        if (file == nullptr) {
+            return Fail("cannot write " + args.outputFile + ": " + strerror(errno));
+        }
+        out = file.get();
+    }
+
+    Progress progress(isatty(STDERR_FILENO) != 0, args.verbose);
+    progress.Show();
+    std::unique_ptr<QuarInetHttpRequest> request(connection.CreateRequest(&Progress::Callback));
+    if (request == nullptr) {
+        return Fail("no transport can be set up with the settings '" + args.settingsKey + "'");
+    }
+    char* responseHeaders = nullptr;
+    char* responseBody = nullptr;
+    uint32_t headersLength = 0, bodyLength = 0, result = 0;
+    bool interrupted;
+    {
+        InterruptWatch watch(*request);
+        QuarInetThread thread = request->OpenUrl(
+            host, port, verb.c_str(), path, headers.c_str(), static_cast<uint32_t>(headers.size()),
+            body.data(), static_cast<uint32_t>(body.size()), &responseHeaders, &headersLength,
+            &responseBody, &bodyLength, &result);
+        if (thread == nullptr) {
+            return Fail("cannot start the worker thread");
+        }
+        QuarInetWaitForThread(thread, QUARINET_INFINITE);
+        QuarInetCloseThread(thread);
+        interrupted = watch.interrupted();
+    }
+    progress.Finish();
+    LibraryText ownedHeaders(responseHeaders), ownedBody(responseBody);
+    const bool written = (!args.includeHeaders || responseHeaders == nullptr ||
+                          WriteOut(out, responseHeaders, headersLength)) &&
+                         (responseBody == nullptr || WriteOut(out, responseBody, bodyLength)) &&
+                         fflush(out) == 0;
+    if (result != 0) {
+        return Fail(std::string(interrupted ? "interrupted: " : "") +
+                    QuarInetGetErrorDescription(result) + " (" + std::to_string(result) + ")");
+    }
+    if (!written) {
+        return Fail("cannot write the response: " + std::string(strerror(errno)));
+    }
+    return 0;
+}
