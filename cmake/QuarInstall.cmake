@@ -71,8 +71,10 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
-# The CGI programs are static; the library needs zlib, its platform-library layer libcurl.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), zlib1g (>= 1:1.2), libcurl4 (>= 7.74)")
+# The CGI programs are static; the library needs zlib and libdeflate, its platform-library
+# layer libcurl.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "libc6 (>= 2.34), zlib1g (>= 1:1.2), libdeflate0 (>= 1.10), libcurl4 (>= 7.74)")
 # The library's dialogs show through GTK 3 when a display is there.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgtk-3-0")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "lighttpd | apache2")
