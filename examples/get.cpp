@@ -39,9 +39,9 @@ int main(int argc, char** argv) {
     char* headers = nullptr;
     char* body = nullptr;
     uint32_t headers_length = 0, body_length = 0, result = 0;
-    QuarInetThread worker = request->OpenUrl(host, port, "GET", path, nullptr, 0, nullptr, 0,
-                                             &headers, &headers_length, &body, &body_length,
-                                             &result);
+    QuarInetThread worker =
+        request->OpenUrl(host, port, "GET", path, nullptr, 0, nullptr, 0, &headers, &headers_length,
+                         &body, &body_length, &result);
     if (worker == nullptr) {
         std::fputs("get: cannot start the worker thread\n", stderr);
         delete request;

@@ -15,8 +15,9 @@ std::string LighttpdConfiguration(const ServeLayout& layout) {
     const std::string cgi = layout.cgiDirectory + "/";
     const std::string tmp = layout.stateDirectory + "/tmp";
     std::string conf;
-    conf += "server.modules = ( \"mod_redirect\", \"mod_access\", \"mod_alias\", \"mod_cgi\", "
-            "\"mod_setenv\" )\n";
+    conf +=
+        "server.modules = ( \"mod_redirect\", \"mod_access\", \"mod_alias\", \"mod_cgi\", "
+        "\"mod_setenv\" )\n";
     conf += "server.bind = \"127.0.0.1\"\n";
     conf += "server.port = " + std::to_string(layout.port) + "\n";
     conf += "server.document-root = " + Quoted(layout.cgiDirectory) + "\n";
@@ -46,8 +47,8 @@ std::string ApacheConfiguration(const ServeLayout& layout) {
     conf += "ErrorLog " + Quoted(state + "/apache-error.log") + "\n";
     conf += "LogLevel warn\n";
     for (const char* module : {"mpm_event", "cgid", "alias", "env", "authz_core"}) {
-        conf += "LoadModule " + std::string(module) + "_module " + modules + "/mod_" + module +
-                ".so\n";
+        conf +=
+            "LoadModule " + std::string(module) + "_module " + modules + "/mod_" + module + ".so\n";
     }
     conf += "ScriptSock " + Quoted(state + "/cgid.sock") + "\n";
     if (!layout.user.empty()) {

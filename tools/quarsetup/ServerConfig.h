@@ -5,11 +5,11 @@
 
 // Where the served installation lives and how the server reaches it.
 struct ServeLayout {
-    std::string cgiDirectory;   // the three programs and the site files beside them
-    std::string registryFile;   // the machine registry file the programs read
-    std::string stateDirectory; // the server's own files: error log, pid, uploads ("tmp")
-    int port = 8080;            // served on 127.0.0.1 only
-    std::string user;           // Apache: the account its children run as when started by root
+    std::string cgiDirectory;    // the three programs and the site files beside them
+    std::string registryFile;    // the machine registry file the programs read
+    std::string stateDirectory;  // the server's own files: error log, pid, uploads ("tmp")
+    int port = 8080;             // served on 127.0.0.1 only
+    std::string user;            // Apache: the account its children run as when started by root
 };
 
 // The web servers a configuration can be printed for.

@@ -175,8 +175,7 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < sizeof kPrograms / sizeof *kPrograms; ++i) {
         std::string candidates[] = {
             binDirectory.empty() ? std::string() : binDirectory + "/" + kPrograms[i],
-            own + kPrograms[i],
-            own + QUAR_INSTALLED_PROGRAMS + kPrograms[i],
+            own + kPrograms[i], own + QUAR_INSTALLED_PROGRAMS + kPrograms[i],
             std::string(QUAR_BUILD_ROOT) + "/" + kBuildFolders[i] + kPrograms[i]};
         std::string found;
         for (const std::string& candidate : candidates) {
