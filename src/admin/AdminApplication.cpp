@@ -52,15 +52,15 @@ void AdminApplication::BeginInit(int argc, char** argv) {
 }
 
 void AdminApplication::ReadRequestInput() {
-    if (const std::optional<std::string> body = ReadRequestBody()) {
-        auto rows = std::make_shared<RowList>();
-        for (FormField& field : DecodeFormBody(*body)) {
-            VarMap& row = rows->AddFront();
-            MapSetString(row, "ParamKey", field.name);
-            MapSetString(row, "ParamData", field.value);
-            processor_->SetStringVar(field.name, std::move(field.value));
+    if (std::optional<std::string> body = ReadRequestBody()) {
+        DecodedForm form = DecodeForm(std::move(*body));
+        for (std::size_t i = 0; i < form.size(); ++i) {
+            processor_->SetStringVar(form.Name(i), std::string(form.Value(i)));
         }
-        processor_->SetListVar("ParamVars", rows);
+        // The rows run from the last field to the first; they share the decoded text.
+        processor_->SetListVar("ParamVars", std::make_shared<RowList>(
+                                                std::vector<std::string>{"ParamKey", "ParamData"},
+                                                std::move(form.texts), std::move(form.ends), true));
     }
     if (!cgiMode_) {
         return;

@@ -50,15 +50,15 @@ void HtxProcessor::ImportEnvironment(const char* const* environment) {
     SetListVar("EnvVars", std::move(list));
 }
 
-void HtxProcessor::SetIntVar(const std::string& name, std::int32_t value) {
+void HtxProcessor::SetIntVar(std::string_view name, std::int32_t value) {
     vars_.Global().Set(name, HtxValue::MakeInt(value));
 }
 
-void HtxProcessor::SetStringVar(const std::string& name, std::string text) {
+void HtxProcessor::SetStringVar(std::string_view name, std::string text) {
     vars_.Global().Set(name, HtxValue::MakeString(std::move(text)));
 }
 
-void HtxProcessor::SetListVar(const std::string& name, std::shared_ptr<RowList> list) {
+void HtxProcessor::SetListVar(std::string_view name, std::shared_ptr<RowList> list) {
     vars_.Global().Set(name, HtxValue::MakeList(std::move(list)));
 }
 

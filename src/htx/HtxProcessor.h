@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "htx/HtxValue.h"
 #include "htx/HtxVariables.h"
@@ -58,9 +59,9 @@ class HtxProcessor {
     HtxProcessor& operator=(const HtxProcessor&) = delete;
 
     // Put a value under the name in the global variables.
-    void SetIntVar(const std::string& name, std::int32_t value);
-    void SetStringVar(const std::string& name, std::string text);
-    void SetListVar(const std::string& name, std::shared_ptr<RowList> list);
+    void SetIntVar(std::string_view name, std::int32_t value);
+    void SetStringVar(std::string_view name, std::string text);
+    void SetListVar(std::string_view name, std::shared_ptr<RowList> list);
 
     // The global variable of that name, or null. Never sees begindetail rows or the settings.
     // The pointer is valid until the next Set of the same name.

@@ -70,6 +70,8 @@ TEST_F(AdminProgram, FormFieldsReachThePageDecoded) {
     EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (11)](flag&c=3)(a=2)(b=<&>)(a=x y!)");
     site_.dir().Write("cgi/quar_error.htx", "<%a%>,<%b%>");
     EXPECT_EQ(site_.Run("nosuch", "a=1&b=2&a=3").output, kHtml + "3,2");
+    // The body is a text: a raw NUL ends it.
+    EXPECT_EQ(site_.Run("nosuch", std::string("a=1\0&b=2", 7)).output, kHtml + "1,");
 }
 
 TEST_F(AdminProgram, BodyLengthsAreBoundedAndHonest) {
