@@ -30,6 +30,7 @@ AdminApplication::AdminApplication() = default;
 AdminApplication::~AdminApplication() = default;
 
 int AdminApplication::Dispatch(int argc, char** argv) {
+    EndWhenReaderGoes();
     processor_ = std::make_unique<HtxProcessor>(true);
     const char* testInput = std::getenv(kTestInputVariable);
     // Start-up and the request share one catch-all: any exception ends in Fatal.

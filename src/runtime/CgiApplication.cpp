@@ -1,6 +1,7 @@
 #include "runtime/CgiApplication.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,10 @@ CgiApplication& CgiApplication::Get() {
 void CgiApplication::EndProcess() {
     std::fflush(stdout);
     std::exit(0);
+}
+
+void CgiApplication::EndWhenReaderGoes() {
+    std::signal(SIGPIPE, SIG_DFL);
 }
 
 const std::string& CgiApplication::DataDirectory() {

@@ -1,6 +1,7 @@
 // quarnbxadmin run as a web server runs it: the request table, the error page and its
 // fallback, form decoding as pages see it, the diagnostics requests.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +98,20 @@ TEST_F(AdminProgram, LargeFormsArriveWhole) {
     const std::string value(3 << 20, 'v');
     const CgiResult r = site_.Run("nosuch", "big=" + value);
     EXPECT_EQ(r.output, kHtml + value);
+}
+
+TEST_F(AdminProgram, StopsAtTheFirstWriteAfterTheReaderHasGone) {
+    // The web server stops reading after 100 bytes of a 4 MiB page: the program must not go
+    // on writing the rest to nobody and end as if all went well.
+    site_.dir().Write("cgi/quar_error.htx", "<%big%>");
+    CgiRequest request;
+    request.env = {{"QUERY_STRING", "nosuch"}, {"CONTENT_LENGTH", std::to_string(4 + (4 << 20))}};
+    request.stdinData = "big=" + std::string(4 << 20, 'v');
+    request.outputLimit = 100;
+    request.timeoutSeconds = 60;
+    const CgiResult r = site_.Run(request);
+    EXPECT_EQ(r.signal, SIGPIPE);
+    EXPECT_EQ(r.exitStatus, -1);
 }
 
 TEST_F(AdminProgram, BannerRequestsNeedNoSessionOrPage) {
