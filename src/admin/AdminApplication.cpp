@@ -103,7 +103,8 @@ void AdminApplication::ShowErrorPage(const std::string& message) {
         if (result == 0) {
             EndProcess();
         }
-        std::printf(kFallbackHeading, message.c_str());
+        // The message may quote the request; the fallback escapes it as the error page does.
+        std::printf(kFallbackHeading, HtxProcessor::EscapeHtmlTags(message).c_str());
         if (result == -1) {
             std::printf("ERROR: Can't open html prototype file %s.", kErrorPrototype);
         } else {

@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "htx/HtxEscaping.h"
 #include "htx/HtxFileText.h"
 #include "htx/HtxOutput.h"
 #include "htx/HtxReader.h"
@@ -68,6 +69,17 @@ const HtxValue* HtxProcessor::FindVar(const std::string& name) const {
 
 const HtxValue* HtxProcessor::LookUpVar(const std::string& name) const {
     return vars_.LookUp(name);
+}
+
+std::string HtxProcessor::EscapeHtmlTags(std::string_view text) {
+    std::string escaped;
+    const HtxWriter append = [&](const char* piece, std::size_t length) {
+        escaped.append(piece, length);
+    };
+    htx::detail::HtxOutput out(&append);
+    htx::detail::WriteEscaped(out, text, htx::detail::HtxEscape::FullHtml);
+    out.Flush();
+    return escaped;
 }
 
 std::int32_t HtxProcessor::ProcessTemplate(const std::string& file_name, const HtxWriter& writer) {

@@ -84,6 +84,10 @@ class HtxProcessor {
     // include directives still read files. Returns kProcessed, or kNoMemory as above.
     std::int32_t ProcessTemplateText(std::string text, const HtxWriter& writer = {});
 
+    // The text as "<%#esc_html_tag name%>" writes a String holding it, for pages built
+    // without a template.
+    static std::string EscapeHtmlTags(std::string_view text);
+
   private:
     void ImportEnvironment(const char* const* environment);
 

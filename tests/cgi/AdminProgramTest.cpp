@@ -59,6 +59,12 @@ TEST_F(AdminProgram, MissingErrorPageGivesTheFallbackPage) {
                             "ERROR: Can't open html prototype file quar_error.htx.");
 }
 
+TEST_F(AdminProgram, FallbackPageEscapesTheMessage) {
+    const CgiResult r = site_.Run("nos<b>uch&\"|t");
+    EXPECT_EQ(r.output, kHtml + kFallbackHead + "Unknown request nos&lt;b&gt;uch&amp;&quot; (11)" +
+                            "<BR><HR><BR>ERROR: Can't open html prototype file quar_error.htx.");
+}
+
 TEST_F(AdminProgram, FallbackPageDeletesTheSessionFile) {
     site_.dir().Write("data/quar_session.dat", "session");
     site_.Run("nosuch");
