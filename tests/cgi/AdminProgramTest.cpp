@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/CgiSite.h"
 
@@ -133,6 +135,31 @@ TEST_F(AdminProgram, ConfigurationCheckPassesAndLeavesNoProbe) {
     const CgiResult r = site_.Run("test0");
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.output, kHtml + kPassingCheck);
+    EXPECT_FALSE(site_.dir().Exists("data/__tst_write"));
+}
+
+TEST_F(AdminProgram, ConcurrentConfigurationChecksAllPass) {
+    // All checks probe with the same file name, so they remove each other's probes.
+    constexpr int kWorkers = 8;
+    constexpr int kRequestsEach = 40;
+    std::vector<std::string> failures(kWorkers);
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&, w] {
+            for (int i = 0; i < kRequestsEach && failures[w].empty(); ++i) {
+                const std::string output = site_.Run("test0").output;
+                if (output != kHtml + kPassingCheck) {
+                    failures[w] = output;
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    for (const std::string& failure : failures) {
+        EXPECT_EQ(failure, "");
+    }
     EXPECT_FALSE(site_.dir().Exists("data/__tst_write"));
 }
 
