@@ -28,7 +28,7 @@ bool UniqueFd::close() {
     return rc == 0;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) {
         return std::nullopt;
@@ -36,6 +36,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::string data;
     struct stat st;
     if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) {
+        if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+            errno = EFBIG;
+            return std::nullopt;
+        }
         data.reserve(static_cast<std::size_t>(st.st_size));
     }
     char buffer[65536];
@@ -49,6 +53,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
         }
         if (n == 0) {
             break;
+        }
+        if (static_cast<std::size_t>(n) > maxBytes - data.size()) {
+            errno = EFBIG;
+            return std::nullopt;
         }
         data.append(buffer, static_cast<std::size_t>(n));
     }

@@ -2,6 +2,7 @@
 // replacement.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -30,8 +31,11 @@ class UniqueFd {
     int fd_ = -1;
 };
 
-// The whole content of a file, or nothing when it cannot be opened or read (errno set).
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// The whole content of a file, or nothing when it cannot be opened or read (errno set), or
+// when it holds more than maxBytes (errno EFBIG; the read stops there, so that a device
+// without end such as /dev/zero cannot hold the caller).
+std::optional<std::string> ReadWholeFile(const std::string& path,
+                                         std::size_t maxBytes = static_cast<std::size_t>(-1));
 
 // Writes all of `data` to `fd`, continuing after short writes and interruptions.
 bool WriteAll(int fd, const char* data, std::size_t size);

@@ -163,6 +163,15 @@ TEST_F(AdminProgram, ConcurrentConfigurationChecksAllPass) {
     EXPECT_FALSE(site_.dir().Exists("data/__tst_write"));
 }
 
+TEST_F(AdminProgram, RegistryWithoutEndIsNotReadForever) {
+    CgiRequest request;
+    request.env = {{"QUERY_STRING", "test0"}, {"QUAR_MACHINE_REGISTRY", "/dev/zero"}};
+    request.timeoutSeconds = 20;
+    const CgiResult r = site_.Run(request);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.output, kHtml + kBanner + "<BR><BR>Config file not found.");
+}
+
 TEST_F(AdminProgram, ConfigurationCheckWithoutRegistryValue) {
     site_.UnregisterDataDirectory();
     EXPECT_EQ(site_.Run("test0").output, kHtml + kBanner + "<BR><BR>Config file not found.");
