@@ -55,13 +55,12 @@ void AdminApplication::BeginInit(int argc, char** argv) {
 void AdminApplication::ReadRequestInput() {
     if (std::optional<std::string> body = ReadRequestBody()) {
         DecodedForm form = DecodeForm(std::move(*body));
-        for (std::size_t i = 0; i < form.size(); ++i) {
-            processor_->SetStringVar(form.Name(i), std::string(form.Value(i)));
-        }
-        // The rows run from the last field to the first; they share the decoded text.
-        processor_->SetListVar("ParamVars", std::make_shared<RowList>(
-                                                std::vector<std::string>{"ParamKey", "ParamData"},
-                                                std::move(form.texts), std::move(form.ends), true));
+        // The rows run from the last field to the first, so the last field of a name wins. The
+        // variables and "ParamVars" share the decoded text.
+        auto fields = std::make_shared<RowList>(std::vector<std::string>{"ParamKey", "ParamData"},
+                                                std::move(form.texts), std::move(form.ends), true);
+        processor_->SetPairVars(fields);
+        processor_->SetListVar("ParamVars", std::move(fields));
     }
     if (!cgiMode_) {
         return;

@@ -63,6 +63,10 @@ void HtxProcessor::SetListVar(std::string_view name, std::shared_ptr<RowList> li
     vars_.Global().Set(name, HtxValue::MakeList(std::move(list)));
 }
 
+void HtxProcessor::SetPairVars(std::shared_ptr<const RowList> pairs) {
+    vars_.AttachPairs(std::move(pairs));
+}
+
 const HtxValue* HtxProcessor::FindVar(const std::string& name) const {
     return vars_.Find(name);
 }

@@ -63,6 +63,11 @@ class HtxProcessor {
     void SetStringVar(std::string_view name, std::string text);
     void SetListVar(std::string_view name, std::shared_ptr<RowList> list);
 
+    // Makes the name/value rows of a text list global String variables (the first row of a
+    // name wins), as if each distinct name were set now with SetStringVar, without a map entry
+    // for each: a request's form fields. Call at most once.
+    void SetPairVars(std::shared_ptr<const RowList> pairs);
+
     // The global variable of that name, or null. Never sees begindetail rows or the settings.
     // The pointer is valid until the next Set of the same name.
     const HtxValue* FindVar(const std::string& name) const;

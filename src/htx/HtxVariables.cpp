@@ -1,12 +1,32 @@
 #include "htx/HtxVariables.h"
 
+#include <string>
+#include <utility>
+
+const HtxValue* HtxVariables::Find(std::string_view name) const {
+    if (const HtxValue* value = global_.Find(name)) {
+        return value;
+    }
+    return pairs_ ? pairs_->Find(name) : nullptr;
+}
+
+void HtxVariables::AttachPairs(std::shared_ptr<const RowList> pairs) {
+    pairs_ = std::make_unique<HtxPairVariables>(std::move(pairs));
+    // A global variable set before would hide the pair of its name: it takes the pair's value.
+    pairs_->ForEachName([&](std::string_view name, std::string_view value) {
+        if (global_.Find(name)) {
+            global_.Set(name, HtxValue::MakeString(std::string(value)));
+        }
+    });
+}
+
 const HtxValue* HtxVariables::LookUp(std::string_view name) const {
     for (auto row = rows_.rbegin(); row != rows_.rend(); ++row) {
         if (const HtxValue* value = (*row)->Find(name)) {
             return value;
         }
     }
-    return global_.Find(name);
+    return Find(name);
 }
 
 std::int32_t* HtxVariables::Setting(std::string_view name) {
