@@ -2,6 +2,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 const HtxValue* HtxVariables::Find(std::string_view name) const {
     if (const HtxValue* value = global_.Find(name)) {
@@ -13,11 +14,16 @@ const HtxValue* HtxVariables::Find(std::string_view name) const {
 void HtxVariables::AttachPairs(std::shared_ptr<const RowList> pairs) {
     pairs_ = std::make_unique<HtxPairVariables>(std::move(pairs));
     // A global variable set before would hide the pair of its name: it takes the pair's value.
-    pairs_->ForEachName([&](std::string_view name, std::string_view value) {
-        if (global_.Find(name)) {
-            global_.Set(name, HtxValue::MakeString(std::string(value)));
+    // The global map is small here (the environment), the pairs may be a million.
+    std::vector<std::pair<std::string, HtxValue>> hidden;
+    global_.ForEach([&](const std::string& name, const HtxValue&) {
+        if (const HtxValue* value = pairs_->Find(name)) {
+            hidden.emplace_back(name, *value);
         }
     });
+    for (auto& [name, value] : hidden) {
+        global_.Set(name, std::move(value));
+    }
 }
 
 const HtxValue* HtxVariables::LookUp(std::string_view name) const {
