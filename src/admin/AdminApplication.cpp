@@ -164,7 +164,10 @@ bool AdminApplication::SaveSession() {
         return false;
     }
     try {
-        return ReplaceFileAtomically(path, StoreSession(session_), 0600);
+        // Stored on every page for its last-activity time: waiting for the disk each time
+        // would double the cost of a page, and a session lost in a crash only means logging
+        // in again.
+        return ReplaceFileAtomically(path, StoreSession(session_), 0600, Durability::Cached);
     } catch (const CException&) {
         return false;
     }

@@ -89,7 +89,8 @@ bool MakeParentDirectories(const std::string& path) {
     return true;
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode) {
+bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode,
+                           Durability durability) {
     std::string temp = path + ".XXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
     if (!fd) {
@@ -98,8 +99,9 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data, int
     struct stat st;
     const int wanted = ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : mode;
     const bool ok = ::fchmod(fd.get(), static_cast<mode_t>(wanted)) == 0 &&
-                    WriteAll(fd.get(), data.data(), data.size()) && ::fsync(fd.get()) == 0 &&
-                    fd.close() && ::rename(temp.c_str(), path.c_str()) == 0;
+                    WriteAll(fd.get(), data.data(), data.size()) &&
+                    (durability == Durability::Cached || ::fsync(fd.get()) == 0) && fd.close() &&
+                    ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
     }

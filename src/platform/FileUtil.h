@@ -43,9 +43,16 @@ bool WriteAll(int fd, const char* data, std::size_t size);
 // Creates the directories above `path` that are missing.
 bool MakeParentDirectories(const std::string& path);
 
+// Whether a replaced file must be on the disk before the call returns.
+enum class Durability {
+    Synced,  // data flushed before the rename: the file survives a crash whole
+    Cached,  // left to the system's write-back: for a file whose loss is harmless
+};
+
 // Replaces `path` with `data` through a temporary file in the same directory and a rename, so
 // that readers see the old or the new content. `mode` applies to a newly made file.
-bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode = 0644);
+bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode = 0644,
+                           Durability durability = Durability::Synced);
 
 // The directory part of `path` up to and including its last '/', or "" without one.
 std::string DirectoryOf(const std::string& path);
