@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "htx/HtxEscaping.h"
 #include "htx/HtxFileText.h"
@@ -26,12 +27,16 @@ HtxProcessor::HtxProcessor(bool import_environment, const char* const* environme
 }
 
 void HtxProcessor::ImportEnvironment(const char* const* environment) {
-    auto list = std::make_shared<RowList>();
-    if (environment) {
-        // Room for the environment and the request's own variables: one allocation at start-up.
-        vars_.Global().Reserve(2 * kMaxEnvironmentEntries);
+    if (!environment) {
+        SetListVar("EnvVars", std::make_shared<RowList>());
+        return;
     }
-    for (int i = 0; environment && i < kMaxEnvironmentEntries; ++i) {
+    // Room for the environment and the request's own variables: one allocation at start-up.
+    vars_.Global().Reserve(2 * kMaxEnvironmentEntries);
+    // The rows share one text, as the form's do: every page pays for the environment.
+    std::string texts;
+    std::vector<std::uint32_t> ends;
+    for (int i = 0; i < kMaxEnvironmentEntries; ++i) {
         const char* entry = environment[i];
         if (!entry || !*entry) {
             break;
@@ -40,15 +45,17 @@ void HtxProcessor::ImportEnvironment(const char* const* environment) {
         if (i == kSkippedEnvironmentEntry || !equals) {
             continue;
         }
-        std::string name(entry, equals);
-        std::string value(equals + 1);
-        VarMap& row = list->AddFront();
-        row.Reserve(2);
-        MapSetString(row, "EnvKey", name);
-        MapSetString(row, "EnvData", value);
-        SetStringVar(name, std::move(value));
+        const std::string_view name(entry, static_cast<std::size_t>(equals - entry));
+        const std::string_view value(equals + 1);
+        texts.append(name);
+        ends.push_back(static_cast<std::uint32_t>(texts.size()));
+        texts.append(value);
+        ends.push_back(static_cast<std::uint32_t>(texts.size()));
+        SetStringVar(name, std::string(value));
     }
-    SetListVar("EnvVars", std::move(list));
+    // Rows added at the front: the list runs in reverse environment order.
+    SetListVar("EnvVars", std::make_shared<RowList>(std::vector<std::string>{"EnvKey", "EnvData"},
+                                                    std::move(texts), std::move(ends), true));
 }
 
 void HtxProcessor::SetIntVar(std::string_view name, std::int32_t value) {
