@@ -18,6 +18,8 @@
 #include "runtime/RunRequest.h"
 
 namespace {
+// A session record is a line of a few short fields; anything larger is no session file.
+constexpr std::size_t kMaxSessionFileBytes = 64 * 1024;
 constexpr const char* kFallbackHeading =
     "<H2 ALIGN=CENTER>Pellmora version 3.0 (July 31 2009)<BR> Configuration ERROR:</H2>"
     "<HR>%s<BR><HR><BR>";
@@ -144,7 +146,7 @@ bool AdminApplication::LoadSession() {
     if (path.empty()) {
         return false;
     }
-    const std::optional<std::string> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = ReadLockedFile(path, kMaxSessionFileBytes);
     if (!bytes) {
         return false;
     }
@@ -164,10 +166,10 @@ bool AdminApplication::SaveSession() {
         return false;
     }
     try {
-        // Stored on every page for its last-activity time: waiting for the disk each time
-        // would double the cost of a page, and a session lost in a crash only means logging
-        // in again.
-        return ReplaceFileAtomically(path, StoreSession(session_), 0600, Durability::Cached);
+        // Stored on every page for its last-activity time, so it is rewritten in place: a new
+        // file and a rename each time would cost more than the page, and a session lost in a
+        // crash only means logging in again.
+        return RewriteLockedFile(path, StoreSession(session_), 0600);
     } catch (const CException&) {
         return false;
     }

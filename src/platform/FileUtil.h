@@ -43,16 +43,17 @@ bool WriteAll(int fd, const char* data, std::size_t size);
 // Creates the directories above `path` that are missing.
 bool MakeParentDirectories(const std::string& path);
 
-// Whether a replaced file must be on the disk before the call returns.
-enum class Durability {
-    Synced,  // data flushed before the rename: the file survives a crash whole
-    Cached,  // left to the system's write-back: for a file whose loss is harmless
-};
-
 // Replaces `path` with `data` through a temporary file in the same directory and a rename, so
 // that readers see the old or the new content. `mode` applies to a newly made file.
-bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode = 0644,
-                           Durability durability = Durability::Synced);
+bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode = 0644);
+
+// A small file rewritten in place on every request, where a new file and a rename each time
+// would cost more than the request: RewriteLockedFile writes `data` over the file (made with
+// `mode` when missing) under an exclusive lock, and ReadLockedFile reads it under a shared
+// one, so that a reader sees the old or the new content. Neither waits for the disk: after a
+// crash the file may be incomplete, so it must be one whose loss is harmless.
+bool RewriteLockedFile(const std::string& path, const std::string& data, int mode);
+std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t maxBytes);
 
 // The directory part of `path` up to and including its last '/', or "" without one.
 std::string DirectoryOf(const std::string& path);
