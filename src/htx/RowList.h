@@ -44,7 +44,6 @@ class RowList {
 
     // Text lists only: the text of field `field` of row `index`, without building the row.
     std::string_view Text(std::size_t index, std::size_t field) const;
-    bool IsTextList() const { return !fieldNames_.empty(); }
 
     // The stored row at `index`. Not for text lists.
     const VarMap& operator[](std::size_t index) const { return rows_[index]; }
