@@ -31,9 +31,8 @@ void HtxProcessor::ImportEnvironment(const char* const* environment) {
         SetListVar("EnvVars", std::make_shared<RowList>());
         return;
     }
-    // Room for the environment and the request's own variables: one allocation at start-up.
-    vars_.Global().Reserve(2 * kMaxEnvironmentEntries);
-    // The rows share one text, as the form's do: every page pays for the environment.
+    // The rows and the variables share one text, as the form's do: every page pays for the
+    // environment, and few of its variables are ever looked up.
     std::string texts;
     std::vector<std::uint32_t> ends;
     for (int i = 0; i < kMaxEnvironmentEntries; ++i) {
@@ -51,11 +50,13 @@ void HtxProcessor::ImportEnvironment(const char* const* environment) {
         ends.push_back(static_cast<std::uint32_t>(texts.size()));
         texts.append(value);
         ends.push_back(static_cast<std::uint32_t>(texts.size()));
-        SetStringVar(name, std::string(value));
     }
-    // Rows added at the front: the list runs in reverse environment order.
-    SetListVar("EnvVars", std::make_shared<RowList>(std::vector<std::string>{"EnvKey", "EnvData"},
-                                                    std::move(texts), std::move(ends), true));
+    // Rows added at the front: the list runs in reverse environment order, and the last entry
+    // of a name is the one its variable holds.
+    auto list = std::make_shared<RowList>(std::vector<std::string>{"EnvKey", "EnvData"},
+                                          std::move(texts), std::move(ends), true);
+    SetPairVars(list);
+    SetListVar("EnvVars", std::move(list));
 }
 
 void HtxProcessor::SetIntVar(std::string_view name, std::int32_t value) {

@@ -65,7 +65,7 @@ class HtxProcessor {
 
     // Makes the name/value rows of a text list global String variables (the first row of a
     // name wins), as if each distinct name were set now with SetStringVar, without a map entry
-    // for each: a request's form fields. Call at most once.
+    // for each: the environment, a request's form fields.
     void SetPairVars(std::shared_ptr<const RowList> pairs);
 
     // The global variable of that name, or null. Never sees begindetail rows or the settings.

@@ -8,16 +8,22 @@ const HtxValue* HtxVariables::Find(std::string_view name) const {
     if (const HtxValue* value = global_.Find(name)) {
         return value;
     }
-    return pairs_ ? pairs_->Find(name) : nullptr;
+    for (auto pairs = pairs_.rbegin(); pairs != pairs_.rend(); ++pairs) {
+        if (const HtxValue* value = (*pairs)->Find(name)) {
+            return value;
+        }
+    }
+    return nullptr;
 }
 
 void HtxVariables::AttachPairs(std::shared_ptr<const RowList> pairs) {
-    pairs_ = std::make_unique<HtxPairVariables>(std::move(pairs));
+    const HtxPairVariables& added =
+        *pairs_.emplace_back(std::make_unique<HtxPairVariables>(std::move(pairs)));
     // A global variable set before would hide the pair of its name: it takes the pair's value.
-    // The global map is small here (the environment), the pairs may be a million.
+    // The global map is small here (the page has not started), the pairs may be a million.
     std::vector<std::pair<std::string, HtxValue>> hidden;
     global_.ForEach([&](const std::string& name, const HtxValue&) {
-        if (const HtxValue* value = pairs_->Find(name)) {
+        if (const HtxValue* value = added.Find(name)) {
             hidden.emplace_back(name, *value);
         }
     });

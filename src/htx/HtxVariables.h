@@ -15,12 +15,13 @@ class HtxVariables {
     VarMap& Global() { return global_; }
     const VarMap& Global() const { return global_; }
 
-    // The global variable of that name, or null: the global map, then the pair variables.
+    // The global variable of that name, or null: the global map, then the pair variables,
+    // the latest attached first.
     const HtxValue* Find(std::string_view name) const;
 
     // Adds the variables of a text list of name/value rows (see HtxPairVariables) as if each
-    // distinct name had been set now: they replace global variables of the same names, and
-    // later sets replace them. At most one list is attached.
+    // distinct name had been set now: they replace global variables and earlier pairs of the
+    // same names, and later sets replace them.
     void AttachPairs(std::shared_ptr<const RowList> pairs);
 
     // The value found through the scope: the rows of the active begindetail blocks, innermost
@@ -42,8 +43,9 @@ class HtxVariables {
 
   private:
     VarMap global_;
-    std::unique_ptr<HtxPairVariables> pairs_;  // looked up when global_ has no entry
-    std::vector<const VarMap*> rows_;          // innermost last
+    // Looked up, last first, when global_ has no entry.
+    std::vector<std::unique_ptr<HtxPairVariables>> pairs_;
+    std::vector<const VarMap*> rows_;  // innermost last
     std::int32_t debug_level_ = 0;
     std::int32_t str_esc_mode_ = 0;
     std::int32_t trim_space_ = 0;

@@ -67,3 +67,13 @@ TEST_F(PairVariables, ManyNamesAreAllFoundAndStayInPlace) {
     EXPECT_EQ(*first->AsText(), "0");
     EXPECT_EQ(proc_.FindVar("f5000"), nullptr);
 }
+
+TEST(PairVariablesOverEnvironment, FormFieldsHideTheEnvironmentsOwnNames) {
+    const char* const environment[] = {"both=env", "PATH=/bin", "PATH=/usr/bin", nullptr};
+    HtxProcessor proc(true, environment);
+    proc.SetPairVars(Fields({{"both", "field"}}));
+    EXPECT_EQ(*proc.FindVar("both")->AsText(), "field");
+    EXPECT_EQ(*proc.FindVar("PATH")->AsText(), "/usr/bin");  // the last entry of a name
+    proc.SetStringVar("PATH", "page");
+    EXPECT_EQ(*proc.FindVar("PATH")->AsText(), "page");
+}
