@@ -19,6 +19,8 @@
 #include "runtime/RunRequest.h"
 
 namespace {
+// A session record is a line of a few short fields; anything larger is no session file.
+constexpr std::size_t kMaxSessionFileBytes = 64 * 1024;
 constexpr const char* kFallbackHeading =
     "<H2 ALIGN=CENTER>Pellmora version 3.0 (July 31 2009)<BR> Configuration ERROR:</H2>"
     "<HR>%s<BR><HR><BR>";
@@ -31,6 +33,7 @@ AdminApplication::AdminApplication() = default;
 AdminApplication::~AdminApplication() = default;
 
 int AdminApplication::Dispatch(int argc, char** argv) {
+    EndWhenReaderGoes();
     processor_ = std::make_unique<HtxProcessor>(true);
     const char* testInput = std::getenv(kTestInputVariable);
     // Start-up and the request share one catch-all: any exception ends in Fatal.
@@ -54,15 +57,14 @@ void AdminApplication::BeginInit(int argc, char** argv) {
 }
 
 void AdminApplication::ReadRequestInput() {
-    if (const std::optional<std::string> body = ReadRequestBody()) {
-        auto rows = std::make_shared<RowList>();
-        for (FormField& field : DecodeFormBody(*body)) {
-            VarMap& row = rows->AddFront();
-            MapSetString(row, "ParamKey", field.name);
-            MapSetString(row, "ParamData", field.value);
-            processor_->SetStringVar(field.name, std::move(field.value));
-        }
-        processor_->SetListVar("ParamVars", rows);
+    if (std::optional<std::string> body = ReadRequestBody()) {
+        DecodedForm form = DecodeForm(std::move(*body));
+        // The rows run from the last field to the first, so the last field of a name wins. The
+        // variables and "ParamVars" share the decoded text.
+        auto fields = std::make_shared<RowList>(std::vector<std::string>{"ParamKey", "ParamData"},
+                                                std::move(form.texts), std::move(form.ends), true);
+        processor_->SetPairVars(fields);
+        processor_->SetListVar("ParamVars", std::move(fields));
     }
     if (!cgiMode_) {
         return;
@@ -104,7 +106,8 @@ void AdminApplication::ShowErrorPage(const std::string& message) {
         if (result == 0) {
             EndProcess();
         }
-        std::printf(kFallbackHeading, message.c_str());
+        // The message may quote the request; the fallback escapes it as the error page does.
+        std::printf(kFallbackHeading, HtxProcessor::EscapeHtmlTags(message).c_str());
         if (result == -1) {
             std::printf("ERROR: Can't open html prototype file %s.", kErrorPrototype);
         } else {
@@ -145,7 +148,7 @@ bool AdminApplication::LoadSession() {
     if (path.empty()) {
         return false;
     }
-    const std::optional<std::string> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = ReadLockedFile(path, kMaxSessionFileBytes);
     if (!bytes) {
         return false;
     }
@@ -165,7 +168,10 @@ bool AdminApplication::SaveSession() {
         return false;
     }
     try {
-        return ReplaceFileAtomically(path, StoreSession(session_), 0600);
+        // Stored on every page for its last-activity time, so it is rewritten in place: a new
+        // file and a rename each time would cost more than the page, and a session lost in a
+        // crash only means logging in again.
+        return RewriteLockedFile(path, StoreSession(session_), 0600);
     } catch (const CException&) {
         return false;
     }

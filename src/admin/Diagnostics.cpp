@@ -22,6 +22,12 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+// Every check uses the same probe name, so a check running at the same time in another
+// process may have removed the probe already: that is no fault of the directory.
+bool RemoveProbe(const std::string& probe) {
+    return ::unlink(probe.c_str()) == 0 || errno == ENOENT;
+}
+
 }  // namespace
 
 bool CheckConfiguration(std::string& output, bool verbose, Registry& registry) {
@@ -74,7 +80,7 @@ bool CheckConfiguration(std::string& output, bool verbose, Registry& registry) {
     step = 80;
     const std::string probe = directoryText + kProbeName;
     step = 90;
-    if (Exists(probe) && ::unlink(probe.c_str()) != 0) {
+    if (Exists(probe) && !RemoveProbe(probe)) {
         return exception();
     }
     step = 100;
@@ -95,7 +101,7 @@ bool CheckConfiguration(std::string& output, bool verbose, Registry& registry) {
         return exception();
     }
     step = 125;
-    if (::unlink(probe.c_str()) != 0) {
+    if (!RemoveProbe(probe)) {
         return exception();
     }
     step = 127;

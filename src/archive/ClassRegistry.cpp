@@ -1,6 +1,7 @@
 #include "archive/ClassRegistry.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "archive/CObListSerializable.h"
 #include "archive/KxTime.h"
@@ -19,6 +20,15 @@ void foldInto(std::string& out, std::string_view name) {
     }
 }
 
+// Puts the entry under the key unless an entry of higher precedence is there already.
+template <typename Map, typename Key>
+void indexUnder(Map& map, Key&& key, const ClassEntry& entry) {
+    const ClassEntry*& slot = map[std::forward<Key>(key)];
+    if (slot == nullptr || slot->precedence <= entry.precedence) {
+        slot = &entry;
+    }
+}
+
 }  // namespace
 
 ClassRegistry& ClassRegistry::instance() {
@@ -28,28 +38,30 @@ ClassRegistry& ClassRegistry::instance() {
 
 void ClassRegistry::indexEntry(const ClassEntry& entry) {
     if (byClass_ != nullptr && entry.classInfo != nullptr) {
-        (*byClass_)[entry.classInfo] = &entry;
+        indexUnder(*byClass_, entry.classInfo, entry);
     }
     if (byName_ != nullptr && !entry.archiveName.empty()) {
         std::string key;
         foldInto(key, entry.archiveName);
-        (*byName_)[key] = &entry;
+        indexUnder(*byName_, std::move(key), entry);
     }
     if (byWrapper_ != nullptr && entry.wrapperClass != nullptr) {
-        (*byWrapper_)[entry.wrapperClass] = &entry;
+        indexUnder(*byWrapper_, entry.wrapperClass, entry);
     }
 }
 
 const ClassEntry* ClassRegistry::enterClass(std::string archiveName, const ClassInfo* classInfo,
                                             SerializeFunction serialize,
                                             ForeignHandler foreignHandler,
-                                            const ClassInfo* wrapperClass) {
+                                            const ClassInfo* wrapperClass,
+                                            ClassPrecedence precedence) {
     auto entry = std::make_unique<ClassEntry>();
     entry->archiveName = std::move(archiveName);
     entry->classInfo = classInfo;
     entry->serialize = serialize;
     entry->foreignHandler = foreignHandler;
     entry->wrapperClass = wrapperClass;
+    entry->precedence = precedence;
     entries_.push_back(std::move(entry));
     indexEntry(*entries_.back());
     return entries_.back().get();
@@ -106,9 +118,9 @@ const ClassEntry* ClassRegistry::findByWrapperClass(const ClassInfo* wrapperClas
 
 ClassRegistration::ClassRegistration(const char* archiveName, const ClassInfo* classInfo,
                                      SerializeFunction serialize, ForeignHandler foreignHandler,
-                                     const ClassInfo* wrapperClass)
+                                     const ClassInfo* wrapperClass, ClassPrecedence precedence)
     : entry_(ClassRegistry::instance().enterClass(archiveName, classInfo, serialize, foreignHandler,
-                                                  wrapperClass)) {}
+                                                  wrapperClass, precedence)) {}
 
 ClassRegistration::~ClassRegistration() {
     ClassRegistry::instance().leaveClass(entry_);

@@ -7,8 +7,10 @@
 //   findByName         archive name, ignoring ASCII letter case
 //   findByClass        ClassInfo
 //   findByWrapperClass the class that an entry's foreign-object handler produces
-// A later entry with the same key hides an earlier one; leaving it makes the earlier visible
-// again. Not thread-safe: entries are made before main and lookups run on one thread.
+// A later entry with the same key hides an earlier one of the same precedence, and a program's
+// own entry hides a library's whatever their order (static entries are made in an order that
+// the link decides); leaving it makes the hidden one visible again. Not thread-safe: entries
+// are made before main and lookups run on one thread.
 #pragma once
 
 #include <memory>
@@ -32,12 +34,17 @@ using SerializeFunction = void (*)(CObject& object, CKvArchive& ar);
 // handler writes the object's whole embedded form.
 using ForeignHandler = void (*)(const std::string& archiveName, CObject*& slot, CKvArchive& ar);
 
+// Who made an entry: the libraries enter the system's classes, a program may replace one with
+// its own choice.
+enum class ClassPrecedence { Library, Program };
+
 struct ClassEntry {
     std::string archiveName;
     const ClassInfo* classInfo = nullptr;
     SerializeFunction serialize = nullptr;
     ForeignHandler foreignHandler = nullptr;
     const ClassInfo* wrapperClass = nullptr;
+    ClassPrecedence precedence = ClassPrecedence::Library;
 };
 
 class ClassRegistry {
@@ -48,7 +55,8 @@ class ClassRegistry {
     const ClassEntry* enterClass(std::string archiveName, const ClassInfo* classInfo,
                                  SerializeFunction serialize,
                                  ForeignHandler foreignHandler = nullptr,
-                                 const ClassInfo* wrapperClass = nullptr);
+                                 const ClassInfo* wrapperClass = nullptr,
+                                 ClassPrecedence precedence = ClassPrecedence::Library);
     void leaveClass(const ClassEntry* entry);
 
     // Null when there is no entry.
@@ -77,7 +85,8 @@ class ClassRegistration {
   public:
     ClassRegistration(const char* archiveName, const ClassInfo* classInfo,
                       SerializeFunction serialize, ForeignHandler foreignHandler = nullptr,
-                      const ClassInfo* wrapperClass = nullptr);
+                      const ClassInfo* wrapperClass = nullptr,
+                      ClassPrecedence precedence = ClassPrecedence::Library);
     ~ClassRegistration();
     ClassRegistration(const ClassRegistration&) = delete;
     ClassRegistration& operator=(const ClassRegistration&) = delete;

@@ -55,6 +55,7 @@ EndpointApplication::EndpointApplication() = default;
 EndpointApplication::~EndpointApplication() = default;
 
 int EndpointApplication::Dispatch(int argc, char** argv) {
+    EndWhenReaderGoes();
     const char* testInput = std::getenv("QUAR_TEST_INPUT");
     // Start-up and the request share one catch-all: any exception ends in Fatal.
     RunGuarded(*this, [&] {

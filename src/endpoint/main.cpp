@@ -1,11 +1,9 @@
-#include "archive/ClassRegistry.h"
-#include "archive/KxTime.h"
 #include "endpoint/EndpointApplication.h"
 
 namespace {
-// This program only writes times: reading one back is refused.
-const ClassRegistration kStoreOnlyTime("KxTime", &KxTime::classInfo, &KxTime::serializeStoreOnly);
 EndpointApplication theApplication;
 }  // namespace
 
-int main(int argc, char** argv) { return theApplication.Dispatch(argc, argv); }
+int main(int argc, char** argv) {
+    return theApplication.Dispatch(argc, argv);
+}

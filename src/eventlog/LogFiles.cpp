@@ -1,6 +1,7 @@
 #include "eventlog/LogFiles.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,31 +45,59 @@ LogFileChoice ChooseLog(const std::string& dataDirectory, const char* primaryNam
     return choice;
 }
 
-enum class AppendOutcome { kWritten, kNotOpened, kNothingWritten, kFailed };
+enum class AppendOutcome { kWritten, kNotWritten, kTorn };
+
+// Takes back the `written` bytes of `line` that a write cut short, so that the line is absent
+// rather than torn and the next line does not run on from its piece. When another process has
+// appended since, the piece cannot be taken out: it gets the line's own ending in place instead.
+bool TakeBackPiece(const std::string& path, int fd, const std::string& line, std::size_t written) {
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);  // with O_APPEND: just behind the piece
+    struct stat st;
+    if (end < static_cast<off_t>(written) || ::fstat(fd, &st) != 0) {
+        return false;
+    }
+    if (st.st_size == end) {
+        return ::ftruncate(fd, end - static_cast<off_t>(written)) == 0;
+    }
+    const std::size_t endingLength = line.size() >= 2 && line[line.size() - 2] == '\r' ? 2 : 1;
+    const std::size_t length = written < endingLength ? written : endingLength;
+    UniqueFd inPlace(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    return inPlace && ::pwrite(inPlace.get(), line.data() + line.size() - length, length,
+                               end - static_cast<off_t>(length)) == static_cast<ssize_t>(length);
+}
 
 // Appends `line` with one write() so that concurrent appenders cannot cut into it. In the
-// shared TMP directory a symbolic link planted under the log's name is not followed.
+// shared TMP directory a symbolic link planted under the log's name is not followed. A line
+// is whole or absent: room for it is claimed first, so that a full disk refuses it, and a write
+// cut short all the same is taken back.
 AppendOutcome AppendLine(const std::string& path, const std::string& line, bool inTmp) {
     const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | (inTmp ? O_NOFOLLOW : 0);
     UniqueFd fd(::open(path.c_str(), flags, kLogFileMode));
     if (!fd) {
-        return AppendOutcome::kNotOpened;
+        return AppendOutcome::kNotWritten;
+    }
+    struct stat st;
+    if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, st.st_size, static_cast<off_t>(line.size())) !=
+            0 &&
+        (errno == ENOSPC || errno == EFBIG || errno == EDQUOT)) {
+        return AppendOutcome::kNotWritten;
     }
     ssize_t n;
     do {
         n = ::write(fd.get(), line.data(), line.size());
     } while (n < 0 && errno == EINTR);
-    const bool closed = fd.close();
-    if (n < 0) {
-        return AppendOutcome::kNothingWritten;
+    if (n > 0 && static_cast<std::size_t>(n) < line.size()) {
+        return TakeBackPiece(path, fd.get(), line, static_cast<std::size_t>(n))
+                   ? AppendOutcome::kNotWritten
+                   : AppendOutcome::kTorn;
     }
-    // A short write leaves part of the line behind; writing the rest could not keep it whole.
-    return static_cast<std::size_t>(n) == line.size() && closed ? AppendOutcome::kWritten
-                                                                : AppendOutcome::kFailed;
+    const bool closed = fd.close();
+    return n > 0 && closed ? AppendOutcome::kWritten : AppendOutcome::kNotWritten;
 }
 
-// The primary file first; the fallback when the primary cannot be opened or takes nothing
-// (a full or read-only file system).
+// The primary file first; the fallback when the primary cannot be opened or does not take
+// the whole line (a full or read-only file system).
 LogAppendResult AppendToChoice(const LogFileChoice& choice, const std::string& line) {
     LogAppendResult result;
     result.primaryInTmp = choice.primaryInTmp;
@@ -87,9 +116,8 @@ LogAppendResult AppendToChoice(const LogFileChoice& choice, const std::string& l
             result.path = candidate.path;
             return result;
         }
-        if (outcome == AppendOutcome::kFailed) {
-            result.path = candidate.path;  // part of the line may be there
-            return result;
+        if (outcome == AppendOutcome::kTorn) {
+            result.path = candidate.path;  // the piece of the line that could not be taken back
         }
     }
     return result;

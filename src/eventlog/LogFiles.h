@@ -3,8 +3,9 @@
 //   diagnostic log  "quar_nbx.log"      "<long local time>: <message>" ended by LF
 // Each append opens the file in append mode (creating it when missing), writes the whole
 // line with one write() and closes it again, so that concurrent processes interleave whole
-// lines. Nothing here throws or ends the process; a line that cannot be written is reported
-// in the result only.
+// lines. A line is whole or absent: on a full disk a line that does not fit is refused or
+// taken back, and goes to the fallback file instead. Nothing here throws or ends the process;
+// a line that cannot be written is reported in the result only.
 #pragma once
 
 #include <string>

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
+#include "htx/HtxEscaping.h"
 #include "htx/HtxFileText.h"
 #include "htx/HtxOutput.h"
 #include "htx/HtxReader.h"
@@ -25,12 +27,15 @@ HtxProcessor::HtxProcessor(bool import_environment, const char* const* environme
 }
 
 void HtxProcessor::ImportEnvironment(const char* const* environment) {
-    auto list = std::make_shared<RowList>();
-    if (environment) {
-        // Room for the environment and the request's own variables: one allocation at start-up.
-        vars_.Global().Reserve(2 * kMaxEnvironmentEntries);
+    if (!environment) {
+        SetListVar("EnvVars", std::make_shared<RowList>());
+        return;
     }
-    for (int i = 0; environment && i < kMaxEnvironmentEntries; ++i) {
+    // The rows and the variables share one text, as the form's do: every page pays for the
+    // environment, and few of its variables are ever looked up.
+    std::string texts;
+    std::vector<std::uint32_t> ends;
+    for (int i = 0; i < kMaxEnvironmentEntries; ++i) {
         const char* entry = environment[i];
         if (!entry || !*entry) {
             break;
@@ -39,27 +44,35 @@ void HtxProcessor::ImportEnvironment(const char* const* environment) {
         if (i == kSkippedEnvironmentEntry || !equals) {
             continue;
         }
-        std::string name(entry, equals);
-        std::string value(equals + 1);
-        VarMap& row = list->AddFront();
-        row.Reserve(2);
-        MapSetString(row, "EnvKey", name);
-        MapSetString(row, "EnvData", value);
-        SetStringVar(name, std::move(value));
+        const std::string_view name(entry, static_cast<std::size_t>(equals - entry));
+        const std::string_view value(equals + 1);
+        texts.append(name);
+        ends.push_back(static_cast<std::uint32_t>(texts.size()));
+        texts.append(value);
+        ends.push_back(static_cast<std::uint32_t>(texts.size()));
     }
+    // Rows added at the front: the list runs in reverse environment order, and the last entry
+    // of a name is the one its variable holds.
+    auto list = std::make_shared<RowList>(std::vector<std::string>{"EnvKey", "EnvData"},
+                                          std::move(texts), std::move(ends), true);
+    SetPairVars(list);
     SetListVar("EnvVars", std::move(list));
 }
 
-void HtxProcessor::SetIntVar(const std::string& name, std::int32_t value) {
+void HtxProcessor::SetIntVar(std::string_view name, std::int32_t value) {
     vars_.Global().Set(name, HtxValue::MakeInt(value));
 }
 
-void HtxProcessor::SetStringVar(const std::string& name, std::string text) {
+void HtxProcessor::SetStringVar(std::string_view name, std::string text) {
     vars_.Global().Set(name, HtxValue::MakeString(std::move(text)));
 }
 
-void HtxProcessor::SetListVar(const std::string& name, std::shared_ptr<RowList> list) {
+void HtxProcessor::SetListVar(std::string_view name, std::shared_ptr<RowList> list) {
     vars_.Global().Set(name, HtxValue::MakeList(std::move(list)));
+}
+
+void HtxProcessor::SetPairVars(std::shared_ptr<const RowList> pairs) {
+    vars_.AttachPairs(std::move(pairs));
 }
 
 const HtxValue* HtxProcessor::FindVar(const std::string& name) const {
@@ -68,6 +81,17 @@ const HtxValue* HtxProcessor::FindVar(const std::string& name) const {
 
 const HtxValue* HtxProcessor::LookUpVar(const std::string& name) const {
     return vars_.LookUp(name);
+}
+
+std::string HtxProcessor::EscapeHtmlTags(std::string_view text) {
+    std::string escaped;
+    const HtxWriter append = [&](const char* piece, std::size_t length) {
+        escaped.append(piece, length);
+    };
+    htx::detail::HtxOutput out(&append);
+    htx::detail::WriteEscaped(out, text, htx::detail::HtxEscape::FullHtml);
+    out.Flush();
+    return escaped;
 }
 
 std::int32_t HtxProcessor::ProcessTemplate(const std::string& file_name, const HtxWriter& writer) {

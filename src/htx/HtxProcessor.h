@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "htx/HtxValue.h"
 #include "htx/HtxVariables.h"
@@ -58,9 +59,14 @@ class HtxProcessor {
     HtxProcessor& operator=(const HtxProcessor&) = delete;
 
     // Put a value under the name in the global variables.
-    void SetIntVar(const std::string& name, std::int32_t value);
-    void SetStringVar(const std::string& name, std::string text);
-    void SetListVar(const std::string& name, std::shared_ptr<RowList> list);
+    void SetIntVar(std::string_view name, std::int32_t value);
+    void SetStringVar(std::string_view name, std::string text);
+    void SetListVar(std::string_view name, std::shared_ptr<RowList> list);
+
+    // Makes the name/value rows of a text list global String variables (the first row of a
+    // name wins), as if each distinct name were set now with SetStringVar, without a map entry
+    // for each: the environment, a request's form fields.
+    void SetPairVars(std::shared_ptr<const RowList> pairs);
 
     // The global variable of that name, or null. Never sees begindetail rows or the settings.
     // The pointer is valid until the next Set of the same name.
@@ -82,6 +88,10 @@ class HtxProcessor {
     // Processes a text held in memory exactly as ProcessTemplate processes a file's text;
     // include directives still read files. Returns kProcessed, or kNoMemory as above.
     std::int32_t ProcessTemplateText(std::string text, const HtxWriter& writer = {});
+
+    // The text as "<%#esc_html_tag name%>" writes a String holding it, for pages built
+    // without a template.
+    static std::string EscapeHtmlTags(std::string_view text);
 
   private:
     void ImportEnvironment(const char* const* environment);

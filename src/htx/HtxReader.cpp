@@ -1,5 +1,6 @@
 #include "htx/HtxReader.h"
 
+#include <cstring>
 #include <utility>
 
 namespace htx::detail {
@@ -48,9 +49,31 @@ int HtxReader::Get() {
     }
 }
 
+std::size_t HtxReader::CopyPlainRun(HtxOutput* out) {
+    const char* text = current_.text->data();
+    const char* begin = text + current_.pos;
+    std::size_t length = current_.limit - current_.pos;
+    if (const void* open = std::memchr(begin, '<', length)) {
+        length = static_cast<std::size_t>(static_cast<const char*>(open) - begin);
+    }
+    if (const void* nul = std::memchr(begin, '\0', length)) {
+        length = static_cast<std::size_t>(static_cast<const char*>(nul) - begin);
+    }
+    const std::size_t end = current_.pos + length;
+    if (out && length > 0) {
+        out->Write(std::string_view(text + current_.pos, length));
+    }
+    current_.pos = end;
+    return length;
+}
+
 bool HtxReader::CopyLiteral(HtxOutput* out, bool trim_space) {
     bool after_space = false;
     for (;;) {
+        // Without trimming, the bytes up to the next "<" (or NUL) go out as they stand.
+        if (!trim_space && CopyPlainRun(out) > 0) {
+            after_space = false;
+        }
         const int c = Get();
         if (c == kEnd) {
             return false;

@@ -90,6 +90,10 @@ class HtxReader {
     };
 
   private:
+    // Writes the bytes of the current text from the reading position up to its next "<" or
+    // NUL byte (or its end), moves past them, and gives their number.
+    std::size_t CopyPlainRun(HtxOutput* out);
+
     struct Frame {
         HtxText text;
         std::size_t pos = 0;

@@ -210,8 +210,9 @@ void HtxRun::RunDetail() {
     // Holding the list keeps its rows alive even if the body assigns over the variable.
     const std::shared_ptr<RowList> list = value->AsList();
     NestingLevel level(depth_);
+    VarMap scratch;
     for (std::size_t i = 0; i < list->size(); ++i) {
-        HtxScopedRow row(vars_, (*list)[i]);
+        HtxScopedRow row(vars_, list->Row(i, scratch));
         HtxReader::DetailPass pass(reader_, body_start, body_end);
         ProcessBlock(BlockKind::Plain);
     }

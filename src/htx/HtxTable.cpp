@@ -24,7 +24,8 @@ void WriteTableAt(HtxOutput& out, const RowList& list, int depth) {
         return;
     }
     out.Write("<table border=\"1\" cellpadding=\"3\" cellspacing=\"0\">\n<tr>\n");
-    list[0].ForEach([&](const std::string& name, const HtxValue&) {
+    VarMap scratch;
+    list.Row(0, scratch).ForEach([&](const std::string& name, const HtxValue&) {
         out.Write(" <th bgcolor=\"#B0E0E6\">");
         out.Write(name);
         out.Write("</th>\n");
@@ -32,7 +33,7 @@ void WriteTableAt(HtxOutput& out, const RowList& list, int depth) {
     out.Write(" </tr>\n");
     for (std::size_t i = 0; i < list.size(); ++i) {
         out.Write(" <tr>\n");
-        list[i].ForEach([&](const std::string&, const HtxValue& value) {
+        list.Row(i, scratch).ForEach([&](const std::string&, const HtxValue& value) {
             out.Write(" <th bgcolor=\"#FAEBD7\">");
             WriteCell(out, value, depth);
             out.Write("</th>\n");

@@ -5,22 +5,25 @@
 #include "htx/RowList.h"
 
 HtxValue HtxValue::MakeInt(std::int32_t value) {
-    HtxValue v;
-    v.kind_ = HtxKind::Int;
-    v.int_ = value;
-    return v;
+    return HtxValue(Data(std::in_place_index<0>, value));
 }
 
 HtxValue HtxValue::MakeString(std::string text) {
-    HtxValue v;
-    v.kind_ = HtxKind::String;
-    v.text_ = std::move(text);
-    return v;
+    return HtxValue(Data(std::in_place_index<1>, std::move(text)));
 }
 
 HtxValue HtxValue::MakeList(std::shared_ptr<RowList> list) {
-    HtxValue v;
-    v.kind_ = HtxKind::List;
-    v.list_ = list ? std::move(list) : std::make_shared<RowList>();
-    return v;
+    return HtxValue(
+        Data(std::in_place_index<2>, list ? std::move(list) : std::make_shared<RowList>()));
+}
+
+std::int32_t HtxValue::AsInt() const {
+    const std::int32_t* number = std::get_if<std::int32_t>(&data_);
+    return number ? *number : -1;
+}
+
+const std::shared_ptr<RowList>& HtxValue::AsList() const {
+    static const std::shared_ptr<RowList> kNoList;
+    const std::shared_ptr<RowList>* list = std::get_if<std::shared_ptr<RowList>>(&data_);
+    return list ? *list : kNoList;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <variant>
 
 class RowList;
 
@@ -19,20 +21,21 @@ class HtxValue {
     // A null list is taken as a new empty list, so a List value always has rows to walk.
     static HtxValue MakeList(std::shared_ptr<RowList> list);
 
-    HtxKind kind() const { return kind_; }
+    HtxKind kind() const { return static_cast<HtxKind>(data_.index() + 1); }
 
     // The number of an Int; -1 for any other kind.
-    std::int32_t AsInt() const { return kind_ == HtxKind::Int ? int_ : -1; }
+    std::int32_t AsInt() const;
     // The text of a String; null for any other kind. Valid while the value is.
-    const std::string* AsText() const { return kind_ == HtxKind::String ? &text_ : nullptr; }
+    const std::string* AsText() const { return std::get_if<std::string>(&data_); }
     // The list of a List; null for any other kind.
-    const std::shared_ptr<RowList>& AsList() const { return list_; }
+    const std::shared_ptr<RowList>& AsList() const;
 
   private:
-    HtxValue() = default;
+    // One alternative per kind, in the order of the kind numbers. A request can set a million
+    // variables, so a value holds only the data of its own kind.
+    using Data = std::variant<std::int32_t, std::string, std::shared_ptr<RowList>>;
 
-    HtxKind kind_ = HtxKind::Int;
-    std::int32_t int_ = 0;
-    std::string text_;
-    std::shared_ptr<RowList> list_;
+    explicit HtxValue(Data data) : data_(std::move(data)) {}
+
+    Data data_;
 };

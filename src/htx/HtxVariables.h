@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
+#include "htx/HtxPairVariables.h"
 #include "htx/VarMap.h"
 
 class HtxVariables {
@@ -13,8 +15,14 @@ class HtxVariables {
     VarMap& Global() { return global_; }
     const VarMap& Global() const { return global_; }
 
-    // The value under the name in the global map only, or null.
-    const HtxValue* Find(std::string_view name) const { return global_.Find(name); }
+    // The global variable of that name, or null: the global map, then the pair variables,
+    // the latest attached first.
+    const HtxValue* Find(std::string_view name) const;
+
+    // Adds the variables of a text list of name/value rows (see HtxPairVariables) as if each
+    // distinct name had been set now: they replace global variables and earlier pairs of the
+    // same names, and later sets replace them.
+    void AttachPairs(std::shared_ptr<const RowList> pairs);
 
     // The value found through the scope: the rows of the active begindetail blocks, innermost
     // first, then the global map; null when none holds the name. Never adds entries anywhere.
@@ -35,6 +43,8 @@ class HtxVariables {
 
   private:
     VarMap global_;
+    // Looked up, last first, when global_ has no entry.
+    std::vector<std::unique_ptr<HtxPairVariables>> pairs_;
     std::vector<const VarMap*> rows_;  // innermost last
     std::int32_t debug_level_ = 0;
     std::int32_t str_esc_mode_ = 0;

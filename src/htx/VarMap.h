@@ -20,6 +20,10 @@
 //   iteration visits buckets 0..16, each chain from its front (newest first).
 // Names are byte strings compared byte for byte (case-sensitive, NUL bytes allowed).
 // Replacing the value of an existing name keeps its place in the chain.
+//
+// The buckets fix the order only. Beyond a few entries, lookups go through an index from name
+// to entry kept beside them, so Set and Find take constant time however many names a request
+// brings.
 class VarMap {
   public:
     static constexpr std::size_t kBucketCount = 17;
@@ -34,6 +38,9 @@ class VarMap {
 
     // Makes room for that many entries without changing the map.
     void Reserve(std::size_t count) { entries_.reserve(count); }
+
+    // Removes every entry, keeping the memory for reuse.
+    void Clear();
 
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
@@ -50,6 +57,8 @@ class VarMap {
 
   private:
     static constexpr std::int32_t kNone = -1;
+    // Maps up to this size are searched along their bucket chain; larger ones get the index.
+    static constexpr std::size_t kChainOnlyLimit = 8;
 
     struct Entry {
         std::string name;
@@ -58,10 +67,20 @@ class VarMap {
         std::int32_t next;  // next entry of the same bucket, or kNone
     };
 
+    // The entry of that name, or kNone.
+    std::int32_t IndexOf(std::string_view name, std::uint32_t hash) const;
+    // The index slot where the entry of that name is, or the empty slot where it would go.
+    std::size_t SlotOf(std::string_view name, std::uint32_t hash) const;
+    // Rebuilds the index with room for twice the entries.
+    void GrowIndex();
+
     std::vector<Entry> entries_;
     std::array<std::int32_t, kBucketCount> heads_{kNone, kNone, kNone, kNone, kNone, kNone,
                                                   kNone, kNone, kNone, kNone, kNone, kNone,
                                                   kNone, kNone, kNone, kNone, kNone};
+    // Open addressing with linear probing: entry numbers, kNone for an empty slot. Its size is
+    // a power of two, at least twice the entries; empty while the map is small.
+    std::vector<std::int32_t> index_;
 };
 
 class RowList;

@@ -15,9 +15,10 @@ namespace {
 constexpr const char* kBanner = "Orvelle Pellmora version 2.0 (Aug 27 2002)";
 
 // The whole file, or nothing with errno set. Only regular files count: a directory name such
-// as ".." is not an image.
+// as ".." is not an image, and neither is a FIFO (opened without waiting for a writer) nor a
+// symbolic link (not followed out of the image folder).
 bool ReadImage(const std::string& path, std::string& bytes) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     if (!fd) {
         return false;
     }
@@ -75,6 +76,7 @@ void ImageApplication::Fatal(const char*, ...) {
 }
 
 int ImageApplication::Dispatch(int argc, char** argv) {
+    EndWhenReaderGoes();
     cgiMode_ = true;
     const char* query = std::getenv("QUERY_STRING");
     fileName_ = FileNameOf(query ? query : "");

@@ -1,6 +1,7 @@
 #include "platform/FileUtil.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,19 +29,22 @@ bool UniqueFd::close() {
     return rc == 0;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        return std::nullopt;
-    }
+namespace {
+
+// The rest of an open file, as ReadWholeFile reads it.
+std::optional<std::string> ReadRest(int fd, std::size_t maxBytes) {
     std::string data;
     struct stat st;
-    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) {
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+            errno = EFBIG;
+            return std::nullopt;
+        }
         data.reserve(static_cast<std::size_t>(st.st_size));
     }
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -50,9 +54,61 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
         if (n == 0) {
             break;
         }
+        if (static_cast<std::size_t>(n) > maxBytes - data.size()) {
+            errno = EFBIG;
+            return std::nullopt;
+        }
         data.append(buffer, static_cast<std::size_t>(n));
     }
     return data;
+}
+
+bool Lock(int fd, int operation) {
+    while (::flock(fd, operation) != 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        return std::nullopt;
+    }
+    return ReadRest(fd.get(), maxBytes);
+}
+
+std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t maxBytes) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd || !Lock(fd.get(), LOCK_SH)) {
+        return std::nullopt;
+    }
+    return ReadRest(fd.get(), maxBytes);
+}
+
+bool RewriteLockedFile(const std::string& path, const std::string& data, int mode) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                       static_cast<mode_t>(mode)));
+    if (!fd || !Lock(fd.get(), LOCK_EX)) {
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n =
+            ::pwrite(fd.get(), data.data() + done, data.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return ::ftruncate(fd.get(), static_cast<off_t>(data.size())) == 0 && fd.close();
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {

@@ -2,6 +2,7 @@
 // replacement.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -30,8 +31,11 @@ class UniqueFd {
     int fd_ = -1;
 };
 
-// The whole content of a file, or nothing when it cannot be opened or read (errno set).
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// The whole content of a file, or nothing when it cannot be opened or read (errno set), or
+// when it holds more than maxBytes (errno EFBIG; the read stops there, so that a device
+// without end such as /dev/zero cannot hold the caller).
+std::optional<std::string> ReadWholeFile(const std::string& path,
+                                         std::size_t maxBytes = static_cast<std::size_t>(-1));
 
 // Writes all of `data` to `fd`, continuing after short writes and interruptions.
 bool WriteAll(int fd, const char* data, std::size_t size);
@@ -44,6 +48,14 @@ bool MakeParentDirectories(const std::string& path);
 // file keeps its mode, except that an `ownerOnly` file loses any access of group and others.
 bool ReplaceFileAtomically(const std::string& path, const std::string& data, int mode = 0644,
                            bool ownerOnly = false);
+
+// A small file rewritten in place on every request, where a new file and a rename each time
+// would cost more than the request: RewriteLockedFile writes `data` over the file (made with
+// `mode` when missing) under an exclusive lock, and ReadLockedFile reads it under a shared
+// one, so that a reader sees the old or the new content. Neither waits for the disk: after a
+// crash the file may be incomplete, so it must be one whose loss is harmless.
+bool RewriteLockedFile(const std::string& path, const std::string& data, int mode);
+std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t maxBytes);
 
 // The directory part of `path` up to and including its last '/', or "" without one.
 std::string DirectoryOf(const std::string& path);

@@ -129,9 +129,16 @@ void WriteValue(std::ostringstream& out, const RegValue& value) {
 RegFile RegFile::Parse(const std::string& text) {
     RegFile file;
     RegKey* current = nullptr;
-    std::istringstream in(text);
     std::string line;
-    while (std::getline(in, line)) {
+    // Lines are split by hand: a string stream would set up the stream library's locale, a
+    // large part of a program's start-up for a file of a few lines.
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        line.assign(text, start, end - start);
+        start = end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }

@@ -66,6 +66,15 @@ RegKey InternetSettingsFromEnvironment() {
     return key;
 }
 
+// The text of a registry file, "" when there is none; nothing when it cannot be read.
+std::optional<std::string> ReadRegistryText(const std::string& path) {
+    std::optional<std::string> text = ReadWholeFile(path, kMaxRegistryFileBytes);
+    if (!text && errno == ENOENT) {
+        return std::string();
+    }
+    return text;
+}
+
 class FileRegistry : public Registry {
   public:
     FileRegistry(std::string machineFile, std::string userFile)
@@ -102,7 +111,7 @@ class FileRegistry : public Registry {
     }
 
     bool KeyExists(Hive hive, const std::string& key) override {
-        const RegFile file = RegFile::Parse(ReadWholeFile(FileOf(hive)).value_or(""));
+        const RegFile file = RegFile::Parse(ReadRegistryText(FileOf(hive)).value_or(""));
         return file.FindKey(FullPath(hive, key)) != nullptr || IsDerivedKey(hive, key);
     }
 
@@ -135,7 +144,11 @@ class FileRegistry : public Registry {
 
     long Find(Hive hive, const std::string& key, const std::string& name, RegKey& derived,
               const RegValue** value) {
-        file_ = RegFile::Parse(ReadWholeFile(FileOf(hive)).value_or(""));
+        const std::optional<std::string> text = ReadRegistryText(FileOf(hive));
+        if (!text) {
+            return ERROR_BADDB;
+        }
+        file_ = RegFile::Parse(*text);
         const RegKey* found = file_.FindKey(FullPath(hive, key));
         if (found == nullptr && IsDerivedKey(hive, key)) {
             derived = InternetSettingsFromEnvironment();
@@ -165,7 +178,11 @@ class FileRegistry : public Registry {
         if (!lock || ::flock(lock.get(), LOCK_EX) != 0) {
             return ERROR_ACCESS_DENIED;
         }
-        RegFile file = RegFile::Parse(ReadWholeFile(path).value_or(""));
+        const std::optional<std::string> text = ReadRegistryText(path);
+        if (!text) {
+            return ERROR_BADDB;
+        }
+        RegFile file = RegFile::Parse(*text);
         change(file);
         const bool ownerOnly = hive == Hive::CurrentUser;
         return ReplaceFileAtomically(path, file.Serialize(), ownerOnly ? 0600 : 0644, ownerOnly)

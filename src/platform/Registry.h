@@ -3,6 +3,7 @@
 // machine file and HKEY_CURRENT_USER in the user file (see OpenSystemRegistry).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,6 +18,11 @@ constexpr long ERROR_FILE_NOT_FOUND = 2;  // missing key or value
 constexpr long ERROR_ACCESS_DENIED = 5;   // the file cannot be written
 constexpr long ERROR_INVALID_DATA = 13;   // a value of the other type
 constexpr long ERROR_MORE_DATA = 234;     // value too long for the caller's buffer
+constexpr long ERROR_BADDB = 1009;        // the file cannot be read, or is no registry file
+
+// A registry file is a few keys; a larger file (or a device such as /dev/zero named in its
+// place) is refused with ERROR_BADDB instead of being read without end.
+constexpr std::size_t kMaxRegistryFileBytes = 1u << 20;
 
 // The key that holds the proxy choice of the current user's browser.
 constexpr const char* kInternetSettingsKey =
@@ -27,7 +33,8 @@ class Registry {
     virtual ~Registry() = default;
 
     // Reads a value; name "" is the key's default value. ERROR_FILE_NOT_FOUND when the key or
-    // value is missing, ERROR_INVALID_DATA when it has the other type.
+    // value is missing, ERROR_INVALID_DATA when it has the other type, ERROR_BADDB when the
+    // file is there but cannot be read or is too large.
     virtual long QueryText(Hive hive, const std::string& key, const std::string& name,
                            std::string* text) = 0;
     virtual long QueryDword(Hive hive, const std::string& key, const std::string& name,
@@ -35,7 +42,7 @@ class Registry {
     virtual bool KeyExists(Hive hive, const std::string& key) = 0;
 
     // Writers create the key when missing. A write is atomic: a reader sees the old or the new
-    // file, never a part of one.
+    // file, never a part of one. A file that cannot be read is left as it is (ERROR_BADDB).
     virtual long CreateKey(Hive hive, const std::string& key) = 0;
     virtual long SetText(Hive hive, const std::string& key, const std::string& name,
                          const std::string& text) = 0;

@@ -53,6 +53,12 @@ class CgiApplication {
     // Ends the process with status 0 after flushing standard output.
     [[noreturn]] static void EndProcess();
 
+    // Makes the first write to a web server that has gone (its client left) end the process,
+    // as SIGPIPE ends any filter program: web servers ignore SIGPIPE and their CGI programs
+    // inherit that, so without this a program whose reader is gone would carry on to the end
+    // of its work for nobody. Called first thing by every program.
+    static void EndWhenReaderGoes();
+
     ServerSettings& Settings() { return settings_; }
     bool SettingsLoaded() const { return settingsLoaded_; }
     EventRecord& Event() { return event_; }

@@ -128,6 +128,24 @@ TEST(BoundsTest, DigitRunThatOverflowsIsRefused) {
     EXPECT_NE(o.error.find("(word longer than 67108864 bytes)"), std::string::npos) << o.error;
 }
 
+TEST(BoundsTest, ErrorDetailsQuoteAtMost64BytesOfTheInput) {
+    const std::string at = std::string(kMaxDetailInputBytes, 't');
+    const struct {
+        std::string tag;
+        std::string detail;
+    } cases[] = {
+        {"x", "x"},
+        {at, at},
+        {at + "u", at + "..."},
+        {at + std::string(1000, 'u'), at + "..."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(load("\r\n" + c.tag + "|Note|t|1").error,
+                  "archive 6: Bad TAG_OBJECT: " + c.detail + " ()")
+            << c.tag.size();
+    }
+}
+
 TEST(BoundsTest, MegabyteClassNameIsRefusedWithAShortText) {
     std::string name(1 << 20, 'A');
     std::string text = "\r\nobj|" + name + "\r\nend";

@@ -55,6 +55,31 @@ TEST(ClassRegistryTest, LaterEntryHidesEarlierUntilItLeaves) {
     EXPECT_NE(r.findByName("KxTime"), nullptr);
 }
 
+TEST(ClassRegistryTest, ProgramEntryWinsOverLibraryEntryInEitherOrder) {
+    ClassRegistry& r = ClassRegistry::instance();
+    for (bool programFirst : {true, false}) {
+        // Lookups before, between and after the entries: maps built early and late agree.
+        EXPECT_EQ(r.findByName("Widget"), nullptr);
+        const auto enter = [&](ClassPrecedence precedence, SerializeFunction serialize) {
+            const ClassEntry* e = r.enterClass("Widget", &Widget::classInfo, serialize, nullptr,
+                                               &WidgetStub::classInfo, precedence);
+            r.findByName("Widget");
+            return e;
+        };
+        const ClassEntry* first =
+            programFirst ? enter(ClassPrecedence::Program, &serializeA) : nullptr;
+        const ClassEntry* library = enter(ClassPrecedence::Library, &serializeB);
+        const ClassEntry* program =
+            programFirst ? first : enter(ClassPrecedence::Program, &serializeA);
+        EXPECT_EQ(r.findByName("WIDGET"), program) << programFirst;
+        EXPECT_EQ(r.findByClass(&Widget::classInfo), program) << programFirst;
+        EXPECT_EQ(r.findByWrapperClass(&WidgetStub::classInfo), program) << programFirst;
+        r.leaveClass(library);  // maps rebuilt from what is left
+        EXPECT_EQ(r.findByName("Widget"), program) << programFirst;
+        r.leaveClass(program);
+    }
+}
+
 TEST(ClassRegistryTest, EntriesWithoutNameAreFoundOnlyByClass) {
     ClassRegistration unnamed("", &Widget::classInfo, &serializeA);
     EXPECT_EQ(ClassRegistry::instance().findByClass(&Widget::classInfo), unnamed.entry());

@@ -1,12 +1,15 @@
 // quarnbxadmin run as a web server runs it: the request table, the error page and its
 // fallback, form decoding as pages see it, the diagnostics requests.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/CgiSite.h"
 
@@ -58,6 +61,12 @@ TEST_F(AdminProgram, MissingErrorPageGivesTheFallbackPage) {
                             "ERROR: Can't open html prototype file quar_error.htx.");
 }
 
+TEST_F(AdminProgram, FallbackPageEscapesTheMessage) {
+    const CgiResult r = site_.Run("nos<b>uch&\"|t");
+    EXPECT_EQ(r.output, kHtml + kFallbackHead + "Unknown request nos&lt;b&gt;uch&amp;&quot; (11)" +
+                            "<BR><HR><BR>ERROR: Can't open html prototype file quar_error.htx.");
+}
+
 TEST_F(AdminProgram, FallbackPageDeletesTheSessionFile) {
     site_.dir().Write("data/quar_session.dat", "session");
     site_.Run("nosuch");
@@ -70,6 +79,8 @@ TEST_F(AdminProgram, FormFieldsReachThePageDecoded) {
     EXPECT_EQ(r.output, kHtml + "[Unknown request nosuch (11)](flag&c=3)(a=2)(b=<&>)(a=x y!)");
     site_.dir().Write("cgi/quar_error.htx", "<%a%>,<%b%>");
     EXPECT_EQ(site_.Run("nosuch", "a=1&b=2&a=3").output, kHtml + "3,2");
+    // The body is a text: a raw NUL ends it.
+    EXPECT_EQ(site_.Run("nosuch", std::string("a=1\0&b=2", 7)).output, kHtml + "1,");
 }
 
 TEST_F(AdminProgram, BodyLengthsAreBoundedAndHonest) {
@@ -97,6 +108,20 @@ TEST_F(AdminProgram, LargeFormsArriveWhole) {
     EXPECT_EQ(r.output, kHtml + value);
 }
 
+TEST_F(AdminProgram, StopsAtTheFirstWriteAfterTheReaderHasGone) {
+    // The web server stops reading after 100 bytes of a 4 MiB page: the program must not go
+    // on writing the rest to nobody and end as if all went well.
+    site_.dir().Write("cgi/quar_error.htx", "<%big%>");
+    CgiRequest request;
+    request.env = {{"QUERY_STRING", "nosuch"}, {"CONTENT_LENGTH", std::to_string(4 + (4 << 20))}};
+    request.stdinData = "big=" + std::string(4 << 20, 'v');
+    request.outputLimit = 100;
+    request.timeoutSeconds = 60;
+    const CgiResult r = site_.Run(request);
+    EXPECT_EQ(r.signal, SIGPIPE);
+    EXPECT_EQ(r.exitStatus, -1);
+}
+
 TEST_F(AdminProgram, BannerRequestsNeedNoSessionOrPage) {
     for (const char* query : {"test", "test2", "test3", "test5", "test|anything", "test%7Cx"}) {
         const CgiResult r = site_.Run(query);
@@ -111,6 +136,40 @@ TEST_F(AdminProgram, ConfigurationCheckPassesAndLeavesNoProbe) {
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.output, kHtml + kPassingCheck);
     EXPECT_FALSE(site_.dir().Exists("data/__tst_write"));
+}
+
+TEST_F(AdminProgram, ConcurrentConfigurationChecksAllPass) {
+    // All checks probe with the same file name, so they remove each other's probes.
+    constexpr int kWorkers = 8;
+    constexpr int kRequestsEach = 40;
+    std::vector<std::string> failures(kWorkers);
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&, w] {
+            for (int i = 0; i < kRequestsEach && failures[w].empty(); ++i) {
+                const std::string output = site_.Run("test0").output;
+                if (output != kHtml + kPassingCheck) {
+                    failures[w] = output;
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    for (const std::string& failure : failures) {
+        EXPECT_EQ(failure, "");
+    }
+    EXPECT_FALSE(site_.dir().Exists("data/__tst_write"));
+}
+
+TEST_F(AdminProgram, RegistryWithoutEndIsNotReadForever) {
+    CgiRequest request;
+    request.env = {{"QUERY_STRING", "test0"}, {"QUAR_MACHINE_REGISTRY", "/dev/zero"}};
+    request.timeoutSeconds = 20;
+    const CgiResult r = site_.Run(request);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.output, kHtml + kBanner + "<BR><BR>Config file not found.");
 }
 
 TEST_F(AdminProgram, ConfigurationCheckWithoutRegistryValue) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -34,6 +35,7 @@ class ImageServer : public ::testing::Test {
     CgiResult Get(const char* query, std::map<std::string, std::string> env = {}) {
         CgiRequest request;
         request.program = program_;
+        request.timeoutSeconds = 20;
         if (query) {
             env["QUERY_STRING"] = query;
         }
@@ -104,4 +106,16 @@ TEST_F(ImageServer, SurvivesAHugeEnvironmentAndQuery) {
     const CgiResult r = Get(longName.c_str(), env);
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.output, kGifHeader + kPixel);
+}
+
+TEST_F(ImageServer, OnlyRegularFilesOfItsFolderAreImages) {
+    // A FIFO would keep the program waiting for a writer; a link may lead anywhere.
+    ASSERT_EQ(::mkfifo((dir_ / "cgi/pipe.gif").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir_ / "y.gif", dir_ / "cgi/outside.gif");
+    std::filesystem::create_symlink("logo.gif", dir_ / "cgi/alias.gif");
+    for (const char* name : {"pipe.gif", "outside.gif", "alias.gif"}) {
+        const CgiResult r = Get(name);
+        EXPECT_EQ(r.signal, 0) << name;
+        EXPECT_EQ(r.output, kGifHeader + kPixel) << name;
+    }
 }

@@ -23,8 +23,13 @@ class Environment {
     std::vector<const char*> block_;
 };
 
-std::string EnvKeyOf(const VarMap& row) {
-    return *row.Find("EnvKey")->AsText();
+std::string FieldOf(const RowList& rows, std::size_t index, const char* field) {
+    VarMap scratch;
+    return *rows.Row(index, scratch).Find(field)->AsText();
+}
+
+std::string EnvKeyOf(const RowList& rows, std::size_t index) {
+    return FieldOf(rows, index, "EnvKey");
 }
 
 TEST(EnvironmentImportTest, TakesTheFirst120EntriesButNeverTheThirteenth) {
@@ -48,11 +53,11 @@ TEST(EnvironmentImportTest, TakesTheFirst120EntriesButNeverTheThirteenth) {
     const RowList& rows = *vars->AsList();
     ASSERT_EQ(rows.size(), 119u);
     // Rows are added at the front: the list runs in reverse environment order.
-    EXPECT_EQ(EnvKeyOf(rows[0]), "V119");
-    EXPECT_EQ(*rows[0].Find("EnvData")->AsText(), "238");
-    EXPECT_EQ(EnvKeyOf(rows[118]), "V0");
-    EXPECT_EQ(EnvKeyOf(rows[118 - 11]), "V11");
-    EXPECT_EQ(EnvKeyOf(rows[118 - 12]), "V13");
+    EXPECT_EQ(EnvKeyOf(rows, 0), "V119");
+    EXPECT_EQ(FieldOf(rows, 0, "EnvData"), "238");
+    EXPECT_EQ(EnvKeyOf(rows, 118), "V0");
+    EXPECT_EQ(EnvKeyOf(rows, 118 - 11), "V11");
+    EXPECT_EQ(EnvKeyOf(rows, 118 - 12), "V13");
 }
 
 TEST(EnvironmentImportTest, SplitsAtTheFirstEqualsAndSkipsEntriesWithout) {
@@ -64,8 +69,8 @@ TEST(EnvironmentImportTest, SplitsAtTheFirstEqualsAndSkipsEntriesWithout) {
     EXPECT_EQ(*proc.FindVar("B")->AsText(), "");
     const RowList& rows = *proc.FindVar("EnvVars")->AsList();
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(EnvKeyOf(rows[0]), "B");
-    EXPECT_EQ(EnvKeyOf(rows[2]), "A");
+    EXPECT_EQ(EnvKeyOf(rows, 0), "B");
+    EXPECT_EQ(EnvKeyOf(rows, 2), "A");
 }
 
 TEST(EnvironmentImportTest, TheThirteenthEntryCountsEvenAfterSkippedOnes) {
@@ -107,7 +112,7 @@ TEST(EnvironmentImportTest, LaterSettingsOfTheSameNameWin) {
     proc.SetIntVar("QUERY_STRING", 5);
     EXPECT_EQ(proc.FindVar("QUERY_STRING")->AsInt(), 5);
     // The row of EnvVars keeps the environment's value.
-    EXPECT_EQ(*(*proc.FindVar("EnvVars")->AsList())[0].Find("EnvData")->AsText(), "from-env");
+    EXPECT_EQ(FieldOf(*proc.FindVar("EnvVars")->AsList(), 0, "EnvData"), "from-env");
 }
 
 }  // namespace

@@ -169,3 +169,34 @@ TEST_F(RegistryTest, UnwritableLocationReportsAccessDenied) {
     auto blocked = OpenFileRegistry((dir_ / "blocker" / "machine.reg").string(), user_);
     EXPECT_EQ(blocked->SetText(Hive::LocalMachine, "K", "", "v"), ERROR_ACCESS_DENIED);
 }
+
+TEST_F(RegistryTest, FilesThatAreNoRegistryAreRefusedAndLeftAlone) {
+    const std::string big = (dir_ / "big.reg").string();
+    const std::string text = "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\K]\n@=\"v\"\n";
+    {
+        std::string content = text + std::string(kMaxRegistryFileBytes, ';');
+        ASSERT_TRUE(ReplaceFileAtomically(big, content));
+    }
+    const std::string justFits = (dir_ / "fits.reg").string();
+    ASSERT_TRUE(ReplaceFileAtomically(
+        justFits, text + std::string(kMaxRegistryFileBytes - text.size(), ';')));
+    const struct {
+        std::string file;
+        long expected;
+    } cases[] = {
+        {"/dev/zero", ERROR_BADDB},  // never ends
+        {big, ERROR_BADDB},
+        {dir_.string(), ERROR_BADDB},  // a directory cannot be read
+        {justFits, ERROR_SUCCESS},
+    };
+    for (const auto& c : cases) {
+        auto registry = OpenFileRegistry(c.file, user_);
+        std::string value;
+        EXPECT_EQ(registry->QueryText(Hive::ClassesRoot, "K", "", &value), c.expected) << c.file;
+        if (c.expected == ERROR_BADDB) {
+            EXPECT_EQ(registry->SetText(Hive::ClassesRoot, "K", "", "w"), ERROR_BADDB) << c.file;
+        }
+    }
+    EXPECT_EQ(ReadWholeFile(big, 2 * kMaxRegistryFileBytes)->size(),
+              text.size() + kMaxRegistryFileBytes);
+}

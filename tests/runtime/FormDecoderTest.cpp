@@ -51,9 +51,32 @@ TEST(FormDecoder, TruncatedEscapesStayAsTheyStand) {
     EXPECT_EQ(Fields("a=%4&b=%"), (std::vector<P>{{"a", "%4"}, {"b", "%"}}));
 }
 
-TEST(FormDecoder, DecodedNulEndsTheText) {
-    EXPECT_EQ(Fields("na%00me=va%00lue&c=d"), (std::vector<P>{{"na", "va"}, {"c", "d"}}));
+TEST(FormDecoder, NulEndsTheText) {
+    const struct {
+        std::string body;
+        std::vector<P> fields;
+    } cases[] = {
+        // Decoded: ends the one name or value.
+        {"na%00me=va%00lue&c=d", {{"na", "va"}, {"c", "d"}}},
+        // Raw: ends the whole body, as the body is a text.
+        {std::string("a=1\0&b=2", 7), {{"a", "1"}}},
+        {std::string("a=1&b\0=2", 8), {{"a", "1"}}},
+        {std::string("\0a=1", 4), {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Fields(c.body), c.fields) << c.body;
+    }
     EXPECT_EQ(DecodeFormText(std::string_view("x\0y", 3)), "x");
+}
+
+TEST(FormDecoder, DecodedFormKeepsNamesAndValuesInOneText) {
+    const DecodedForm form = DecodeForm("a%3D=1+2&&b=%41&c=");
+    ASSERT_EQ(form.size(), 3u);
+    EXPECT_EQ(form.texts, "a=1 2&bAc");
+    EXPECT_EQ(form.Name(1), "&b");
+    EXPECT_EQ(form.Value(1), "A");
+    EXPECT_EQ(form.Name(2), "c");
+    EXPECT_EQ(form.Value(2), "");
 }
 
 TEST(FormDecoder, LargeBodiesDecodeWithoutQuadraticCost) {

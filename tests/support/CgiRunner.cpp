@@ -4,10 +4,12 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -52,6 +54,16 @@ CgiResult RunCgi(const CgiRequest& request) {
              ::setuid(static_cast<uid_t>(request.runAsUid)) != 0)) {
             std::_Exit(125);
         }
+        // A web server ignores SIGPIPE, and its CGI programs inherit that.
+        ::signal(SIGPIPE, SIG_IGN);
+        if (request.fileSizeLimit >= 0) {
+            const rlimit limit{static_cast<rlim_t>(request.fileSizeLimit),
+                               static_cast<rlim_t>(request.fileSizeLimit)};
+            ::signal(SIGXFSZ, SIG_IGN);
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                std::_Exit(124);
+            }
+        }
         if (!request.workingDirectory.empty() && ::chdir(request.workingDirectory.c_str()) != 0) {
             std::_Exit(126);
         }
@@ -69,14 +81,30 @@ CgiResult RunCgi(const CgiRequest& request) {
         CloseIfOpen(writeFd);
     }
     char buffer[65536];
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(request.timeoutSeconds);
     while (readFd >= 0) {
         pollfd fds[2] = {{readFd, POLLIN, 0}, {writeFd, POLLOUT, 0}};
         const nfds_t count = writeFd >= 0 ? 2 : 1;
-        if (::poll(fds, count, -1) < 0) {
+        int wait = -1;
+        if (request.timeoutSeconds > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                ::kill(pid, SIGKILL);
+                break;
+            }
+            wait = static_cast<int>(left.count());
+        }
+        const int ready = ::poll(fds, count, wait);
+        if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             break;
+        }
+        if (ready == 0) {
+            continue;
         }
         if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
             const ssize_t n = ::write(writeFd, request.stdinData.data() + written,
@@ -96,12 +124,26 @@ CgiResult RunCgi(const CgiRequest& request) {
                 CloseIfOpen(readFd);
             } else {
                 result.output.append(buffer, static_cast<std::size_t>(n));
+                if (request.outputLimit >= 0 &&
+                    result.output.size() >= static_cast<std::size_t>(request.outputLimit)) {
+                    CloseIfOpen(readFd);
+                }
             }
         }
     }
     CloseIfOpen(writeFd);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, request.timeoutSeconds > 0 ? WNOHANG : 0);
+        if (done == pid || (done < 0 && errno != EINTR)) {
+            break;
+        }
+        if (done == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                ::kill(pid, SIGKILL);
+            }
+            ::usleep(2000);
+        }
     }
     if (WIFEXITED(status)) {
         result.exitStatus = WEXITSTATUS(status);

@@ -20,6 +20,14 @@ struct CgiRequest {
     std::string stdinData;                   // the request body
     std::string workingDirectory;            // default: the test's own
     int runAsUid = -1;                       // when >= 0 (and run as root): that user and group
+    // When > 0: the program is killed after that many seconds (CgiResult::signal shows it).
+    int timeoutSeconds = 0;
+    // When >= 0: the reader goes away (closes its end) after that many bytes of output, as a
+    // web server does when its client has gone.
+    long outputLimit = -1;
+    // When >= 0: files the program writes cannot grow beyond that many bytes, as on a full
+    // disk (a write is cut at the limit; SIGXFSZ is ignored so that the write only fails).
+    long fileSizeLimit = -1;
 };
 
 CgiResult RunCgi(const CgiRequest& request);

@@ -157,7 +157,13 @@ bool Install(const InstallPlan& plan, std::string& error) {
     }
 
     auto registry = OpenFileRegistry(plan.registryFile, "/dev/null");
-    if (registry->SetText(Hive::ClassesRoot, DataDirectoryKey(), "", stored) != ERROR_SUCCESS) {
+    const long rc = registry->SetText(Hive::ClassesRoot, DataDirectoryKey(), "", stored);
+    if (rc == ERROR_BADDB) {
+        error = "cannot read the registry file " + plan.registryFile +
+                " (unreadable, or larger than " + std::to_string(kMaxRegistryFileBytes) + " bytes)";
+        return false;
+    }
+    if (rc != ERROR_SUCCESS) {
         error = "cannot write the registry file " + plan.registryFile;
         return false;
     }
