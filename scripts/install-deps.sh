@@ -7,8 +7,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages="build-essential cmake ccache zlib1g-dev libcurl4-openssl-dev lighttpd curl"
 if [ "$mode" = test ]; then
+    # apache2: installations are served and tested under Apache httpd too; GTK 3, Xvfb and
+    # xdotool: the library's dialogs are shown and driven as real windows.
     packages="$packages clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-        tinyproxy chromium hyperfine gzip"
+        tinyproxy chromium hyperfine gzip apache2 lighttpd-mod-openssl openssl
+        libgtk-3-dev xvfb xdotool x11-apps imagemagick"
     # Node.js may come from outside Debian's packages; take Debian's only when there is none.
     command -v node >/dev/null 2>&1 || packages="$packages nodejs"
     command -v npm >/dev/null 2>&1 || packages="$packages npm"

@@ -1,23 +1,9 @@
 #!/bin/sh
-# lighttpd-conf.sh SITE PORT: prints a lighttpd configuration that serves the three CGI
-# programs of SITE/cgi-bin on 127.0.0.1:PORT and nothing else (the pages, the catalogue and
-# the images beside them are read by the programs, never served as files). The programs find
-# their data directory through SITE/machine.reg.
+# lighttpd-conf.sh SITE PORT: prints the lighttpd configuration of an installation laid out as
+# "make run" lays it out (SITE/cgi-bin, SITE/machine.reg, the server's own files in SITE),
+# as quarsetup makes it ($QUARSETUP, else the release tree's).
 set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
 site=$1 port=$2
-cat <<CONF
-server.modules = ( "mod_redirect", "mod_access", "mod_alias", "mod_cgi", "mod_setenv" )
-server.bind = "127.0.0.1"
-server.port = $port
-server.document-root = "$site/cgi-bin"
-server.errorlog = "$site/lighttpd-error.log"
-server.upload-dirs = ( "$site/tmp" )
-url.redirect = ( "^/$" => "/cgi-bin/quarnbxadmin" )
-alias.url = ( "/cgi-bin/" => "$site/cgi-bin/" )
-\$HTTP["url"] =~ "^/cgi-bin/quarnbx(admin|pic)?\$" {
-    cgi.assign = ( "" => "" )
-} else {
-    url.access-deny = ( "" )
-}
-setenv.set-environment = ( "QUAR_MACHINE_REGISTRY" => "$site/machine.reg", "TMP" => "$site/tmp" )
-CONF
+exec "${QUARSETUP:-$root/build/release/tools/quarsetup/quarsetup}" --print-config lighttpd \
+    --cgi-dir "$site/cgi-bin" --registry "$site/machine.reg" --state-dir "$site" --port "$port"

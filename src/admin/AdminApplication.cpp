@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "admin/AdminRequests.h"
+#include "admin/PageVariables.h"
 #include "admin/SettingsStore.h"
 #include "archive/CException.h"
 #include "eventlog/LogFiles.h"
@@ -37,6 +38,7 @@ int AdminApplication::Dispatch(int argc, char** argv) {
         if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
             return;
         }
+        ClaimPageVariables(*processor_);
         if (requestName_.empty()) {
             ShowFirstPage();
         }
@@ -97,7 +99,7 @@ void AdminApplication::RaiseCode(EventRecord& event, const char* code) {
 
 void AdminApplication::ShowErrorPage(const std::string& message) {
     if (processor_) {
-        processor_->SetStringVar("err_msg", message);
+        SetPageMessage(*processor_, MessageKind::Error, message);
         const int result = processor_->ProcessTemplate(kErrorPrototype);
         if (result == 0) {
             EndProcess();

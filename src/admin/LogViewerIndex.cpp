@@ -192,6 +192,17 @@ std::uint64_t LogViewIndex::OffsetAt(std::size_t index) const {
     }
 }
 
+int LogViewIndex::GroupAt(std::size_t index) const {
+    for (int group = kCategories - 1; group >= 0; --group) {
+        const std::size_t count = groups_[group].size();
+        if (index < count) {
+            return group;
+        }
+        index -= count;
+    }
+    return -1;
+}
+
 void LogViewIndex::Clear() {
     for (LogOffsetList& group : groups_) {
         group = LogOffsetList();

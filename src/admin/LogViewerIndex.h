@@ -64,6 +64,10 @@ class LogViewIndex {
     // group newest first.
     std::uint64_t OffsetAt(std::size_t index) const;
 
+    // The category whose group holds the entry at `index` when grouping (0 to 7); -1 for the
+    // entries without a category, and for every entry when sorting by date.
+    int GroupAt(std::size_t index) const;
+
     // Forgets every entry.
     void Clear();
 

@@ -8,6 +8,8 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "admin/AdminApplication.h"
 #include "admin/FormDecimal.h"
@@ -85,18 +87,43 @@ void IndexLog(int fd, LogViewIndex& index) {
     }
 }
 
-// The display texts of the entries [first, end), each followed by CR LF.
-std::string PageText(int fd, const LogViewIndex& index, std::int64_t first, std::int64_t end,
-                     const MessageCatalogue& catalogue) {
+// The entries [first, end) of one page: each display text followed by CR LF, all in one text,
+// and one run of texts per category group met on the page, in page order.
+struct PageEntries {
     std::string text;
+    std::vector<std::pair<int, std::string>> groups;  // category (-1: none), texts
+};
+
+PageEntries ReadPage(int fd, const LogViewIndex& index, std::int64_t first, std::int64_t end,
+                     const MessageCatalogue& catalogue) {
+    PageEntries page;
     EventRecord record;
     for (std::int64_t i = first; i < end; ++i) {
-        const std::string line = ReadLogLineAt(fd, index.OffsetAt(static_cast<std::size_t>(i)));
+        const std::size_t entry = static_cast<std::size_t>(i);
+        const std::string line = ReadLogLineAt(fd, index.OffsetAt(entry));
         record.ParseLine(TrimLogLine(line));
-        text += record.DisplayText(catalogue);
-        text += "\r\n";
+        const std::string text = record.DisplayText(catalogue) + "\r\n";
+        page.text += text;
+        const int group = index.GroupAt(entry);
+        if (page.groups.empty() || page.groups.back().first != group) {
+            page.groups.emplace_back(group, std::string());
+        }
+        page.groups.back().second += text;
     }
-    return text;
+    return page;
+}
+
+// The grouped view's rows: the category's name as the heading (empty for the entries without
+// a category) and its entries on this page.
+std::shared_ptr<RowList> GroupRows(const PageEntries& page, const std::vector<std::string>& names) {
+    auto rows = std::make_shared<RowList>();
+    for (const auto& [group, text] : page.groups) {
+        VarMap& row = rows->AddBack();
+        const bool named = group >= 0 && static_cast<std::size_t>(group) < names.size();
+        MapSetString(row, "vl_log_group_name", named ? names[static_cast<std::size_t>(group)] : "");
+        MapSetString(row, "vl_log_group_cont", text);
+    }
+    return rows;
 }
 
 void SetPagingVariables(std::int64_t entries, std::int64_t topLine, std::int32_t pageSize) {
@@ -186,7 +213,7 @@ void HandleViewLog() {
     selection.productFilter = settings.logProductFilter;
     selection.userFilter = settings.logUserFilter;
     selection.computerFilter = settings.logComputerFilter;
-    LogViewIndex index(catalogue, std::move(selection));
+    LogViewIndex index(catalogue, selection);
     // The log stays open until the page is made: a line found here is read again from the
     // same file even if another process deletes the log meanwhile.
     const std::string logPath = ChooseEventLog(app.DataDirectory()).primary;
@@ -206,7 +233,13 @@ void HandleViewLog() {
     SetPagingVariables(entries, topLine, pageSize);
     SetViewVariables(settings, names, categories);
     const std::int64_t end = std::min(topLine + pageSize, entries);
-    Page().SetStringVar("vl_log_cont",
-                        log ? PageText(log.get(), index, topLine, end, catalogue) : std::string());
+    PageEntries shown;
+    if (log) {
+        shown = ReadPage(log.get(), index, topLine, end, catalogue);
+    }
+    if (selection.groupByCategory) {
+        Page().SetListVar("vl_log_groups", GroupRows(shown, names));
+    }
+    Page().SetStringVar("vl_log_cont", std::move(shown.text));
     app.RenderPage(kViewLogPage);
 }

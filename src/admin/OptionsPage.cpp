@@ -6,6 +6,8 @@
 
 #include "admin/AdminApplication.h"
 #include "admin/FormDecimal.h"
+#include "admin/PageVariables.h"
+#include "admin/PasswordCompare.h"
 #include "admin/SessionPages.h"
 #include "admin/SettingsStore.h"
 #include "htx/HtxProcessor.h"
@@ -56,10 +58,11 @@ const char* UpdatePassword(ServerSettings& settings) {
     const std::string current = FormText("pswdold");
     const std::string first = FormText("pswd1");
     const std::string second = FormText("pswd2");
-    if (!current.empty() && current != settings.adminPassword) {
+    const bool currentRight = SamePassword(current, settings.adminPassword);
+    if (!current.empty() && !currentRight) {
         return "ERROR: Invalid password. Please reenter.";
     }
-    if (current == settings.adminPassword) {
+    if (currentRight) {
         if (first.size() < kMinPasswordLength || second != first) {
             return "ERROR: New passwords does not match. Please reenter.";
         }
@@ -114,14 +117,14 @@ void HandleOptions() {
     }
     if (const char* refusal = ApplySubmission(settings)) {
         // The request's own fields are the form's variables: the page shows what was typed.
-        Page().SetStringVar("err_msg", refusal);
+        SetPageMessage(Page(), MessageKind::Error, refusal);
         app.RenderPage(kOptionsPage);
     }
     if (!SaveServerSettings(settings, app.DataDirectory())) {
         app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     FillForm(settings);
-    Page().SetStringVar("err_msg", kUpdatedMessage);
+    SetPageMessage(Page(), MessageKind::Ok, kUpdatedMessage);
     EventRecord& event = app.Event();
     event.message = kUpdatedEvent;
     app.LogCode(event, "MESSAGE");

@@ -4,6 +4,8 @@
 
 #include "admin/AdminApplication.h"
 #include "admin/Diagnostics.h"
+#include "admin/PageVariables.h"
+#include "admin/PasswordCompare.h"
 #include "admin/SettingsStore.h"
 #include "htx/HtxProcessor.h"
 #include "runtime/RequestInput.h"
@@ -70,7 +72,16 @@ void OpenSession(const std::string& token) {
     AdminApplication& app = App();
     app.DeleteSession();
     app.LogCode(app.Event(), "AUTOLOGOUT");
-    Page().SetStringVar("err_msg", kTimeoutMessage);
+    SetPageMessage(Page(), MessageKind::Error, kTimeoutMessage);
+    app.RenderPage(kLoginPage);
+}
+
+// A refused login: an event of its own, so that the log shows password guessing and where it
+// came from, then the login page again.
+[[noreturn]] void RefuseLogin() {
+    AdminApplication& app = App();
+    app.LogCode(app.Event(), "LOGIN_REFUSED");
+    SetPageMessage(Page(), MessageKind::Error, "ERROR: Invalid password. Please reenter.");
     app.RenderPage(kLoginPage);
 }
 
@@ -86,9 +97,14 @@ bool HasFormField(const char* name) {
     return value && value->AsText();
 }
 
+bool ServerInitialised() {
+    AdminApplication& app = App();
+    return app.SettingsLoaded() && !app.Settings().adminPassword.empty();
+}
+
 void HandleInitBase() {
     AdminApplication& app = App();
-    if (app.SettingsLoaded()) {
+    if (ServerInitialised()) {
         HandleMain();
     }
     ServerSettings& settings = app.Settings();
@@ -99,14 +115,15 @@ void HandleInitBase() {
     CopyField("pswd1", settings.adminPassword);
     if (const char* problem = SetupProblem(settings, FormText("pswd2"))) {
         Page().SetIntVar("isonwin", 1);
-        Page().SetStringVar("err_msg", problem);
+        SetPageMessage(Page(), MessageKind::Error, problem);
         app.RenderPage(kInitPage);
     }
     if (!SaveServerSettings(settings, app.DataDirectory())) {
         app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     AdminSession& session = app.Session();
-    OpenSession(session.token.empty() ? GenerateRequestToken() : session.token);
+    // A fresh token, as at login: a session left from before a cleared password is not reused.
+    OpenSession(GenerateRequestToken());
     session.lastActivity = Now();
     if (!app.SaveSession()) {
         app.DeleteSession();
@@ -119,7 +136,7 @@ void HandleInitBase() {
 
 void HandleLogin() {
     AdminApplication& app = App();
-    if (!app.SettingsLoaded()) {
+    if (!ServerInitialised()) {
         HandleInitBase();
     }
     if (app.SessionLoaded()) {
@@ -134,26 +151,30 @@ void HandleLogin() {
         app.LogCode(app.Event(), "AUTOLOGOUT");
     }
     if (!HasFormField("passwd")) {
-        Page().SetStringVar("err_msg", kPasswordPrompt);
+        SetPageMessage(Page(), MessageKind::Info, kPasswordPrompt);
         app.RenderPage(kLoginPage);
     }
-    if (FormText("passwd") != app.Settings().adminPassword) {
-        Page().SetStringVar("err_msg", "ERROR: Invalid password. Please reenter.");
-        app.RenderPage(kLoginPage);
+    if (!SamePassword(FormText("passwd"), app.Settings().adminPassword)) {
+        RefuseLogin();
     }
-    OpenSession(app.RequestToken());
+    // The session gets a token of the server's own making: a token from the request could
+    // have been chosen by whoever sent the administrator the link.
+    OpenSession(GenerateRequestToken());
     app.TouchSession();
     Page().SetStringVar("qa_lm_sm_name", app.Session().token);
     std::string problem;
-    Page().SetStringVar("err_msg",
-                        CheckConfiguration(problem, false) ? std::string(kAdminBanner) : problem);
+    if (CheckConfiguration(problem, false)) {
+        SetPageMessage(Page(), MessageKind::Info, kAdminBanner);
+    } else {
+        SetPageMessage(Page(), MessageKind::Error, problem);
+    }
     app.LogCode(app.Event(), "LOGIN");
     app.RenderPage(kMainPage);
 }
 
 void BeginProtectedPage() {
     AdminApplication& app = App();
-    if (!app.SettingsLoaded()) {
+    if (!ServerInitialised()) {
         HandleInitBase();
     }
     if (!app.SessionLoaded()) {
@@ -172,7 +193,7 @@ void HandleMain() {
 
 void HandleLogout() {
     AdminApplication& app = App();
-    if (!app.SettingsLoaded()) {
+    if (!ServerInitialised()) {
         HandleInitBase();
     }
     if (!app.SessionLoaded()) {

@@ -16,6 +16,10 @@
 // only for the requester's own active session, after touching it.
 void BeginProtectedPage();
 
+// True when the server has been set up and has an administrator password. A password cleared
+// by the installer asks for set-up again, with the other settings kept.
+bool ServerInitialised();
+
 // A form field of the request as text: empty when absent.
 std::string FormText(const char* name);
 // True when the request carried the field.

@@ -244,6 +244,13 @@ await runWalk('admin-options-log', async ({ installation, browser, artefacts, lo
   assert.equal(await fieldValue(page, 've_log_filter_by_user'), '');
   assert.deepEqual(await shownEntries(page, classifier), signatures(grouped, 0, 100),
                    'first page grouped by category');
+  // Each group on the page is headed by its category's name, the entries without one last.
+  const headings = (list) => [...new Set(list.map((e) => {
+    const category = rank(e) < 0 ? null : catalogue.categories[categoryOf(e)];
+    return category ?? 'Other events';
+  }))];
+  assert.deepEqual(await page.locator('h3.loggroup').allInnerTexts(),
+                   headings(grouped.slice(0, 100)), 'group headings of the first page');
   await artefacts.shot(page, 'viewlog-grouped');
   await pressPaging(page, 'Last');
   assert.deepEqual(await shownEntries(page, classifier), signatures(grouped, total - 100, 100),

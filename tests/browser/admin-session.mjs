@@ -122,7 +122,8 @@ await runWalk('admin-session', async ({ installation, browser, artefacts, log, a
 
   const events = readEventLog(installation.eventLogFile);
   assert.deepEqual(events.map((e) => e.code),
-                   ['INIT', 'LOGOUT', 'LOGIN', 'LOGGET_OTHER', 'LOGGET_OTHER', 'LOGOUT'],
+                   ['INIT', 'LOGOUT', 'LOGIN_REFUSED', 'LOGIN', 'LOGGET_OTHER', 'LOGGET_OTHER',
+                    'LOGOUT'],
                    'event log after the walk');
   assert.deepEqual([...new Set(events.map((e) => e.clientAddress))], ['127.0.0.1'],
                    'client address of the events');

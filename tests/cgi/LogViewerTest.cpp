@@ -221,6 +221,41 @@ TEST_F(LogViewer, GroupingByCategory) {
     EXPECT_EQ(Stored().logViewFlags, 1u << 11);
 }
 
+TEST_F(LogViewer, GroupedPageHasOneHeadedRunPerCategory) {
+    site_.dir().Write("cgi/quar_view_log.htx",
+                      "<%begindetail vl_log_groups%>[<%vl_log_group_name%>]"
+                      "<%vl_log_group_cont%><%enddetail%>");
+    std::string log;
+    for (int i = 0; i < 4; ++i) {
+        log += Line("E2", "e" + std::to_string(i)) + Line("E0", "s" + std::to_string(i));
+    }
+    WriteLog(log + Line("N", "n0") + Line("E1", "c0") + Line("N", "n1") + Line("N", "n2"));
+    const std::string grouped =
+        "ve_log_sort_by=ve_log_sort_by_cat&ve_log_show_cat0=1"
+        "&ve_log_show_cat1=1&ve_log_show_cat2=1&ve_log_page=10";
+    struct Case {
+        std::string body;
+        std::string page;
+    };
+    const Case cases[] = {
+        {grouped + "&vl_butt=First",
+         "[Errors]E2 e3\r\nE2 e2\r\nE2 e1\r\nE2 e0\r\n[Config]E1 c0\r\n"
+         "[Security]E0 s3\r\nE0 s2\r\nE0 s1\r\nE0 s0\r\n[]n2\r\n"},
+        // A page that starts inside a group heads it again.
+        {"ve_log_top_line=3&vl_butt=Read",
+         "[Errors]E2 e1\r\nE2 e0\r\n[Config]E1 c0\r\n[Security]E0 s3\r\nE0 s2\r\nE0 s1\r\n"
+         "E0 s0\r\n[]n2\r\nn1\r\nn0\r\n"},
+        // Sorted by date the page has no groups.
+        {"ve_log_sort_by=ve_log_sort_by_date&ve_log_show_cat0=1&ve_log_show_cat1=1"
+         "&ve_log_show_cat2=1",
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        EXPECT_EQ(Page("viewlog", c.body), c.page);
+    }
+}
+
 TEST_F(LogViewer, FiltersAreStoredInUpperCaseAndMatchAnyCase) {
     WriteLog(Line("N", "1", "NBX_admin", "Host-A", "Quar Mail") +
              Line("N", "2", "nbx_Admin", "host-b", "qUAR mAIL 2") +

@@ -116,7 +116,7 @@ TEST(SiteCatalogue, DescribesEveryCodeOfThePrograms) {
     ASSERT_EQ(catalogue.Load(QUAR_SITE_DIR "/quar_nbx_mess.def"), "");
     EXPECT_LE(catalogue.CategoryNames().size(), 8u);
     for (const char* code : {"ERR_WRITESF", "ERR_NOSTDIN", "LOGGET_OTHER", "INIT", "LOGIN",
-                             "LOGOUT", "AUTOLOGOUT", "MESSAGE"}) {
+                             "LOGIN_REFUSED", "LOGOUT", "AUTOLOGOUT", "MESSAGE", "ERR_WRITECFG"}) {
         SCOPED_TRACE(code);
         const MessageEntry* entry = catalogue.Find(code);
         ASSERT_NE(entry, nullptr);

@@ -22,6 +22,14 @@ until curl -fs -o /dev/null "$base/cgi-bin/quarnbxadmin?test"; do
     sleep 1
 done
 grep -q "Administration pages: http://127.0.0.1:$port/cgi-bin/quarnbxadmin" "$log"
+# What a user reads is progress and the address; the build's own output is in its log file.
+lines=$(wc -l <"$log")
+if [ "$lines" -gt 6 ]; then
+    echo "make run printed $lines lines:" >&2
+    cat "$log" >&2
+    exit 1
+fi
+grep -q "Built target quarnbxadmin" "$root/build/run.log"
 test "$(curl -fs "$base/cgi-bin/quarnbxadmin?test")" = "Pellmora version 3.0 (July 31 2009)"
 curl -fs -D - -o /dev/null "$base/cgi-bin/quarnbxpic?logo.gif" | grep -qi "^Content-Type: image/gif"
 curl -fs "$base/cgi-bin/quarnbxpic?logo.gif" | head -c 6 | grep -q GIF89a

@@ -176,6 +176,7 @@ TEST_F(SitePagesTest, SetUpFirstVisit) {
 TEST_F(SitePagesTest, SetUpConfigurationProblemIsAnError) {
     SetInt("isonwin", 1);
     Set("err_msg", "Config file not found.");
+    Set("err_kind", "error");
     const std::string html = Render("quar_init.htx");
     ExpectContains(html, "icon_error.gif");
     ExpectContains(html, "Config file not found.");
@@ -190,6 +191,7 @@ TEST_F(SitePagesTest, SetUpRefusedKeepsWhatWasTyped) {
     Set("pswd1", "secret");
     Set("pswd2", "secret");
     Set("err_msg", "ERROR: Please enter Administrator telephone and/or e-mail.");
+    Set("err_kind", "error");
     const std::string html = Render("quar_init.htx");
     ExpectContains(html, std::string("id=\"compname\" value=\"") + kHostileEscaped + "\"");
     ExpectContains(html, "id=\"sysopname\" value=\"John Smith\"");
@@ -222,6 +224,7 @@ TEST_F(SitePagesTest, LoginPrompt) {
 
 TEST_F(SitePagesTest, LoginAfterTimeout) {
     Set("err_msg", "ERROR: Inactivity timeout. Please relogin.");
+    Set("err_kind", "error");
     const std::string html = Render("quar_login.htx");
     ExpectContains(html, "icon_error.gif");
     ExpectContains(html, "ERROR: Inactivity timeout. Please relogin.");
@@ -308,6 +311,7 @@ TEST_F(SiteOptionsPageTest, AcceptedSubmissionShowsOwnSuccessMessage) {
     Set("snd", "Submit");
     Set("optn_log", "1");
     Set("err_msg", "<FONT COLOR=\"#FF172E\" SIZE=+2>Options updated.</FONT>");
+    Set("err_kind", "ok");
     const std::string html = Render("quar_options.htx");
     ExpectContains(html, "icon_ok.gif");
     ExpectContains(html, "Options updated.");
@@ -329,6 +333,7 @@ TEST_F(SiteOptionsPageTest, RefusedSubmissionShowsWhatWasTyped) {
     Set("timeout", "15x");
     Set("optn_log", "1");
     Set("err_msg", "ERROR: To change password you need to enter your current password.");
+    Set("err_kind", "error");
     const std::string html = Render("quar_options.htx");
     ExpectContains(html, std::string("id=\"sysopname\" value=\"") + kHostileEscaped + "\"");
     ExpectContains(html, "id=\"timeout\" value=\"15x\"");

@@ -10,8 +10,11 @@
 
 #include <unistd.h>
 
+#include "admin/ServerSettings.h"
+#include "admin/SettingsStore.h"
 #include "platform/DataDirectory.h"
 #include "platform/Registry.h"
+#include "support/CgiRunner.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -35,6 +38,31 @@ class Quarsetup : public ::testing::Test {
                                     (dir_ / "machine.reg") + "' --bin-dir '" + (dir_ / "bin") +
                                     "' --site-dir '" + QUAR_SITE_DIR + "' >/dev/null 2>&1";
         return std::system(command.c_str());
+    }
+
+    int ClearPassword(const std::string& options = "") {
+        const std::string command = std::string(QUARSETUP) + " --clear-password --registry '" +
+                                    (dir_ / "machine.reg") + "' " + options + " >/dev/null 2>&1";
+        return std::system(command.c_str());
+    }
+
+    // The page body of the installed administration program for a request from 10.1.1.1.
+    std::string AdminPage(const char* query, const std::string& body = "") {
+        CgiRequest request;
+        request.program = dir_ / "cgi/quarnbxadmin";
+        request.workingDirectory = dir_ / "cgi";
+        request.env = {{"QUAR_MACHINE_REGISTRY", dir_ / "machine.reg"},
+                       {"REMOTE_ADDR", "10.1.1.1"},
+                       {"REQUEST_METHOD", "POST"},
+                       {"TMP", dir_ / "data"}};
+        if (query) {
+            request.env["QUERY_STRING"] = query;
+        }
+        if (!body.empty()) {
+            request.env["CONTENT_LENGTH"] = std::to_string(body.size());
+            request.stdinData = body;
+        }
+        return SplitAnswer(RunCgi(request).output).body;
     }
 
     std::optional<std::string> Registered() {
@@ -78,4 +106,75 @@ TEST_F(Quarsetup, RefusesPathsThatCannotBeStoredWhole) {
     EXPECT_FALSE(Registered().has_value());
     dir_.Write("file", "");
     EXPECT_NE(Install(dir_ / "file"), 0);
+}
+
+TEST_F(Quarsetup, ClearPasswordAsksForANewOneAndKeepsTheRest) {
+    ASSERT_EQ(Install(dir_ / "data"), 0);
+    ServerSettings settings;
+    settings.Reset();
+    settings.companyName = "Acme & Co";
+    settings.adminName = "Jo";
+    settings.adminEmail = "jo@acme";
+    settings.adminPassword = "forgotten";
+    settings.inactivityTimeout = 1200;
+    settings.eventLogging = 0;
+    settings.logPageSize = 80;
+    settings.logUserFilter = "NBX";
+    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "data/"));
+    dir_.Write("data/quar_nbx_log.txt", "LOGIN\t1\t\t10.1.1.1\t\tNBX_admin\t\t\t\r\n");
+
+    ASSERT_EQ(ClearPassword(), 0);
+    ServerSettings cleared;
+    ASSERT_TRUE(LoadServerSettings(cleared, dir_ / "data/"));
+    EXPECT_EQ(cleared.adminPassword, "");
+    settings.adminPassword.clear();
+    EXPECT_EQ(cleared.companyName, settings.companyName);
+    EXPECT_EQ(cleared.adminEmail, settings.adminEmail);
+    EXPECT_EQ(cleared.inactivityTimeout, settings.inactivityTimeout);
+    EXPECT_EQ(cleared.eventLogging, settings.eventLogging);
+    EXPECT_EQ(cleared.logPageSize, settings.logPageSize);
+    EXPECT_EQ(cleared.logUserFilter, settings.logUserFilter);
+    EXPECT_EQ(dir_.Read("data/quar_nbx_log.txt"), "LOGIN\t1\t\t10.1.1.1\t\tNBX_admin\t\t\t\r\n");
+
+    // The next visit is the set-up form with the stored values; no password opens a session.
+    const std::string first = AdminPage(nullptr);
+    EXPECT_NE(first.find("name=\"pswd1\""), std::string::npos) << first;
+    EXPECT_NE(first.find("value=\"Acme &amp; Co\""), std::string::npos);
+    EXPECT_NE(first.find("The administrator password has been cleared."), std::string::npos);
+    for (const char* password : {"", "forgotten"}) {
+        const std::string page = AdminPage("login", std::string("passwd=") + password);
+        EXPECT_NE(page.find("name=\"pswd1\""), std::string::npos) << password;
+        EXPECT_EQ(page.find("quarnbxadmin?logout|"), std::string::npos) << password;
+    }
+    // The form sent back with a new password ends the set-up, keeping the other settings.
+    const std::string main =
+        AdminPage("init_base",
+                  "compname=Acme+%26+Co&sysopname=Jo&sysoptel=&sysopemail=jo%40acme"
+                  "&pswd1=renewed&pswd2=renewed");
+    EXPECT_NE(main.find("quarnbxadmin?logout|"), std::string::npos) << main;
+    ServerSettings renewed;
+    ASSERT_TRUE(LoadServerSettings(renewed, dir_ / "data/"));
+    EXPECT_EQ(renewed.adminPassword, "renewed");
+    EXPECT_EQ(renewed.inactivityTimeout, 1200u);
+    EXPECT_EQ(renewed.logPageSize, 80);
+    EXPECT_EQ(renewed.logUserFilter, "NBX");
+}
+
+TEST_F(Quarsetup, ClearPasswordNeedsAnInstallationThatWasSetUp) {
+    // No registry yet, then a registered directory without settings, then a damaged record.
+    EXPECT_NE(ClearPassword(), 0);
+    ASSERT_EQ(Install(dir_ / "data"), 0);
+    EXPECT_NE(ClearPassword(), 0);
+    dir_.Write("data/quar_settings.dat", "not a settings record");
+    EXPECT_NE(ClearPassword(), 0);
+    EXPECT_EQ(dir_.Read("data/quar_settings.dat"), "not a settings record");
+    // An explicit data directory wins over the registered one.
+    ServerSettings settings;
+    settings.Reset();
+    settings.adminPassword = "other";
+    dir_.Write("elsewhere/.keep", "");
+    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "elsewhere/"));
+    EXPECT_EQ(ClearPassword("--data-dir '" + (dir_ / "elsewhere") + "'"), 0);
+    ASSERT_TRUE(LoadServerSettings(settings, dir_ / "elsewhere/"));
+    EXPECT_EQ(settings.adminPassword, "");
 }

@@ -1,6 +1,7 @@
 #include "Installer.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,23 +61,56 @@ bool CopyFile(const std::string& from, const std::string& to, int mode, std::str
     return true;
 }
 
-std::string Absolute(const std::string& path) {
-    if (!path.empty() && path[0] == '/') {
-        return path;
+// Gives the data directory and the files in it to `owner`, so that the web server's account
+// can keep the settings, the session and the logs there.
+bool GiveDataDirectory(const std::string& dataDirectory, const std::string& owner,
+                       std::string& error) {
+    const passwd* account = ::getpwnam(owner.c_str());
+    if (account == nullptr) {
+        error = "no such account: " + owner;
+        return false;
     }
-    char* cwd = ::getcwd(nullptr, 0);
-    std::string result = std::string(cwd ? cwd : ".") + "/" + path;
-    std::free(cwd);
-    return result;
+    if (::chown(dataDirectory.c_str(), account->pw_uid, account->pw_gid) != 0) {
+        error = "cannot give " + dataDirectory + " to " + owner + ": " + std::strerror(errno);
+        return false;
+    }
+    DIR* dir = ::opendir(dataDirectory.c_str());
+    if (dir == nullptr) {
+        error = "cannot read " + dataDirectory + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string path = dataDirectory + "/" + entry->d_name;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::chown(path.c_str(), account->pw_uid, account->pw_gid) != 0) {
+            error = "cannot give " + path + " to " + owner + ": " + std::strerror(errno);
+            ok = false;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return ok;
 }
 
 }  // namespace
 
-bool Install(const InstallPlan& plan, std::string& error) {
-    std::string dataDirectory = Absolute(plan.dataDirectory);
-    while (dataDirectory.size() > 1 && dataDirectory.back() == '/') {
-        dataDirectory.pop_back();
+std::string AbsolutePath(const std::string& path) {
+    std::string result = path;
+    if (result.empty() || result[0] != '/') {
+        char* cwd = ::getcwd(nullptr, 0);
+        result = std::string(cwd ? cwd : ".") + "/" + path;
+        std::free(cwd);
     }
+    while (result.size() > 1 && result.back() == '/') {
+        result.pop_back();
+    }
+    return result;
+}
+
+bool Install(const InstallPlan& plan, std::string& error) {
+    const std::string dataDirectory = AbsolutePath(plan.dataDirectory);
     if (dataDirectory.size() > kMaxDataDirectory) {
         error = "the data directory path is longer than " + std::to_string(kMaxDataDirectory) +
                 " characters: " + dataDirectory;
@@ -88,13 +122,16 @@ bool Install(const InstallPlan& plan, std::string& error) {
         return false;
     }
     if (!MakeDirectory(dataDirectory, error) ||
-        !MakeDirectory(Absolute(plan.cgiDirectory), error)) {
+        !MakeDirectory(AbsolutePath(plan.cgiDirectory), error)) {
         return false;
     }
     // The settings and session files hold the password and the session: owner only.
     ::chmod(dataDirectory.c_str(), 0700);
+    if (!plan.owner.empty() && !GiveDataDirectory(dataDirectory, plan.owner, error)) {
+        return false;
+    }
 
-    const std::string cgi = WithTrailingSlash(Absolute(plan.cgiDirectory));
+    const std::string cgi = WithTrailingSlash(AbsolutePath(plan.cgiDirectory));
     for (const std::string& program : plan.programs) {
         if (!CopyFile(program, cgi + BaseName(program), 0755, error)) {
             return false;

@@ -11,7 +11,11 @@ struct InstallPlan {
     std::string registryFile;           // the machine registry file
     std::vector<std::string> programs;  // paths of the programs to copy
     std::string siteDirectory;          // source of .htx, .def and .gif files
+    std::string owner;  // when set, the account the programs run as: it gets the data directory
 };
+
+// `path` made absolute against the working directory, without trailing slashes.
+std::string AbsolutePath(const std::string& path);
 
 // Carries out the plan; on failure returns false with a message in `error`. Files are copied
 // through a temporary name and a rename, so a server that runs meanwhile never reads half a

@@ -1,17 +1,27 @@
 // quarsetup --data-dir DIR --cgi-dir DIR [--registry FILE] [--bin-dir DIR] [--site-dir DIR]
+// quarsetup --clear-password [--registry FILE] [--data-dir DIR]
+// quarsetup --print-config lighttpd|apache --cgi-dir DIR [--registry FILE] [--port N]
+//           [--state-dir DIR] [--user USER]
 //
 // Creates the data directory, records it in the machine registry and lays out the CGI folder.
 // Running it again updates the programs and site files in place; the data directory's
-// content is never touched.
+// content is never touched. With --clear-password it installs nothing and only empties the
+// stored administrator password of the installation (the registered data directory, or DIR).
+// With --print-config it prints a web server configuration that serves the installation.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "Installer.h"
+#include "PasswordReset.h"
+#include "ServerConfig.h"
+#include "platform/DataDirectory.h"
 #include "platform/FileUtil.h"
+#include "platform/Registry.h"
 
 namespace {
 
@@ -22,11 +32,25 @@ const char* const kBuildFolders[] = {"src/admin/", "src/endpoint/", "src/imagese
 int Usage() {
     std::fputs(
         "usage: quarsetup --data-dir DIR --cgi-dir DIR [--registry FILE] [--bin-dir DIR]\n"
-        "                 [--site-dir DIR]\n"
+        "                 [--site-dir DIR] [--owner USER]\n"
+        "       quarsetup --clear-password [--registry FILE] [--data-dir DIR]\n"
+        "       quarsetup --print-config lighttpd|apache --cgi-dir DIR [--registry FILE]\n"
+        "                 [--port N] [--state-dir DIR] [--user USER]\n"
         "  --registry  machine registry file (default $QUAR_MACHINE_REGISTRY or\n"
         "              /etc/quar/machine.reg)\n"
-        "  --bin-dir   folder holding the programs (default: beside quarsetup, else the build\n"
-        "              tree)\n",
+        "  --bin-dir   folder holding the programs (default: beside quarsetup, the installed\n"
+        "              ../lib/quar, else the build tree)\n"
+        "  --site-dir  folder holding the pages, catalogue and images (default: the installed\n"
+        "              ../share/quar/site, else the source tree's site/)\n"
+        "  --clear-password  empty the administrator password (a forgotten one): the next\n"
+        "              visit of the administration pages asks for a new one; the other\n"
+        "              settings and the event log stay\n"
+        "  --owner     the account the web server runs the programs as (it must write the\n"
+        "              data directory): the data directory and its files are given to it\n"
+        "  --print-config  print a configuration of that web server serving the CGI folder\n"
+        "              on 127.0.0.1:N (default 8080); its own log, pid and upload files go\n"
+        "              to --state-dir (default: the CGI folder's parent); --user is the\n"
+        "              account Apache runs the programs as when started by root\n",
         stderr);
     return 2;
 }
@@ -45,6 +69,52 @@ bool IsFile(const std::string& path) {
     return ::access(path.c_str(), R_OK) == 0;
 }
 
+// The site installed beside quarsetup, else the source tree's (a build tree's quarsetup).
+std::string DefaultSiteDirectory() {
+    const std::string installed = OwnDirectory() + QUAR_INSTALLED_SITE;
+    return IsFile(installed + "/quar_nbx_mess.def") ? installed : QUAR_SOURCE_SITE;
+}
+
+// --clear-password: the given data directory, else the one the registry names.
+int ClearPassword(const InstallPlan& plan) {
+    std::string dataDirectory = plan.dataDirectory;
+    if (dataDirectory.empty()) {
+        auto registry = OpenFileRegistry(plan.registryFile, "/dev/null");
+        const std::optional<std::string> registered = ReadDataDirectory(*registry);
+        if (!registered || registered->empty()) {
+            std::fprintf(stderr, "quarsetup: no data directory is registered in %s\n",
+                         plan.registryFile.c_str());
+            return 1;
+        }
+        dataDirectory = *registered;
+    }
+    std::string error;
+    if (!ClearAdminPassword(dataDirectory, error)) {
+        std::fprintf(stderr, "quarsetup: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf(
+        "Administrator password cleared in %s: the next visit of the administration pages asks "
+        "for a new one.\n",
+        dataDirectory.c_str());
+    return 0;
+}
+
+// --print-config: the configuration on standard output.
+int PrintConfig(const std::string& serverName, ServeLayout layout) {
+    WebServer server;
+    if (!ParseWebServer(serverName, server) || layout.cgiDirectory.empty() || layout.port <= 0 ||
+        layout.port > 65535) {
+        return Usage();
+    }
+    layout.cgiDirectory = AbsolutePath(layout.cgiDirectory);
+    layout.registryFile = AbsolutePath(layout.registryFile);
+    layout.stateDirectory = AbsolutePath(
+        layout.stateDirectory.empty() ? DirectoryOf(layout.cgiDirectory) : layout.stateDirectory);
+    std::fputs(ServerConfiguration(server, layout).c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,9 +122,16 @@ int main(int argc, char** argv) {
     std::string binDirectory;
     const char* registry = std::getenv("QUAR_MACHINE_REGISTRY");
     plan.registryFile = registry && *registry ? registry : "/etc/quar/machine.reg";
-    plan.siteDirectory = QUAR_SOURCE_SITE;
+    plan.siteDirectory = DefaultSiteDirectory();
+    bool clearPassword = false;
+    std::string printConfig;
+    ServeLayout serve;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--clear-password") {
+            clearPassword = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             return Usage();
         }
@@ -69,9 +146,27 @@ int main(int argc, char** argv) {
             binDirectory = value;
         } else if (option == "--site-dir") {
             plan.siteDirectory = value;
+        } else if (option == "--owner") {
+            plan.owner = value;
+        } else if (option == "--print-config") {
+            printConfig = value;
+        } else if (option == "--port") {
+            serve.port = std::atoi(value);
+        } else if (option == "--state-dir") {
+            serve.stateDirectory = value;
+        } else if (option == "--user") {
+            serve.user = value;
         } else {
             return Usage();
         }
+    }
+    if (clearPassword) {
+        return ClearPassword(plan);
+    }
+    if (!printConfig.empty()) {
+        serve.cgiDirectory = plan.cgiDirectory;
+        serve.registryFile = plan.registryFile;
+        return PrintConfig(printConfig, serve);
     }
     if (plan.dataDirectory.empty() || plan.cgiDirectory.empty()) {
         return Usage();
@@ -81,6 +176,7 @@ int main(int argc, char** argv) {
         std::string candidates[] = {
             binDirectory.empty() ? std::string() : binDirectory + "/" + kPrograms[i],
             own + kPrograms[i],
+            own + QUAR_INSTALLED_PROGRAMS + kPrograms[i],
             std::string(QUAR_BUILD_ROOT) + "/" + kBuildFolders[i] + kPrograms[i]};
         std::string found;
         for (const std::string& candidate : candidates) {

@@ -3,11 +3,9 @@
 #pragma once
 
 #include "QuarInet.h"
+#include "inet/dialog/DialogResult.h"
 
 namespace inet {
-
-// Dialog results, as the dialog's push buttons end it.
-enum : int { DialogOk = 1, DialogCancel = 2 };
 
 // Shows the settings dialog over `options`, which it edits in place (its DialogTitle, when set,
 // is the caption), owned by `parent` (an opaque window handle; null: no owner). Returns

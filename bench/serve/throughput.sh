@@ -1,0 +1,118 @@
+#!/bin/sh
+# throughput.sh QUARSETUP YARDSTICK [SECONDS] [ROUNDS]
+# An installation (set up, an administrator logged in) served by lighttpd, then by Apache httpd,
+# with the configurations quarsetup prints. wrk with 8 connections, SECONDS (default 20) per
+# round, ROUNDS (default 3) rounds, alternating each request with the yardstick (a static C
+# CGI answering one line) under the same server: the image, the admin start page, the
+# logged-in main page, the endpoint banner, and refused logins (each logs one event). Prints
+# requests per second, p99 latency and errors, each request's rate as a multiple of the
+# yardstick's (goal: at least 0.9x). Afterwards the event log must hold exactly one whole line
+# per refused login. Servers are stopped by their own PIDs.
+set -eu
+quarsetup=$1 yardstick=$2 seconds=${3:-20} rounds=${4:-3}
+work=$(mktemp -d)
+pid=
+stop() {
+    if [ -n "$pid" ]; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        pid=
+    fi
+}
+trap 'stop; rm -rf "$work"' EXIT
+chmod 755 "$work"
+free_port() {
+    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+cat >"$work/post.lua" <<'LUA'
+wrk.method = "POST"
+wrk.headers["Content-Type"] = "application/x-www-form-urlencoded"
+wrk.body = os.getenv("WRK_BODY")
+LUA
+
+# One wrk round: prints "rate p99 errors".
+measure() {
+    url=$1 body=$2
+    if [ -n "$body" ]; then
+        WRK_BODY=$body wrk -t 2 -c 8 -d "${seconds}s" --latency -s "$work/post.lua" "$url" >"$work/wrk.out"
+    else
+        wrk -t 2 -c 8 -d "${seconds}s" --latency "$url" >"$work/wrk.out"
+    fi
+    python3 - "$work/wrk.out" <<'PY'
+import re, sys
+text = open(sys.argv[1]).read()
+rate = float(re.search(r"Requests/sec:\s+([\d.]+)", text).group(1))
+p99 = re.search(r"99%\s+([\d.]+\w+)", text).group(1)
+errors = 0
+for m in re.finditer(r"Socket errors: connect (\d+), read (\d+), write (\d+), timeout (\d+)", text):
+    errors += sum(int(g) for g in m.groups())
+m = re.search(r"Non-2xx or 3xx responses: (\d+)", text)
+errors += int(m.group(1)) if m else 0
+total = int(re.search(r"(\d+) requests in", text).group(1))
+print(f"{rate:.1f} {p99} {errors} {total}")
+PY
+}
+
+serve() {
+    server=$1
+    site="$work/$server"
+    mkdir -p "$site/tmp"
+    owner= user=
+    if [ "$(id -u)" -eq 0 ] && [ "$server" = apache ]; then
+        owner="--owner www-data" user="--user www-data"
+        chown www-data:www-data "$site/tmp"
+    fi
+    "$quarsetup" --data-dir "$site/data" --cgi-dir "$site/cgi-bin" --registry "$site/machine.reg" \
+        $owner >/dev/null
+    cp "$yardstick" "$site/cgi-bin/yardstick"
+    port=$(free_port)
+    # The yardstick is served beside the three programs.
+    "$quarsetup" --print-config "$server" --cgi-dir "$site/cgi-bin" --registry "$site/machine.reg" \
+        --port "$port" --state-dir "$site" $user |
+        sed 's/quarnbx(admin|pic)?/(quarnbx(admin|pic)?|yardstick)/' >"$site/server.conf"
+    if [ "$server" = apache ]; then
+        apache2 -f "$site/server.conf" -DFOREGROUND &
+    else
+        lighttpd -D -f "$site/server.conf" &
+    fi
+    pid=$!
+    base="http://127.0.0.1:$port/cgi-bin"
+    until curl -fs -o /dev/null "$base/yardstick"; do sleep 0.1; done
+    page=$(curl -fs --data 'compname=Bench&sysopname=Jo&sysoptel=1&sysopemail=&pswd1=secret&pswd2=secret' \
+        "$base/quarnbxadmin?init_base")
+    token=$(printf '%s' "$page" | sed -n 's/.*quarnbxadmin?viewlog|\([0-9a-f]*\)".*/\1/p' | head -n 1)
+    before=$(cat "$site/data/quar_nbx_log.txt" 2>/dev/null | wc -l)
+
+    echo "== $server"
+    printf '%-26s %10s %10s %8s %8s\n' request "req/s" "p99" errors "vs yard"
+    refused=0
+    for round in $(seq "$rounds"); do
+        for case in "image|$base/quarnbxpic?logo.gif|" "start page|$base/quarnbxadmin|" \
+            "main page|$base/quarnbxadmin?main|$token|" "endpoint banner|$base/quarnbx||test" \
+            "refused login|$base/quarnbxadmin?login|passwd=wrong"; do
+            name=${case%%|*} rest=${case#*|}
+            if [ "$name" = "main page" ]; then
+                url="$base/quarnbxadmin?main|$token" body=
+            else
+                url=${rest%%|*} body=${rest#*|}
+            fi
+            set -- $(measure "$base/yardstick" "")
+            yard=$1
+            set -- $(measure "$url" "$body")
+            [ "$name" = "refused login" ] && refused=$((refused + $4))
+            ratio=$(python3 -c "print(f'{$1 / $yard:.2f}x')")
+            printf '%-26s %10s %10s %8s %8s\n' "$name ($round)" "$1" "$2" "$3" "$ratio"
+            printf '%-26s %10s\n' "  yardstick" "$yard"
+        done
+    done
+    stop
+    # wrk counts the requests it completed; one more may have been cut when it stopped.
+    lines=$(($(wc -l <"$site/data/quar_nbx_log.txt") - before))
+    torn=$(awk -F'\t' 'NF < 5' "$site/data/quar_nbx_log.txt" | wc -l)
+    echo "event log: $lines new lines for $refused refused logins, $torn torn"
+    [ "$torn" -eq 0 ] && [ "$lines" -ge "$refused" ] && [ "$lines" -le $((refused + 16)) ]
+}
+
+serve lighttpd
+serve apache

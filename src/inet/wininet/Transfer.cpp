@@ -1,0 +1,464 @@
+#include "inet/wininet/Transfer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <strings.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "inet/wininet/ErrorMap.h"
+#include "inet/wininet/WinInetApi.h"
+
+namespace wininet {
+
+namespace {
+
+// Body bytes held for the reader before libcurl is paused, and the level at which it resumes:
+// a reader slower than the network keeps the memory bounded.
+constexpr std::size_t kPauseAbove = 4u << 20;
+constexpr std::size_t kResumeBelow = 1u << 20;
+// libcurl's receive buffer: large blocks keep a fast download cheap.
+constexpr long kReceiveBufferSize = 1024 * 1024;
+// The longest single wait of Pump when no time-out is nearer.
+constexpr long kLongestWaitMs = 1000;
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    return strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
+}
+
+bool IsNumericHost(const std::string& host) {
+    unsigned char address[sizeof(in6_addr)];
+    return inet_pton(AF_INET, host.c_str(), address) == 1 ||
+           inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
+bool HasHeader(const std::vector<std::string>& lines, const char* name) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return StartsWithNoCase(line, name); });
+}
+
+std::string HostOf(const std::string& url) {
+    std::string host;
+    CURLU* parsed = curl_url();
+    char* part = nullptr;
+    if (parsed != nullptr && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+        host = part;
+    }
+    curl_free(part);
+    curl_url_cleanup(parsed);
+    return host;
+}
+
+std::string AddressText(const sockaddr* address) {
+    char text[INET6_ADDRSTRLEN] = "";
+    if (address->sa_family == AF_INET) {
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
+                  sizeof text);
+    } else if (address->sa_family == AF_INET6) {
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text,
+                  sizeof text);
+    }
+    return text;
+}
+
+}  // namespace
+
+Transfer::Transfer(TransferSetup setup) : setup_(std::move(setup)) {}
+
+Transfer::~Transfer() {
+    if (multi_ != nullptr && easy_ != nullptr) {
+        curl_multi_remove_handle(multi_, easy_);
+    }
+    if (easy_ != nullptr) {
+        curl_easy_cleanup(easy_);
+    }
+    if (multi_ != nullptr) {
+        curl_multi_cleanup(multi_);
+    }
+    curl_slist_free_all(headerList_);
+}
+
+std::unique_ptr<Transfer> Transfer::Create(TransferSetup setup, uint32_t* error) {
+    std::unique_ptr<Transfer> transfer(new Transfer(std::move(setup)));
+    *error = transfer->Configure();
+    if (*error != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return transfer;
+}
+
+uint32_t Transfer::Configure() {
+    multi_ = curl_multi_init();
+    easy_ = curl_easy_init();
+    if (multi_ == nullptr || easy_ == nullptr) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    CURL* e = easy_;
+    CURLcode rc = CURLE_OK;
+    auto set = [&](CURLoption option, auto value) {
+        if (rc == CURLE_OK) {
+            rc = curl_easy_setopt(e, option, value);
+        }
+    };
+    if (rc == CURLE_OK) {
+        rc = Aim(setup_.url);
+    }
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    // Redirects are followed here, not by libcurl: each hop takes the proxy of its own scheme.
+    set(CURLOPT_FOLLOWLOCATION, 0L);
+    set(CURLOPT_HTTP_VERSION,
+        setup_.http10 ? long{CURL_HTTP_VERSION_1_0} : long{CURL_HTTP_VERSION_1_1});
+    // The caller decodes the body (Content-Encoding stays as the server sent it).
+    set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+    set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (!setup_.userAgent.empty()) {
+        set(CURLOPT_USERAGENT, setup_.userAgent.c_str());
+    }
+    if (!setup_.referrer.empty()) {
+        set(CURLOPT_REFERER, setup_.referrer.c_str());
+    }
+    if (setup_.proxy.hasBypass) {
+        set(CURLOPT_NOPROXY, setup_.proxy.bypass.c_str());
+    }
+    // Basic only: the credentials go with the first request, so no 401 or 407 round trip
+    // interleaves a second response with the one the caller reads.
+    if (!setup_.proxy.user.empty()) {
+        set(CURLOPT_PROXYUSERNAME, setup_.proxy.user.c_str());
+        set(CURLOPT_PROXYPASSWORD, setup_.proxy.password.c_str());
+        set(CURLOPT_PROXYAUTH, long{CURLAUTH_BASIC});
+    }
+    if (!setup_.serverUser.empty()) {
+        set(CURLOPT_USERNAME, setup_.serverUser.c_str());
+        set(CURLOPT_PASSWORD, setup_.serverPassword.c_str());
+        set(CURLOPT_HTTPAUTH, long{CURLAUTH_BASIC});
+    }
+    if (!setup_.caFile.empty()) {
+        set(CURLOPT_CAINFO, setup_.caFile.c_str());
+    }
+    if (setup_.connectTimeoutMs != 0) {
+        set(CURLOPT_CONNECTTIMEOUT_MS, long{setup_.connectTimeoutMs});
+    }
+
+    if (setup_.verb == "HEAD") {
+        set(CURLOPT_NOBODY, 1L);
+    } else if (setup_.verb == "GET" && setup_.body.empty()) {
+        set(CURLOPT_HTTPGET, 1L);
+    } else {
+        if (setup_.verb != "POST") {
+            set(CURLOPT_CUSTOMREQUEST, setup_.verb.c_str());
+        }
+        set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(setup_.body.size()));
+        set(CURLOPT_COPYPOSTFIELDS, setup_.body.c_str());
+    }
+
+    // libcurl's own additions that the caller did not ask for stay off the wire.
+    std::vector<std::string> lines = setup_.headerLines;
+    if (!setup_.body.empty() && !HasHeader(lines, "Content-Type:")) {
+        lines.push_back("Content-Type:");
+    }
+    if (!HasHeader(lines, "Expect:")) {
+        lines.push_back("Expect:");
+    }
+    for (const std::string& line : lines) {
+        curl_slist* grown = curl_slist_append(headerList_, line.c_str());
+        if (grown == nullptr) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        headerList_ = grown;
+    }
+    set(CURLOPT_HTTPHEADER, headerList_);
+
+    set(CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+    set(CURLOPT_HEADERDATA, this);
+    set(CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+    set(CURLOPT_WRITEDATA, this);
+    set(CURLOPT_OPENSOCKETFUNCTION, &Transfer::OnOpenSocket);
+    set(CURLOPT_OPENSOCKETDATA, this);
+    set(CURLOPT_PREREQFUNCTION, &Transfer::OnPrerequest);
+    set(CURLOPT_PREREQDATA, this);
+    set(CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
+    set(CURLOPT_XFERINFODATA, this);
+    set(CURLOPT_NOPROGRESS, 0L);
+    if (rc != CURLE_OK) {
+        return ErrorFromCurl(rc, 0);
+    }
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
+        return ERROR_INTERNET_INTERNAL_ERROR;
+    }
+    if (!IsNumericHost(setup_.host)) {
+        setup_.report(INTERNET_STATUS_RESOLVING_NAME, const_cast<char*>(setup_.host.c_str()),
+                      static_cast<uint32_t>(setup_.host.size()));
+    }
+    lastActivity_ = Clock::now();
+    return ERROR_SUCCESS;
+}
+
+CURLcode Transfer::Aim(const std::string& url) {
+    std::string scheme = "http";
+    CURLU* parsed = curl_url();
+    char* part = nullptr;
+    if (parsed != nullptr && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_SCHEME, &part, 0) == CURLUE_OK) {
+        scheme = part;
+    }
+    curl_free(part);
+    curl_url_cleanup(parsed);
+    CURLcode rc = curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
+    if (rc == CURLE_OK) {
+        // An explicit proxy, even "", keeps libcurl from reading the environment's variables.
+        rc = curl_easy_setopt(easy_, CURLOPT_PROXY, setup_.proxy.For(scheme).c_str());
+    }
+    return rc;
+}
+
+uint32_t Transfer::FollowRedirect() {
+    if (++redirects_ > kMaxRedirects) {
+        return ERROR_HTTP_REDIRECT_FAILED;
+    }
+    char* current = nullptr;
+    curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
+    const std::string from = current != nullptr ? current : "";
+    curl_multi_remove_handle(multi_, easy_);
+    CURLcode rc = Aim(redirectTarget_);
+    // As browsers do: 303 turns any request into GET, 301 and 302 turn a POST into one.
+    const bool toGet =
+        setup_.verb != "HEAD" &&
+        (status_ == 303 || ((status_ == 301 || status_ == 302) && setup_.verb == "POST"));
+    if (toGet && rc == CURLE_OK) {
+        rc = curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, nullptr);
+        if (rc == CURLE_OK) {
+            rc = curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+        }
+        setup_.body.clear();
+        setup_.verb = "GET";
+    }
+    // The server's credentials are for its own host: another host does not get them.
+    if (!setup_.serverUser.empty() && rc == CURLE_OK && HostOf(from) != HostOf(redirectTarget_)) {
+        rc = curl_easy_setopt(easy_, CURLOPT_USERNAME, nullptr);
+        if (rc == CURLE_OK) {
+            rc = curl_easy_setopt(easy_, CURLOPT_PASSWORD, nullptr);
+        }
+    }
+    if (rc != CURLE_OK) {
+        return ErrorFromCurl(rc, 0);
+    }
+    redirectPending_ = false;
+    sentReported_ = false;
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
+        return ERROR_INTERNET_INTERNAL_ERROR;
+    }
+    return ERROR_SUCCESS;
+}
+
+uint32_t Transfer::AwaitHeaders() {
+    const uint32_t error = Pump([this] { return headersDone_; });
+    if (error != ERROR_SUCCESS) {
+        return error;
+    }
+    return headersDone_ ? ERROR_SUCCESS : ERROR_HTTP_INVALID_SERVER_RESPONSE;
+}
+
+uint32_t Transfer::AwaitBody(std::size_t* available) {
+    *available = 0;
+    const uint32_t error = Pump([this] { return Unread() > 0; });
+    // Bytes that arrived before a failure are still the caller's.
+    if (Unread() > 0) {
+        *available = Unread();
+        return ERROR_SUCCESS;
+    }
+    return error;
+}
+
+std::size_t Transfer::Read(void* buffer, std::size_t size) {
+    const std::size_t count = std::min(size, Unread());
+    std::memcpy(buffer, body_.data() + readPos_, count);
+    readPos_ += count;
+    if (readPos_ == body_.size()) {
+        body_.clear();
+        readPos_ = 0;
+    }
+    if (paused_ && Unread() < kResumeBelow) {
+        paused_ = false;
+        lastActivity_ = Clock::now();
+        curl_easy_pause(easy_, CURLPAUSE_CONT);
+    }
+    return count;
+}
+
+void Transfer::Wake() {
+    curl_multi_wakeup(multi_);
+}
+
+void Transfer::Finish(uint32_t error) {
+    if (!done_) {
+        done_ = true;
+        error_ = error;
+    }
+}
+
+uint32_t Transfer::Pump(const std::function<bool()>& ready) {
+    while (!ready() && !done_) {
+        if (setup_.cancelled != nullptr && setup_.cancelled->load()) {
+            Finish(ERROR_INTERNET_OPERATION_CANCELLED);
+            break;
+        }
+        int running = 0;
+        if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+            Finish(ERROR_INTERNET_INTERNAL_ERROR);
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+            if (message->msg != CURLMSG_DONE) {
+                continue;
+            }
+            if (message->data.result == CURLE_OK && redirectPending_) {
+                const uint32_t error = FollowRedirect();
+                if (error != ERROR_SUCCESS) {
+                    Finish(error);
+                }
+                break;  // the handle went out and in again: read the queue anew
+            }
+            long verify = 0;
+            curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &verify);
+            Finish(ErrorFromCurl(message->data.result, verify));
+        }
+        if (ready() || done_) {
+            break;
+        }
+        long waitMs = kLongestWaitMs;
+        if (connected_ && setup_.receiveTimeoutMs != 0 && !paused_) {
+            const auto idle =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastActivity_)
+                    .count();
+            if (idle >= setup_.receiveTimeoutMs) {
+                Finish(ERROR_INTERNET_TIMEOUT);
+                break;
+            }
+            waitMs = std::min<long>(waitMs, setup_.receiveTimeoutMs - idle);
+        }
+        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(waitMs), nullptr);
+    }
+    return done_ ? error_ : ERROR_SUCCESS;
+}
+
+size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
+    Transfer& t = *static_cast<Transfer*>(self);
+    std::string line(data, size * count);
+    t.lastActivity_ = Clock::now();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    if (line.compare(0, 5, "HTTP/") == 0) {
+        // A new response: the one before it was an interim or a followed redirect, and only
+        // the last one's headers are the caller's.
+        if (!t.sentReported_) {
+            t.sentReported_ = true;
+            curl_off_t requestSize = 0;
+            curl_easy_getinfo(t.easy_, CURLINFO_REQUEST_SIZE, &requestSize);
+            uint32_t sent = static_cast<uint32_t>(requestSize + t.setup_.body.size());
+            t.setup_.report(INTERNET_STATUS_REQUEST_SENT, &sent, sizeof sent);
+        }
+        t.headers_.clear();
+        t.redirectPending_ = false;
+        t.location_.clear();
+        const std::size_t space = line.find(' ');
+        t.status_ = space == std::string::npos ? 0 : std::strtol(line.c_str() + space, nullptr, 10);
+    } else if (line.empty()) {
+        t.headers_ += "\r\n";
+        // A 3xx answer that names a Location is followed; it is not, like an interim 1xx, the
+        // one the caller reads.
+        const bool interim = t.status_ >= 100 && t.status_ < 200;
+        const bool followed =
+            t.setup_.followRedirects && t.status_ >= 300 && t.status_ < 400 && !t.location_.empty();
+        if (followed) {
+            t.redirectPending_ = true;
+            t.redirectTarget_ = t.RedirectTarget();
+            t.setup_.report(INTERNET_STATUS_REDIRECT, t.redirectTarget_.data(),
+                            static_cast<uint32_t>(t.redirectTarget_.size()));
+        } else if (!interim) {
+            t.headersDone_ = true;
+        }
+        return size * count;
+    } else if (StartsWithNoCase(line, "Location:")) {
+        t.location_ = line.substr(std::strlen("Location:"));
+        t.location_.erase(0, t.location_.find_first_not_of(" \t"));
+    }
+    t.headers_ += line;
+    t.headers_ += "\r\n";
+    return size * count;
+}
+
+std::string Transfer::RedirectTarget() const {
+    char* current = nullptr;
+    curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
+    std::string target = location_;
+    CURLU* url = curl_url();
+    char* resolved = nullptr;
+    if (url != nullptr && current != nullptr &&
+        curl_url_set(url, CURLUPART_URL, current, 0) == CURLUE_OK &&
+        curl_url_set(url, CURLUPART_URL, location_.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_URL, &resolved, 0) == CURLUE_OK) {
+        target = resolved;
+    }
+    curl_free(resolved);
+    curl_url_cleanup(url);
+    return target;
+}
+
+size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {
+    Transfer& t = *static_cast<Transfer*>(self);
+    const std::size_t bytes = size * count;
+    if (t.redirectPending_) {
+        return bytes;  // the redirect's own page is of no use
+    }
+    if (t.Unread() >= kPauseAbove) {
+        t.paused_ = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    t.body_.insert(t.body_.end(), data, data + bytes);
+    t.headersDone_ = true;
+    t.lastActivity_ = Clock::now();
+    return bytes;
+}
+
+curl_socket_t Transfer::OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address) {
+    Transfer& t = *static_cast<Transfer*>(self);
+    if (purpose == CURLSOCKTYPE_IPCXN) {
+        std::string text = AddressText(&address->addr);
+        t.setup_.report(INTERNET_STATUS_NAME_RESOLVED, text.data(),
+                        static_cast<uint32_t>(text.size()));
+        t.setup_.report(INTERNET_STATUS_CONNECTING_TO_SERVER, text.data(),
+                        static_cast<uint32_t>(text.size()));
+    }
+    return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+int Transfer::OnPrerequest(void* self, char* serverIp, char*, int, int) {
+    Transfer& t = *static_cast<Transfer*>(self);
+    t.connected_ = true;
+    t.lastActivity_ = Clock::now();
+    t.setup_.report(INTERNET_STATUS_CONNECTED_TO_SERVER, serverIp,
+                    static_cast<uint32_t>(std::strlen(serverIp)));
+    t.setup_.report(INTERNET_STATUS_SENDING_REQUEST, nullptr, 0);
+    return CURL_PREREQFUNC_OK;
+}
+
+int Transfer::OnProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
+                         curl_off_t uploaded) {
+    Transfer& t = *static_cast<Transfer*>(self);
+    // A request body on its way counts as activity for the receive time-out too.
+    if (downloaded + uploaded != t.progressSeen_) {
+        t.progressSeen_ = downloaded + uploaded;
+        t.lastActivity_ = Clock::now();
+    }
+    return t.setup_.cancelled != nullptr && t.setup_.cancelled->load() ? 1 : 0;
+}
+
+}  // namespace wininet

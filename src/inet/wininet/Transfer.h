@@ -1,0 +1,122 @@
+// One HTTP exchange of a request handle over libcurl's multi interface, driven by the thread
+// that calls into the library: the calls wait inside Pump until what they need has arrived, so
+// the body is handed on as it comes in, never buffered whole.
+#pragma once
+
+#include <curl/curl.h>
+#include <stdint.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "inet/wininet/ProxyConfig.h"
+
+namespace wininet {
+
+// Redirects followed inside one request before it fails with ERROR_HTTP_REDIRECT_FAILED: enough
+// for any sane chain of moves, few enough to end a loop between two servers quickly.
+constexpr int kMaxRedirects = 10;
+
+// Everything a transfer needs, gathered from the request and its parents.
+struct TransferSetup {
+    std::string url;
+    std::string host;  // the server named to InternetConnectA, for the name-resolving event
+    std::string verb;
+    bool http10 = true;
+    bool followRedirects = true;
+    std::string userAgent;
+    std::string referrer;
+    ProxyConfig proxy;
+    std::string serverUser, serverPassword;
+    std::string caFile;
+    uint32_t connectTimeoutMs = 0;
+    uint32_t receiveTimeoutMs = 0;
+    std::vector<std::string> headerLines;  // "Name: value", without line ends
+    std::string body;
+    // Status events (status, info, info length); called on the calling thread.
+    std::function<void(uint32_t, void*, uint32_t)> report;
+    // Set when the request handle is closed: the waiting call gives up.
+    const std::atomic<bool>* cancelled = nullptr;
+};
+
+class Transfer {
+  public:
+    // A transfer ready to start, or null with `*error` set.
+    static std::unique_ptr<Transfer> Create(TransferSetup setup, uint32_t* error);
+    ~Transfer();
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    // Runs until the headers of the final response are in: 0, or the error that ended it.
+    uint32_t AwaitHeaders();
+    // The final response's header block, CR LF lines closed by an empty line.
+    const std::string& headers() const { return headers_; }
+    // True once the final response's headers are in (AwaitHeaders succeeded).
+    bool headersReady() const { return headersDone_; }
+    long status() const { return status_; }
+
+    // Waits until body bytes are at hand or the body has ended; 0 with their count in
+    // `*available` (0 at the end), or the error that broke the body off.
+    uint32_t AwaitBody(std::size_t* available);
+    // Takes up to `size` bytes that are at hand.
+    std::size_t Read(void* buffer, std::size_t size);
+
+    // Wakes a Pump waiting on another thread so that it sees `cancelled`. Any thread.
+    void Wake();
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    explicit Transfer(TransferSetup setup);
+    uint32_t Configure();
+    // Points the exchange at `url`, with the proxy of its scheme.
+    CURLcode Aim(const std::string& url);
+    // Starts the request that the redirect just read leads to: 0 or an error number.
+    uint32_t FollowRedirect();
+    // Drives the exchange until `ready()` holds, the exchange ends, or it is cancelled or timed
+    // out; answers 0 or the error of the end.
+    uint32_t Pump(const std::function<bool()>& ready);
+    void Finish(uint32_t error);
+    std::size_t Unread() const { return body_.size() - readPos_; }
+    // Where the redirect being followed leads, as an absolute URL.
+    std::string RedirectTarget() const;
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+    static size_t OnBody(char* data, size_t size, size_t count, void* self);
+    static curl_socket_t OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
+    static int OnPrerequest(void* self, char* serverIp, char* localIp, int serverPort,
+                            int localPort);
+    static int OnProgress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
+                          curl_off_t uploaded);
+
+    TransferSetup setup_;
+    CURLM* multi_ = nullptr;
+    CURL* easy_ = nullptr;
+    curl_slist* headerList_ = nullptr;
+
+    std::string headers_;
+    long status_ = 0;
+    bool sentReported_ = false;  // the request of this hop was reported as sent
+    bool headersDone_ = false;
+    bool redirectPending_ = false;  // the response being read is a redirect to follow
+    std::string redirectTarget_;
+    int redirects_ = 0;
+    std::string location_;  // of the response being read
+
+    std::vector<char> body_;
+    std::size_t readPos_ = 0;
+    bool paused_ = false;
+
+    bool done_ = false;
+    uint32_t error_ = 0;
+
+    bool connected_ = false;
+    Clock::time_point lastActivity_;
+    curl_off_t progressSeen_ = -1;
+};
+
+}  // namespace wininet

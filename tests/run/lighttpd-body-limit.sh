@@ -1,0 +1,46 @@
+#!/bin/sh
+# lighttpd-body-limit.sh: the configuration of scripts/lighttpd-conf.sh passes a request body of
+# the programs' own 8 MiB limit to the program and refuses a larger one at the server (413),
+# without writing it to the upload folder. Needs QUARSETUP; lighttpd is stopped by its own PID.
+set -eu
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+pid=
+trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+
+"$QUARSETUP" --data-dir "$work/data" --cgi-dir "$work/cgi-bin" --registry "$work/machine.reg" \
+    >/dev/null
+mkdir -p "$work/tmp"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+sh "$root/scripts/lighttpd-conf.sh" "$work" "$port" >"$work/lighttpd.conf"
+lighttpd -D -f "$work/lighttpd.conf" &
+pid=$!
+url="http://127.0.0.1:$port/cgi-bin/quarnbxadmin?test"
+i=0
+until curl -fs -o /dev/null "$url"; do
+    i=$((i + 1))
+    if [ $i -gt 100 ] || ! kill -0 "$pid" 2>/dev/null; then
+        echo "lighttpd did not start" >&2
+        cat "$work/lighttpd-error.log" >&2 || true
+        exit 1
+    fi
+    sleep 0.1
+done
+
+limit=$((8 * 1024 * 1024))
+# Posts `size` bytes of "a" and prints the status code, then the body when asked.
+post() {
+    head -c "$1" /dev/zero | tr '\0' a >"$work/body"
+    curl -s -o "$work/answer" -w '%{http_code}' -H 'Content-Type: application/x-www-form-urlencoded' \
+        --data-binary "@$work/body" "$url"
+}
+status=$(post "$limit")
+test "$status" = 200 || { echo "a body of $limit bytes got $status" >&2; exit 1; }
+test "$(cat "$work/answer")" = "Pellmora version 3.0 (July 31 2009)"
+for size in $((limit + 1)) $((4 * limit)); do
+    status=$(post "$size")
+    test "$status" = 413 || { echo "a body of $size bytes got $status, not 413" >&2; exit 1; }
+done
+# Nothing of the refused bodies was kept in the upload folder.
+test -z "$(ls -A "$work/tmp")" || { ls -l "$work/tmp" >&2; exit 1; }
+echo "lighttpd passes $limit bytes and refuses more"

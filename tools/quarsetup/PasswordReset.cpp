@@ -1,0 +1,20 @@
+#include "PasswordReset.h"
+
+#include "admin/ServerSettings.h"
+#include "admin/SettingsStore.h"
+#include "platform/DataDirectory.h"
+
+bool ClearAdminPassword(const std::string& dataDirectory, std::string& error) {
+    const std::string directory = WithTrailingSlash(dataDirectory);
+    ServerSettings settings;
+    if (!LoadServerSettings(settings, directory)) {
+        error = "no server settings can be read in " + directory + " (has the server been set up?)";
+        return false;
+    }
+    settings.adminPassword.clear();
+    if (!SaveServerSettings(settings, directory)) {
+        error = "cannot write the server settings in " + directory;
+        return false;
+    }
+    return true;
+}
