@@ -266,6 +266,7 @@ class QUARINET_API QuarInetHttpRequestWinInetImpl : public QuarInetHttpRequest {
   private:
     // The handles as the worker may use them, or false when Abort closed them.
     QUARINET_INTERNAL bool OpenHandles(void*& session, void*& request);
+    QUARINET_INTERNAL bool WasAborted();
     // Stores a newly opened handle; false (handle closed) when Abort came meanwhile.
     QUARINET_INTERNAL bool Keep(void*& member, void* handle);
     // Closes the three handles, first removing the status callback from the session if `quiet`.

@@ -100,6 +100,11 @@ bool QuarInetHttpRequestWinInetImpl::Keep(void*& member, void* handle) {
     return false;
 }
 
+bool QuarInetHttpRequestWinInetImpl::WasAborted() {
+    std::lock_guard<std::mutex> hold(guard_->lock);
+    return guard_->aborting;
+}
+
 bool QuarInetHttpRequestWinInetImpl::OpenHandles(void*& session, void*& request) {
     std::lock_guard<std::mutex> hold(guard_->lock);
     session = SessionHandle;
