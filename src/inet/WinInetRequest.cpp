@@ -249,7 +249,9 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& response_headers,
                 return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
             }
             response_body = static_cast<char*>(larger);
-            memset(response_body + response_body_length, 0, grown - response_body_length);
+            // Only the room already held is cleared: the new pages are written by the reads,
+            // and touching them all here would cost a large body dearly.
+            memset(response_body + response_body_length, 0, capacity - response_body_length);
             capacity = grown;
             BodyCapacityChanged(static_cast<uint32_t>(capacity));
         }
