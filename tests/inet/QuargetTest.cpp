@@ -170,6 +170,7 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
 // beside the request's byte counts.
 TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
     unsetenv("QUAR_HIDE_MODULES");
+    setenv("LSAN_OPTIONS", "suppressions=" LIBCRYPTO_EXIT_SUPPRESSIONS, 1);
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -206,6 +207,7 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
             EXPECT_NE(std::string::npos, run.err.find(part)) << run.err;
         }
     }
+    unsetenv("LSAN_OPTIONS");
 }
 
 TEST_F(QuargetTest, OutputFileAndGzipBody) {
