@@ -158,8 +158,16 @@ class BrowserSettings : public ::testing::Test {
 };
 Servers* BrowserSettings::servers_ = nullptr;
 
+// The two builds' tests carry names of their own.
+#ifdef QUAR_LAYER_HIDDEN
+#define BROWSER_SETTINGS BrowserSettingsWithoutLayer
+#else
+#define BROWSER_SETTINGS BrowserSettingsOverLayer
+#endif
+using BROWSER_SETTINGS = BrowserSettings;
+
 // The answers of the server, and what each transport makes of them.
-TEST_F(BrowserSettings, AnswersOfTheServer) {
+TEST_F(BROWSER_SETTINGS, AnswersOfTheServer) {
     struct Case {
         const char* name;
         const char* path;
@@ -195,7 +203,7 @@ TEST_F(BrowserSettings, AnswersOfTheServer) {
 
 // The proxy of the browser's settings: the layer takes its credentials from the key too; the
 // library's own client takes the proxy without them and hands tinyproxy's challenge over.
-TEST_F(BrowserSettings, ProxyOfTheInternetSettingsKey) {
+TEST_F(BROWSER_SETTINGS, ProxyOfTheInternetSettingsKey) {
     WriteRegistry(kInternetSettings + "\"ProxyEnable\"=dword:00000001\n\"ProxyServer\"=\"" +
                   "127.0.0.1:" + std::to_string(servers_->proxy->port()) +
                   "\"\n\"ProxyUserName\"=\"proxyuser\"\n\"ProxyPassword\"=\"pr0xy-pass\"\n");
@@ -212,7 +220,7 @@ TEST_F(BrowserSettings, ProxyOfTheInternetSettingsKey) {
 }
 
 // An http page that moved to https: certificates are checked on the way.
-TEST_F(BrowserSettings, RedirectToHttps) {
+TEST_F(BROWSER_SETTINGS, RedirectToHttps) {
     struct Case {
         const char* name;
         const char* path;
@@ -249,7 +257,7 @@ TEST_F(BrowserSettings, RedirectToHttps) {
 #ifndef QUAR_LAYER_HIDDEN
 // The credentials dialog of the platform library, answered by a window host that shows nothing:
 // the credentials given are sent on the retry; refused ones are asked for a few times only.
-TEST_F(BrowserSettings, CredentialsDialogOfThePlatformLibrary) {
+TEST_F(BROWSER_SETTINGS, CredentialsDialogOfThePlatformLibrary) {
     setenv("DISPLAY", ":99", 1);
     struct Case {
         const char* name;
@@ -281,7 +289,7 @@ TEST_F(BrowserSettings, CredentialsDialogOfThePlatformLibrary) {
 #endif
 
 // Abort from another thread while a slow body arrives ends the worker within 100 ms.
-TEST_F(BrowserSettings, AbortEndsASlowBody) {
+TEST_F(BROWSER_SETTINGS, AbortEndsASlowBody) {
     ScriptedServer server("HTTP/1.0 200 OK\r\nContent-Length: 100000000\r\n\r\n", "slow body ", 20);
     bytesSeen = 0;
     QuarInetHttpConnection connection(kSettingsKey);
