@@ -259,20 +259,28 @@ TEST_F(BROWSER_SETTINGS, RedirectToHttps) {
 // the credentials given are sent on the retry; refused ones are asked for a few times only.
 TEST_F(BROWSER_SETTINGS, CredentialsDialogOfThePlatformLibrary) {
     setenv("DISPLAY", ":99", 1);
+    // The proxy of the key, without credentials of its own.
+    const std::string proxyKey = kInternetSettings +
+                                 "\"ProxyEnable\"=dword:00000001\n\"ProxyServer\"=\"127.0.0.1:" +
+                                 std::to_string(servers_->proxy->port()) + "\"\n";
     struct Case {
         const char* name;
+        std::string registry;
         const char* typed;
         uint32_t result;
         int dialogs;
     };
     const Case cases[] = {
-        {"right credentials", "webuser:webpass", 0, 1},
-        {"cancelled", "cancel", QUARINET_ERROR_STATUS, 1},
-        {"refused again and again", "webuser:guess", QUARINET_ERROR_STATUS,
+        {"right credentials", "", "webuser:webpass", 0, 1},
+        {"cancelled", "", "cancel", QUARINET_ERROR_STATUS, 1},
+        {"refused again and again", "", "webuser:guess", QUARINET_ERROR_STATUS,
          wininet::kMaxErrorDialogRetries + 1},
+        // The proxy asks first (407), then the server (401): each keeps its own credentials.
+        {"proxy, then server", proxyKey, "proxyuser:pr0xy-pass;webuser:webpass", 0, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        WriteRegistry(c.registry);
         scratch_.Write("dialogs", "");
         setenv("QUAR_TEST_DIALOG", c.typed, 1);
         const Outcome outcome = Fetch("/private/secret.txt");
@@ -283,6 +291,8 @@ TEST_F(BROWSER_SETTINGS, CredentialsDialogOfThePlatformLibrary) {
         const std::string dialogs = scratch_.Read("dialogs");
         EXPECT_EQ(std::count(dialogs.begin(), dialogs.end(), '\n'), c.dialogs) << dialogs;
         EXPECT_EQ(dialogs.rfind("Enter Network Password|", 0), 0u) << dialogs;
+        EXPECT_EQ(outcome.headers.find("\r\nVia: ") != std::string::npos, !c.registry.empty())
+            << outcome.headers;
     }
     unsetenv("QUAR_TEST_DIALOG");
 }
