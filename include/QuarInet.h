@@ -133,6 +133,7 @@ enum : uint32_t {
 enum : uint32_t {
     QUARINET_ERROR_INVALID_HANDLE = 6,
     QUARINET_ERROR_NOT_ENOUGH_MEMORY = 8,   // also: a response over the size a request may hold
+    QUARINET_ERROR_NO_REQUEST = 13,         // Receive over the platform library without a request
     QUARINET_ERROR_INVALID_PARAMETER = 87,  // null host, verb or path; CR or LF in them
     QUARINET_ERROR_ABORTED = 10004,         // the exchange was broken off by Abort
     QUARINET_ERROR_TIMED_OUT = 10060,       // connect, send or receive time-out expired

@@ -11,7 +11,11 @@ bool WinInetLayerAvailable() {
 }
 
 QuarInetHttpRequest* CreateWinInetRequest(QuarInetStatusCallback callback) {
-    return new (std::nothrow) QuarInetHttpRequestWinInetImpl(callback, nullptr);
+    try {
+        return new QuarInetHttpRequestWinInetImpl(callback, nullptr);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 }  // namespace inet

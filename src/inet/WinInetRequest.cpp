@@ -223,7 +223,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& response_headers,
     void* session = nullptr;
     void* request = nullptr;
     if (!OpenHandles(session, request)) {
-        return 13;  // ERROR_INVALID_DATA: no open request
+        return QUARINET_ERROR_NO_REQUEST;
     }
 
     uint32_t length = 0;
