@@ -21,6 +21,8 @@
 
 // Marks the library's exports; everything else in libQuarInet.so is hidden.
 #define QUARINET_API __attribute__((visibility("default")))
+// Keeps a member of an exported class inside the library.
+#define QUARINET_INTERNAL __attribute__((visibility("hidden")))
 
 // ---------------------------------------------------------------------------------------------
 // Connection options
@@ -135,6 +137,8 @@ enum : uint32_t {
     QUARINET_ERROR_INVALID_HANDLE = 6,
     // Memory ran out, or the response is larger than a request may hold (4 GiB).
     QUARINET_ERROR_NOT_ENOUGH_MEMORY = 8,
+    // Receive over the platform internet library without a request.
+    QUARINET_ERROR_NO_REQUEST = 13,
     // A null host, verb or path, or a CR or LF in them.
     QUARINET_ERROR_INVALID_PARAMETER = 87,
     // The exchange was broken off by Abort.
@@ -228,6 +232,63 @@ class QUARINET_API QuarInetHttpRequest {
                               uint32_t body_length, bool compress);
     // The thread procedure of OpenUrl: Send, then Receive into the result slots.
     static uint32_t Worker(void* request);
+};
+
+// The platform internet library's entry points, as a request binds them (opaque here).
+struct QuarInetWinInetTable;
+// What a request shares with a thread that aborts it (opaque here).
+struct QuarInetWinInetGuard;
+
+// A request through the platform internet library (libquarwininet.so), made by CreateRequest
+// when the settings ask for the browser's settings: the browser's proxy, redirects followed
+// inside the library, its certificate checks and its credentials dialog apply. HTTP/1.0.
+//
+// The library reports its own events (10 to 31, 110) with the request as context; the request
+// reports 40 after every block read and 41 at the end, on the session handle. Results are the
+// library's numbers (12xxx), and: 12004 when the library or an entry point is missing, 12003
+// for a final status other than 200 (the response is delivered) or when the user cancels the
+// credentials dialog, 13 for Receive without an open request. After Abort the blocked call
+// fails with the library's "operation cancelled" (12017). Not copyable.
+class QUARINET_API QuarInetHttpRequestWinInetImpl : public QuarInetHttpRequest {
+  public:
+    QuarInetHttpRequestWinInetImpl(QuarInetStatusCallback callback, QuarInetWindow parent);
+    ~QuarInetHttpRequestWinInetImpl() override;
+
+    // Opens a session (the browser's proxy settings), a connection to `host`:`port` and the
+    // request, and sends it; a credentials dialog may ask for a retry (a few times at most).
+    uint32_t Send(const char* host, uint32_t port, const char* verb, const char* path,
+                  const char* headers, uint32_t headers_length, const char* body,
+                  uint32_t body_length) override;
+    // Reads the final response's header block and body; a 200 body is gzip-decoded.
+    uint32_t Receive(char*& response_headers, uint32_t& response_headers_length,
+                     char*& response_body, uint32_t& response_body_length) override;
+    // Closes the three handles (any thread): the call blocked in them fails at once.
+    void Abort(uint32_t reserved) override;
+
+    // The library's handles, null when not open.
+    void* SessionHandle;
+    void* ConnectHandle;
+    void* RequestHandle;
+
+  protected:
+    // A request over `table` instead of the process's table (tests).
+    QuarInetHttpRequestWinInetImpl(QuarInetStatusCallback callback, QuarInetWindow parent,
+                                   const QuarInetWinInetTable* table);
+    // Called when the body buffer has grown to `capacity` bytes (tests watch it).
+    virtual void BodyCapacityChanged(uint32_t capacity);
+
+  private:
+    // The handles as the worker may use them, or false when Abort closed them.
+    QUARINET_INTERNAL bool OpenHandles(void*& session, void*& request);
+    QUARINET_INTERNAL bool WasAborted();
+    // Stores a newly opened handle; false (handle closed) when Abort came meanwhile.
+    QUARINET_INTERNAL bool Keep(void*& member, void* handle);
+    // Closes the three handles, first removing the status callback from the session if `quiet`.
+    QUARINET_INTERNAL void CloseHandles(bool quiet);
+    QUARINET_INTERNAL void Report(void* session, uint32_t status, uint32_t* count);
+
+    const QuarInetWinInetTable* table_;
+    QuarInetWinInetGuard* guard_;
 };
 
 // A client application's connection settings, named by its settings key, and the factory of

@@ -1,32 +1,21 @@
 #include "inet/WinInetLayer.h"
 
-#include "inet/ModuleLoader.h"
+#include <new>
+
+#include "inet/WinInetTable.h"
 
 namespace inet {
 
 bool WinInetLayerAvailable() {
-    static const bool available = [] {
-        const std::unique_ptr<Module> module = LoadModule("WININET.DLL");
-        if (module == nullptr) {
-            return false;
-        }
-        // InternetQueryOptionA and InternetSetOptionA are optional.
-        for (const char* name :
-             {"HttpOpenRequestA", "HttpQueryInfoA", "HttpSendRequestA", "InternetCloseHandle",
-              "InternetConnectA", "InternetOpenA", "InternetQueryDataAvailable", "InternetReadFile",
-              "InternetSetStatusCallback", "InternetErrorDlg"}) {
-            if (module->Lookup(name) == nullptr) {
-                return false;
-            }
-        }
-        return true;
-    }();
-    return available;
+    return ProcessWinInetTable().available();
 }
 
-QuarInetHttpRequest* CreateWinInetRequest(QuarInetStatusCallback /*callback*/) {
-    // The transport over the layer is not part of this build yet.
-    return nullptr;
+QuarInetHttpRequest* CreateWinInetRequest(QuarInetStatusCallback callback) {
+    try {
+        return new QuarInetHttpRequestWinInetImpl(callback, nullptr);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 }  // namespace inet

@@ -10,8 +10,8 @@ namespace inet {
 // for the process).
 bool WinInetLayerAvailable();
 
-// A request over the layer, or null when this build has no transport for it; the connection
-// then uses the socket transport with the browser's proxy settings.
+// A request over the layer, or null when memory runs out; the connection then uses the socket
+// transport with the browser's proxy settings.
 QuarInetHttpRequest* CreateWinInetRequest(QuarInetStatusCallback callback);
 
 }  // namespace inet

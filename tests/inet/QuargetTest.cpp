@@ -39,7 +39,11 @@ class QuargetTest : public ::testing::Test {
     void SetUp() override {
         setenv("QUAR_USER_REGISTRY", dir_.file("user.reg").c_str(), 1);
         unsetenv("http_proxy");
+        // The cases are about the library's own client: with the platform internet library
+        // hidden, settings that ask for the browser's settings fall back to it.
+        setenv("QUAR_HIDE_MODULES", "WININET.DLL", 1);
     }
+    void TearDown() override { unsetenv("QUAR_HIDE_MODULES"); }
 
     // Runs quarget with `args`; once `interruptWhen` (if given) holds, sends it SIGINT.
     CommandRun Quarget(std::vector<std::string> args,
@@ -169,6 +173,51 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
     // The multipart body named its boundary in the request's own Content-type.
     const CommandRun form = Quarget({"-F", "a=b", Url("/echo.cgi")});
     EXPECT_NE(std::string::npos, form.out.find("type=multipart/form-data; boundary=")) << form.out;
+}
+
+// A settings key that selects the browser's settings (nothing stored: the default) goes through
+// the platform internet library, which follows the redirect itself and reports its own events
+// beside the request's byte counts.
+TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
+    unsetenv("QUAR_HIDE_MODULES");
+    setenv("LSAN_OPTIONS", "suppressions=" LIBCRYPTO_EXIT_SUPPRESSIONS, 1);
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        std::vector<std::string> err;  // each contained in standard error
+    };
+    const std::vector<Case> cases = {
+        {"redirect with progress",
+         {"--settings", "browser", "-v", Url("/r302")},
+         0,
+         "hello\n",
+         {"* 110 redirected to", "* 41 response received, bytes 6\n"}},
+        {"gzip body decoded",
+         {"--settings", "browser", Url("/text.txt.gz")},
+         0,
+         std::string(100000, 'z'),
+         {}},
+        {"not found", {"--settings", "browser", Url("/none")}, 1, "", {"(12003)"}},
+        {"refused connection",
+         {"--settings", "browser", "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/"},
+         1,
+         "",
+         {"(12029)"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CommandRun run = Quarget(c.args);
+        EXPECT_EQ(c.status, run.status) << run.err;
+        if (c.status == 0) {
+            EXPECT_EQ(c.out, run.out);
+        }
+        for (const std::string& part : c.err) {
+            EXPECT_NE(std::string::npos, run.err.find(part)) << run.err;
+        }
+    }
+    unsetenv("LSAN_OPTIONS");
 }
 
 TEST_F(QuargetTest, OutputFileAndGzipBody) {

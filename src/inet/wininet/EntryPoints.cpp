@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "inet/dialog/CredentialsDialog.h"
+#include "inet/dialog/DialogResult.h"
 #include "inet/wininet/Handles.h"
 #include "inet/wininet/LastError.h"
 #include "inet/wininet/WinInetApi.h"
@@ -43,6 +45,29 @@ std::atomic<uint32_t>* TimeoutOption(InetHandle& handle, uint32_t option) {
         default:
             return nullptr;
     }
+}
+
+// Shows the credentials dialog for the server or the proxy of `request`, starting with what the
+// user gave before; keeps what is given for the request's next send. False when cancelled or
+// when no window can be shown.
+bool AskForCredentials(Request& request, bool proxy, void* window) {
+    // Room as the settings record gives its texts.
+    constexpr size_t kFieldSize = 260;
+    char user[kFieldSize] = "";
+    char password[kFieldSize] = "";
+    std::string& keptUser = proxy ? request.givenProxyUser : request.givenServerUser;
+    std::string& keptPassword = proxy ? request.givenProxyPassword : request.givenServerPassword;
+    keptUser.copy(user, kFieldSize - 1);
+    const Connection& connection = request.connection();
+    const std::string prompt = proxy ? "The proxy server wants a user name and password."
+                                     : connection.host + " wants a user name and password.";
+    if (inet::ShowCredentialsDialog(nullptr, prompt.c_str(), user, sizeof user, password,
+                                    sizeof password, window) != inet::DialogOk) {
+        return false;
+    }
+    keptUser = user;
+    keptPassword = password;
+    return true;
 }
 
 // Runs an entry point's body with the library's promise that nothing throws across the boundary.
@@ -306,20 +331,25 @@ QUAR_WININET_API int InternetCloseHandle(void* handle) {
     });
 }
 
-QUAR_WININET_API uint32_t InternetErrorDlg(void*, void* requestHandle, uint32_t error,
+QUAR_WININET_API uint32_t InternetErrorDlg(void* window, void* requestHandle, uint32_t error,
                                            uint32_t flags, void**) {
     auto request = FindHandle<Request>(requestHandle, HandleKind::Request);
     if (request == nullptr) {
         return ERROR_INVALID_HANDLE;
     }
-    bool needsCredentials = error == ERROR_INTERNET_LOGIN_FAILURE;
     const Transfer* transfer = request->transfer();
-    if (error == wininet::ERROR_SUCCESS && (flags & FLAGS_ERROR_UI_FILTER_FOR_ERRORS) != 0 &&
-        transfer != nullptr) {
-        needsCredentials = transfer->status() == 401 || transfer->status() == 407;
+    const uint32_t status = transfer != nullptr ? transfer->status() : 0;
+    bool needsCredentials = error == ERROR_INTERNET_LOGIN_FAILURE;
+    if (error == wininet::ERROR_SUCCESS && (flags & FLAGS_ERROR_UI_FILTER_FOR_ERRORS) != 0) {
+        needsCredentials = status == 401 || status == 407;
     }
-    // No window host can ask the user yet: wherever credentials are needed, nobody gave them.
-    return needsCredentials ? ERROR_CANCELLED : wininet::ERROR_SUCCESS;
+    if (!needsCredentials) {
+        return wininet::ERROR_SUCCESS;
+    }
+    return Guarded<uint32_t>(ERROR_CANCELLED, [&] {
+        return AskForCredentials(*request, status == 407, window) ? ERROR_INTERNET_FORCE_RETRY
+                                                                  : ERROR_CANCELLED;
+    });
 }
 
 QUAR_WININET_API uint32_t QuarWinInetGetLastError(void) {

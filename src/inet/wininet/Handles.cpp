@@ -80,6 +80,14 @@ TransferSetup Request::Setup() const {
     setup.proxy = session.proxy;
     setup.serverUser = connection.user;
     setup.serverPassword = connection.password;
+    if (!givenServerUser.empty()) {
+        setup.serverUser = givenServerUser;
+        setup.serverPassword = givenServerPassword;
+    }
+    if (!givenProxyUser.empty()) {
+        setup.proxy.user = givenProxyUser;
+        setup.proxy.password = givenProxyPassword;
+    }
     setup.caFile = session.caFile;
     setup.connectTimeoutMs = connectTimeoutMs.load();
     setup.receiveTimeoutMs = receiveTimeoutMs.load();

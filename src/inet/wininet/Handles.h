@@ -88,6 +88,10 @@ class Request : public InetHandle {
     uint32_t flags = 0;
     std::string referrer;
     std::string accept;
+    // Credentials the user gave in InternetErrorDlg, used from the next send on instead of the
+    // connection's (server) or the session's (proxy); empty user: none given.
+    std::string givenServerUser, givenServerPassword;
+    std::string givenProxyUser, givenProxyPassword;
 
     // Starts a new exchange in place of the previous one: 0 or an error number.
     uint32_t Start(const char* headers, uint32_t headersLength, const void* body,

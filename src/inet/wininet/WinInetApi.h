@@ -196,10 +196,12 @@ QUAR_WININET_API int InternetCloseHandle(void* handle);
 //   ERROR_SUCCESS      nothing to ask: the caller reports `error` as it is. Certificate errors
 //                      are among these: a certificate that does not verify is never accepted;
 //   ERROR_CANCELLED    credentials are needed (a 401 or 407 answer, a refused login) and the
-//                      user gave none; no window host exists yet, so this is the answer
-//                      wherever credentials are needed;
-//   ERROR_INTERNET_FORCE_RETRY  the user gave credentials: send the request again, at most
-//                      wininet::kMaxErrorDialogRetries times;
+//                      user gave none: no display, no window host, or the dialog cancelled;
+//   ERROR_INTERNET_FORCE_RETRY  the user gave credentials in the credentials dialog (shown
+//                      through the window host beside this library or named by
+//                      QUAR_WINDOW_HOST_MODULE, owned by `window`); the request keeps them for
+//                      its next sends: send it again, at most wininet::kMaxErrorDialogRetries
+//                      times;
 //   ERROR_INVALID_HANDLE  `request` is not an open request.
 QUAR_WININET_API uint32_t InternetErrorDlg(void* window, void* request, uint32_t error,
                                            uint32_t flags, void** data);

@@ -96,6 +96,9 @@ class WinInetLayer : public ::testing::Test {
     void SetUp() override {
         unsetenv("http_proxy");
         unsetenv("QUAR_WININET_CAFILE");
+        // No display: InternetErrorDlg answers without asking anybody.
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
         // A user registry of the test's own: no proxy unless a test writes one.
         setenv("QUAR_USER_REGISTRY", (scratch_ / "user.reg").c_str(), 1);
         scratch_.Write("user.reg", "REGEDIT4\n\n");

@@ -1,0 +1,312 @@
+// The exchange through the platform internet library: session, connection and request handles,
+// the error dialog's answers, and the response read in the blocks the library has at hand.
+#include <string.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <new>
+
+#include "QuarInet.h"
+#include "inet/InetHeap.h"
+#include "inet/WinInetTable.h"
+
+using namespace wininet;
+
+// Abort runs on another thread than Send and Receive: the handles change only under the lock,
+// and a handle opened after an Abort is closed at once instead of being kept.
+struct QuarInetWinInetGuard {
+    std::mutex lock;
+    bool aborting = false;
+};
+
+namespace {
+
+constexpr const char* kAgent = "QuarInet";
+constexpr uint32_t kServiceHttp = INTERNET_SERVICE_HTTP;
+constexpr uint32_t kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
+constexpr uint32_t kErrorDialogFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
+                                       FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                                       FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
+// Room for the status line's parts, as far as the transport reads it.
+constexpr int kStatusLineLimit = 1024;
+// The largest step by which the body buffer grows beyond what a block needs.
+constexpr uint64_t kBodyGrowthStep = 1048576;
+
+// The body buffer's next capacity for `needed` bytes (body so far plus the block at hand) from
+// `capacity`: twice what is needed, but never more than a step past the current capacity.
+uint64_t GrownCapacity(uint64_t capacity, uint64_t needed, uint64_t available) {
+    uint64_t grown = needed * 2 + 2;
+    const uint64_t step = available + 1 > kBodyGrowthStep ? available + 1 : kBodyGrowthStep;
+    if (step < grown - capacity) {
+        grown = capacity + step;
+    }
+    return grown;
+}
+
+// Maps the pages of a body buffer's new room in one call: a large body would otherwise take
+// one fault per page as the reads fill it. Only advice; ignored where unsupported.
+void PopulateRoom(char* block, uint64_t from, uint64_t to) {
+#ifdef MADV_POPULATE_WRITE
+    constexpr uint64_t kLeast = 256 * 1024;
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + from + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + to) & ~(page - 1);
+    if (to - from >= kLeast && end > start) {
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+    }
+#else
+    (void)block, (void)from, (void)to;
+#endif
+}
+
+}  // namespace
+
+QuarInetHttpRequestWinInetImpl::QuarInetHttpRequestWinInetImpl(QuarInetStatusCallback callback,
+                                                               QuarInetWindow parent)
+    : QuarInetHttpRequestWinInetImpl(callback, parent, &inet::ProcessWinInetTable()) {}
+
+QuarInetHttpRequestWinInetImpl::QuarInetHttpRequestWinInetImpl(QuarInetStatusCallback callback,
+                                                               QuarInetWindow parent,
+                                                               const QuarInetWinInetTable* table)
+    : QuarInetHttpRequest(callback, parent),
+      SessionHandle(nullptr),
+      ConnectHandle(nullptr),
+      RequestHandle(nullptr),
+      table_(table),
+      guard_(new QuarInetWinInetGuard) {}
+
+QuarInetHttpRequestWinInetImpl::~QuarInetHttpRequestWinInetImpl() {
+    if (table_->available()) {
+        CloseHandles(true);
+    }
+    delete guard_;
+}
+
+void QuarInetHttpRequestWinInetImpl::BodyCapacityChanged(uint32_t) {}
+
+void QuarInetHttpRequestWinInetImpl::CloseHandles(bool quiet) {
+    void* handles[3];
+    {
+        std::lock_guard<std::mutex> hold(guard_->lock);
+        handles[0] = RequestHandle;
+        handles[1] = ConnectHandle;
+        handles[2] = SessionHandle;
+        RequestHandle = ConnectHandle = SessionHandle = nullptr;
+    }
+    if (quiet && handles[2] != nullptr) {
+        table_->InternetSetStatusCallback(handles[2], nullptr);
+    }
+    // Closing waits for nothing: the library wakes a call blocked in the handle and frees
+    // it once that call has left.
+    for (void* handle : handles) {
+        if (handle != nullptr) {
+            table_->InternetCloseHandle(handle);
+        }
+    }
+}
+
+bool QuarInetHttpRequestWinInetImpl::Keep(void*& member, void* handle) {
+    {
+        std::lock_guard<std::mutex> hold(guard_->lock);
+        if (!guard_->aborting) {
+            member = handle;
+            return true;
+        }
+    }
+    table_->InternetCloseHandle(handle);
+    return false;
+}
+
+bool QuarInetHttpRequestWinInetImpl::WasAborted() {
+    std::lock_guard<std::mutex> hold(guard_->lock);
+    return guard_->aborting;
+}
+
+bool QuarInetHttpRequestWinInetImpl::OpenHandles(void*& session, void*& request) {
+    std::lock_guard<std::mutex> hold(guard_->lock);
+    session = SessionHandle;
+    request = RequestHandle;
+    return request != nullptr;
+}
+
+void QuarInetHttpRequestWinInetImpl::Report(void* session, uint32_t status, uint32_t* count) {
+    if (Callback != nullptr) {
+        Callback(session, reinterpret_cast<uintptr_t>(this), status, count, sizeof *count);
+    }
+}
+
+uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, const char* verb,
+                                              const char* path, const char* headers,
+                                              uint32_t headers_length, const char* body,
+                                              uint32_t body_length) {
+    {
+        std::lock_guard<std::mutex> hold(guard_->lock);
+        Aborted = 0;
+        guard_->aborting = false;
+    }
+    if (const uint32_t stored = SetRequestParams(host, port, verb, path, headers, headers_length,
+                                                 body, body_length, false)) {
+        return stored;
+    }
+    if (!table_->available()) {
+        return QUARINET_ERROR_NO_TRANSPORT;
+    }
+    // A second exchange starts from fresh handles.
+    CloseHandles(true);
+
+    void* session =
+        table_->InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (session == nullptr) {
+        return table_->GetLastError();
+    }
+    if (!Keep(SessionHandle, session)) {
+        return ERROR_INTERNET_OPERATION_CANCELLED;
+    }
+    if (table_->InternetSetOptionA != nullptr) {
+        uint32_t connectTimeout = ConnectTimeout;
+        uint32_t receiveTimeout = ReceiveTimeout;
+        table_->InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connectTimeout,
+                                   sizeof connectTimeout);
+        table_->InternetSetOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout,
+                                   sizeof receiveTimeout);
+    }
+    if (Callback != nullptr) {
+        table_->InternetSetStatusCallback(session, Callback);
+    }
+    const uintptr_t context = reinterpret_cast<uintptr_t>(this);
+    void* connection = table_->InternetConnectA(session, Host, static_cast<uint16_t>(Port), nullptr,
+                                                nullptr, kServiceHttp, 0, context);
+    if (connection == nullptr) {
+        return table_->GetLastError();
+    }
+    if (!Keep(ConnectHandle, connection)) {
+        return ERROR_INTERNET_OPERATION_CANCELLED;
+    }
+    void* request = table_->HttpOpenRequestA(connection, Verb, Path, "HTTP/1.0", nullptr, nullptr,
+                                             kRequestFlags, context);
+    if (request == nullptr) {
+        return table_->GetLastError();
+    }
+    if (!Keep(RequestHandle, request)) {
+        return ERROR_INTERNET_OPERATION_CANCELLED;
+    }
+
+    // A dialog that keeps asking for a retry (credentials refused again and again) gets a few
+    // tries, then the last outcome stands.
+    for (int retries = 0;; ++retries) {
+        const uint32_t error =
+            table_->HttpSendRequestA(request, Headers, HeadersLength, Body, BodyLength) != 0
+                ? ERROR_SUCCESS
+                : table_->GetLastError();
+        const uint32_t answer =
+            table_->InternetErrorDlg(ParentWindow, request, error, kErrorDialogFlags, nullptr);
+        if (answer == ERROR_INVALID_HANDLE) {
+            return QUARINET_ERROR_INVALID_HANDLE;
+        }
+        if (answer == ERROR_CANCELLED) {
+            return QUARINET_ERROR_STATUS;
+        }
+        if (answer != ERROR_INTERNET_FORCE_RETRY || retries >= kMaxErrorDialogRetries) {
+            return error;
+        }
+    }
+}
+
+uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& response_headers,
+                                                 uint32_t& response_headers_length,
+                                                 char*& response_body,
+                                                 uint32_t& response_body_length) {
+    if (!table_->available()) {
+        return QUARINET_ERROR_NO_TRANSPORT;
+    }
+    void* session = nullptr;
+    void* request = nullptr;
+    if (!OpenHandles(session, request)) {
+        return QUARINET_ERROR_NO_REQUEST;
+    }
+
+    uint32_t length = 0;
+    response_headers_length = 0;
+    if (table_->HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &length, nullptr) ==
+        0) {
+        const uint32_t error = table_->GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER) {
+            return error;
+        }
+    }
+    auto* headers = static_cast<char*>(inet::HeapAllocate(size_t(length) + 1));
+    if (headers == nullptr) {
+        return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
+    }
+    headers[length] = '\0';
+    response_headers = headers;
+    uint32_t room = length + 1;
+    if (table_->HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers, &room, nullptr) ==
+        0) {
+        return table_->GetLastError();
+    }
+    response_headers_length = room;
+
+    response_body = nullptr;
+    response_body_length = 0;
+    uint64_t capacity = 0;
+    uint32_t read = 0;
+    do {
+        uint32_t available = 0;
+        if (table_->InternetQueryDataAvailable(request, &available, 0, 0) == 0) {
+            return table_->GetLastError();
+        }
+        const uint64_t needed = uint64_t(response_body_length) + available;
+        if (capacity <= needed) {
+            const uint64_t grown = GrownCapacity(capacity, needed, available);
+            // A body's length travels as 32 bits: a larger one cannot be held.
+            void* larger =
+                grown > UINT32_MAX ? nullptr : inet::HeapReallocate(response_body, grown);
+            if (larger == nullptr) {
+                return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
+            }
+            response_body = static_cast<char*>(larger);
+            // Only the room already held is cleared: the new pages are written by the reads,
+            // and touching them all here would cost a large body dearly.
+            memset(response_body + response_body_length, 0, capacity - response_body_length);
+            PopulateRoom(response_body, capacity, grown);
+            capacity = grown;
+            BodyCapacityChanged(static_cast<uint32_t>(capacity));
+        }
+        response_body[needed] = '\0';
+        read = 0;
+        const int ok = table_->InternetReadFile(request, response_body + response_body_length,
+                                                available, &read);
+        response_body_length += read;
+        Report(session, QUARINET_STATUS_RECEIVING_RESPONSE, &response_body_length);
+        if (ok == 0) {
+            return table_->GetLastError();
+        }
+    } while (read != 0);
+    Report(session, QUARINET_STATUS_RESPONSE_RECEIVED, &response_body_length);
+
+    char version[kStatusLineLimit];
+    char reason[kStatusLineLimit];
+    uint32_t status = 0;
+    if (!QuarInetGetHttpStatusCode(response_headers, version, status, reason, kStatusLineLimit)) {
+        return QUARINET_ERROR_STATUS;
+    }
+    if (status != 200) {
+        return QUARINET_ERROR_STATUS;
+    }
+    UnpackContent(response_headers, response_headers_length, response_body, response_body_length);
+    return 0;
+}
+
+void QuarInetHttpRequestWinInetImpl::Abort(uint32_t /*reserved*/) {
+    {
+        std::lock_guard<std::mutex> hold(guard_->lock);
+        Aborted = 1;
+        guard_->aborting = true;
+    }
+    // The status callback stays registered until the session handle is closed.
+    if (table_->available()) {
+        CloseHandles(false);
+    }
+}
