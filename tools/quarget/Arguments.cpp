@@ -2,6 +2,7 @@
 
 const char* const kUsage =
     "usage: quarget [options] URL\n"
+    "       quarget --configure [--settings KEY]\n"
     "  -o FILE              write the body (with -i also the headers) to FILE\n"
     "  -i                   write the response headers before the body\n"
     "  -X VERB              request method (default GET, or POST with -d or -F)\n"
@@ -13,6 +14,8 @@ const char* const kUsage =
     "  --proxy HOST:PORT    store: connect through this proxy\n"
     "  --proxy-user U:P     store: Basic authentication for the proxy\n"
     "  -v                   report the connection's events on stderr\n"
+    "  --configure          edit the settings of the key in the settings dialog (needs a\n"
+    "                       display); they are stored on OK\n"
     "  --help               show this text\n"
     "Ctrl-C breaks the transfer off. Exit status 0 on success, 1 on failure, 2 for usage.\n";
 
@@ -36,6 +39,8 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
             args.includeHeaders = true;
         } else if (arg == "-v") {
             args.verbose = true;
+        } else if (arg == "--configure") {
+            args.configure = true;
         } else if (arg == "-o") {
             if (!value(args.outputFile)) {
                 return std::nullopt;
@@ -105,7 +110,11 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
         error = "-d and -F cannot be combined";
         return std::nullopt;
     }
-    if (args.url.empty() && !args.help) {
+    if (args.configure && !args.url.empty()) {
+        error = "--configure takes no URL";
+        return std::nullopt;
+    }
+    if (args.url.empty() && !args.help && !args.configure) {
         error = "no URL given";
         return std::nullopt;
     }

@@ -25,6 +25,7 @@ struct Arguments {
     std::optional<std::string> proxy;      // HOST:PORT
     std::optional<std::string> proxyUser;  // USER:PASSWORD
     bool verbose = false;
+    bool configure = false;  // --configure: the settings dialog instead of a request
     bool help = false;
 };
 

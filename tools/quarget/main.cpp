@@ -2,6 +2,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <strings.h>
 #include <unistd.h>
@@ -166,6 +167,25 @@ bool WriteOut(FILE* out, const char* bytes, size_t size) {
     return size == 0 || fwrite(bytes, 1, size, out) == size;
 }
 
+// --configure: the settings dialog over the key's settings, stored on OK. Without a display
+// there is no dialog to show, and nothing changes.
+int ConfigureSettings(const std::string& key) {
+    const char* x11 = getenv("DISPLAY");
+    const char* wayland = getenv("WAYLAND_DISPLAY");
+    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
+        return Fail("--configure needs a display (DISPLAY is not set); nothing was changed");
+    }
+    QuarInetHttpConnection connection(key.c_str());
+    const std::string caption = "quarget: " + key;
+    if (!connection.Configure(caption.c_str(), nullptr)) {
+        return Fail("the settings of '" + key +
+                    "' were not changed (cancelled, no dialog could be shown, or they could not "
+                    "be stored)");
+    }
+    printf("Settings of '%s' stored.\n", key.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,6 +199,9 @@ int main(int argc, char** argv) {
     if (args.help) {
         fputs(kUsage, stdout);
         return 0;
+    }
+    if (args.configure) {
+        return ConfigureSettings(args.settingsKey);
     }
     char scheme[16], host[QuarInetOptions::TextSize], path[8192];
     uint32_t port = 80;

@@ -3,7 +3,8 @@
 // OK and that nothing is after Cancel or Escape, the tab order, the default button, the
 // mnemonic, the placement over an owner window and two dialogs open from two threads at once.
 // Screenshots of both dialogs go to ARTEFACT_DIR.
-// Usage: node window-host.mjs DIALOG_DRIVER HOST_MODULE ARTEFACT_DIR
+// `quarget --configure` shows the same dialog over a settings key and stores it on OK only.
+// Usage: node window-host.mjs DIALOG_DRIVER HOST_MODULE ARTEFACT_DIR QUARGET
 import { execFile, spawn } from 'node:child_process';
 import { chmodSync, copyFileSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, symlinkSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -12,7 +13,7 @@ import { promisify } from 'node:util';
 
 import { check, runTest } from '../peer/common.mjs';
 
-const [driver, hostModule, artefacts] = process.argv.slice(2);
+const [driver, hostModule, artefacts, quarget] = process.argv.slice(2);
 const run = promisify(execFile);
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
@@ -233,6 +234,43 @@ const scenarios = {
   },
 };
 
+// quarget --configure over the key "qg" of its own user registry file: the key's section with
+// the proxy after OK; no file at all after Escape or without a display.
+async function quargetConfigure(env, scratch) {
+  const registry = path.join(scratch, 'quarget-user.reg');
+  const section = '[HKEY_CURRENT_USER\\Software\\TARVELON, INC\\Quar 8\\qg]';
+  const configure = (extra) => {
+    const child = spawn(quarget, ['--configure', '--settings', 'qg'],
+      { env: { ...env, QUAR_USER_REGISTRY: registry, ...extra }, stdio: ['ignore', 'pipe', 'pipe'] });
+    let out = '';
+    child.stdout.on('data', (chunk) => { out += chunk; });
+    child.stderr.on('data', (chunk) => { out += chunk; });
+    return new Promise((resolve) => child.on('exit', (code) => resolve({ code, out })));
+  };
+  const s = session(env, scratch);
+
+  const noDisplay = await configure({ DISPLAY: '' });
+  check(noDisplay.code !== 0 && noDisplay.out.includes('needs a display'),
+    `without a display: ${JSON.stringify(noDisplay)}`);
+  check(!existsSync(registry), 'without a display nothing is stored');
+
+  let ended = configure({});
+  await s.keys(await s.window('quarget: qg'), 'Down', 'Down', 'Escape');
+  check((await ended).code !== 0 && !existsSync(registry), 'nothing stored after Escape');
+
+  ended = configure({});
+  await fillProxy(s, await s.window('quarget: qg'), '3128');
+  await s.keys(await s.window('quarget: qg'), 'Return');
+  const ok = await ended;
+  check(ok.code === 0, `OK: ${JSON.stringify(ok)}`);
+  const text = readFileSync(registry, 'latin1');
+  const stored = text.slice(text.indexOf(section));
+  for (const line of ['"UseIEsettings"=dword:00000000', '"Proxy"=dword:00000001',
+    '"ProxyAddress"="127.0.0.1"', '"ProxyPort"=dword:00000c38', '"ProxyLog"="alice"']) {
+    check(text.includes(section) && stored.includes(line), `after OK the key lacks ${line}:\n${text}`);
+  }
+}
+
 // Without a usable display the dialogs answer Cancel at once and nothing is stored.
 async function withoutDisplay(env, scratch) {
   const cases = [
@@ -277,6 +315,7 @@ runTest(async () => {
   try {
     await withoutDisplay(env, scratch);
     await hostBesideTheLibrary(env, scratch);
+    await quargetConfigure(env, scratch);
     for (const [name, scenario] of Object.entries(scenarios)) {
       try {
         await scenario(session(env, scratch), env);
