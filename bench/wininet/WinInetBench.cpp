@@ -1,44 +1,13 @@
-// A large download through libquarwininet.so's entry points beside `curl -s -o /dev/null` on
-// the same lighttpd in the same run: throughput of both, their ratio, and peak memory.
-// Fails when the layer reaches less than 0.9 of curl's throughput.
-#include <dlfcn.h>
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// A large download through libquarwininet.so's entry points beside curl (see DownloadBench.h).
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
+#include <cstdlib>
 #include <vector>
 
+#include "DownloadBench.h"
 #include "LayerLibrary.h"
-#include "LoopbackServers.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-constexpr double kLeastRatio = 0.9;
-
-double Seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double CpuSeconds(const rusage& usage) {
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double SelfCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return CpuSeconds(usage);
-}
 
 // Downloads through the entry points, reading as the transport does; answers the byte count.
 uint64_t LayerDownload(const LayerLibrary& lib, int port) {
@@ -68,84 +37,10 @@ uint64_t LayerDownload(const LayerLibrary& lib, int port) {
     return total;
 }
 
-// Runs curl on the URL; answers its peak resident size in kB and adds its CPU time to `cpu`.
-long CurlDownload(const std::string& url, double* cpu) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execlp("curl", "curl", "-s", "-o", "/dev/null", url.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "curl failed\n");
-        std::exit(1);
-    }
-    *cpu += CpuSeconds(usage);
-    return usage.ru_maxrss;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    int sizeMb = 100;
-    int rounds = 3;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--size-mb") == 0) {
-            sizeMb = std::atoi(argv[i + 1]);
-        } else if (std::strcmp(argv[i], "--rounds") == 0) {
-            rounds = std::atoi(argv[i + 1]);
-        }
-    }
-    std::string dir = (std::filesystem::temp_directory_path() / "wininet-bench-XXXXXX").string();
-    if (mkdtemp(dir.data()) == nullptr) {
-        return 1;
-    }
-    {
-        std::filesystem::create_directories(dir + "/www");
-        std::ofstream out(dir + "/www/big.bin", std::ios::binary);
-        std::vector<char> block(1 << 20);
-        for (std::size_t i = 0; i < block.size(); ++i) {
-            block[i] = static_cast<char>(i * 2654435761u >> 24);
-        }
-        for (int i = 0; i < sizeMb; ++i) {
-            out.write(block.data(), static_cast<std::streamsize>(block.size()));
-        }
-    }
-    const uint64_t bytes = static_cast<uint64_t>(sizeMb) << 20;
-    double bestLayer = 1e9;
-    double bestCurl = 1e9;
-    long curlPeakKb = 0;
-    double layerCpu = 0;
-    double curlCpu = 0;
-    {
-        Lighttpd server(dir, dir + "/www", FreeLoopbackPort(), {}, "");
-        const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/big.bin";
-        LayerLibrary lib(QUAR_WININET_PATH);
-        for (int round = 0; round < rounds; ++round) {
-            Clock::time_point start = Clock::now();
-            const double cpuBefore = SelfCpuSeconds();
-            if (LayerDownload(lib, server.port()) != bytes) {
-                std::fprintf(stderr, "short download through the layer\n");
-                return 1;
-            }
-            layerCpu += SelfCpuSeconds() - cpuBefore;
-            bestLayer = std::min(bestLayer, Seconds(Clock::now() - start));
-            start = Clock::now();
-            curlPeakKb = std::max(curlPeakKb, CurlDownload(url, &curlCpu));
-            bestCurl = std::min(bestCurl, Seconds(Clock::now() - start));
-        }
-    }
-    std::filesystem::remove_all(dir);
-    rusage self{};
-    getrusage(RUSAGE_SELF, &self);
-    const double mb = static_cast<double>(bytes) / (1 << 20);
-    const double ratio = bestCurl / bestLayer;
-    std::printf("%d MB, best of %d rounds\n", sizeMb, rounds);
-    std::printf("layer: %.0f MB/s, %.1f ms CPU per download, peak RSS of this process %ld kB\n",
-                mb / bestLayer, layerCpu * 1000 / rounds, self.ru_maxrss);
-    std::printf("curl:  %.0f MB/s, %.1f ms CPU per download, peak RSS %ld kB\n", mb / bestCurl,
-                curlCpu * 1000 / rounds, curlPeakKb);
-    std::printf("throughput ratio layer/curl: %.2f\n", ratio);
-    return ratio >= kLeastRatio ? 0 : 1;
+    LayerLibrary lib(QUAR_WININET_PATH);
+    return RunDownloadBench({"layer", nullptr, [&](int port) { return LayerDownload(lib, port); }},
+                            argc, argv);
 }
