@@ -96,7 +96,8 @@ enum : uint32_t {
 QUARINET_API uint32_t QuarInetWaitForThread(QuarInetThread thread, uint32_t milliseconds);
 // The exit code of `thread` (QUARINET_STILL_ACTIVE while it runs). False for a null handle.
 QUARINET_API bool QuarInetGetThreadExitCode(QuarInetThread thread, uint32_t& code);
-// Releases the handle; the thread itself runs on. False for a null handle.
+// Releases the handle; a thread still running runs on (closing never stops it). Once the
+// thread has ended its work, closing also waits for its exit. False for a null handle.
 QUARINET_API bool QuarInetCloseThread(QuarInetThread thread);
 
 // Progress reports of a request (see QuarInetHttpRequest for the events). `handle` is the

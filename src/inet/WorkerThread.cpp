@@ -16,6 +16,10 @@ struct QuarInetThreadTag {
         uint32_t exitCode = QUARINET_STILL_ACTIVE;
     };
     std::shared_ptr<State> state = std::make_shared<State>();
+    // Joined when the handle is closed after the body ended, so that the thread's own exit work
+    // (the destructors of its thread-local data, in libraries such as TLS) is over before the
+    // client goes on, and may unload those libraries or end the process; detached otherwise.
+    std::thread thread;
 };
 
 namespace inet {
@@ -24,15 +28,14 @@ QuarInetThread StartWorkerThread(std::function<uint32_t()> body, uint32_t& id) {
     auto handle = std::make_unique<QuarInetThreadTag>();
     std::shared_ptr<QuarInetThreadTag::State> state = handle->state;
     try {
-        std::thread thread([state, body = std::move(body)] {
+        handle->thread = std::thread([state, body = std::move(body)] {
             const uint32_t code = body();
             std::lock_guard<std::mutex> hold(state->lock);
             state->exitCode = code;
             state->done = true;
             state->ended.notify_all();
         });
-        id = static_cast<uint32_t>(std::hash<std::thread::id>()(thread.get_id()));
-        thread.detach();
+        id = static_cast<uint32_t>(std::hash<std::thread::id>()(handle->thread.get_id()));
     } catch (const std::system_error&) {
         return nullptr;
     }
@@ -67,6 +70,21 @@ bool QuarInetGetThreadExitCode(QuarInetThread thread, uint32_t& code) {
 }
 
 bool QuarInetCloseThread(QuarInetThread thread) {
+    if (thread == nullptr) {
+        return false;
+    }
+    bool ended;
+    {
+        std::lock_guard<std::mutex> hold(thread->state->lock);
+        ended = thread->state->done;
+    }
+    // A body that has ended leaves only the thread's exit to wait for; a running one (or a
+    // handle closed by the worker itself) is never waited for.
+    if (ended && thread->thread.get_id() != std::this_thread::get_id()) {
+        thread->thread.join();
+    } else {
+        thread->thread.detach();
+    }
     delete thread;
-    return thread != nullptr;
+    return true;
 }

@@ -1,5 +1,6 @@
-// The worker thread behind a QuarInetThread handle: the thread runs detached and leaves its exit
-// code in a state that the handle shares, so closing the handle never stops or waits for it.
+// The worker thread behind a QuarInetThread handle: the thread leaves its exit code in a state
+// that the handle shares. Closing the handle never stops the thread and never waits for a body
+// still running; after the body has ended it waits for the thread's own exit.
 #pragma once
 
 #include <stdint.h>
