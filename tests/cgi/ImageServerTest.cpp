@@ -7,8 +7,7 @@
 #include <string>
 
 #include "imageserver/ImageApplication.h"
-#include "support/CgiRunner.h"
-#include "support/TempDir.h"
+#include "support/CgiSite.h"
 
 namespace {
 
@@ -21,32 +20,28 @@ const std::string kPixel(reinterpret_cast<const char*>(kBuiltInPixel), sizeof kB
 class ImageServer : public ::testing::Test {
   protected:
     void SetUp() override {
-        // The program finds its images beside itself: run a copy that lies in the temp folder.
+        // The program finds its images beside itself (in cgi/), not in its working directory.
         dir_.Write("cgi/logo.gif", "GIF89a-logo-bytes");
         dir_.Write("cgi/notes.txt", std::string("any\0bytes", 9));
         dir_.Write("cgi/x/y.gif", "wrong folder");
         dir_.Write("y.gif", "outside");
-        program_ = dir_ / "cgi/quarnbxpic";
-        dir_.Write("cgi/quarnbxpic", "");
-        std::filesystem::copy_file(QUARNBXPIC, program_,
-                                   std::filesystem::copy_options::overwrite_existing);
+        // No data directory: nothing the program does may depend on one.
+        site_.UnregisterDataDirectory();
     }
 
     CgiResult Get(const char* query, std::map<std::string, std::string> env = {}) {
         CgiRequest request;
-        request.program = program_;
         request.timeoutSeconds = 20;
         if (query) {
             env["QUERY_STRING"] = query;
         }
-        env["TMP"] = dir_ / "tmp";
-        request.env = env;
+        request.env = std::move(env);
         request.workingDirectory = dir_.path();
-        return RunCgi(request);
+        return site_.Run(std::move(request));
     }
 
-    TempDir dir_;
-    std::string program_;
+    CgiSite site_{QUARNBXPIC};
+    const TempDir& dir_ = site_.dir();
 };
 
 }  // namespace

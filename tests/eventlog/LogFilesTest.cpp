@@ -10,9 +10,9 @@
 #include <regex>
 #include <sstream>
 
-#include "TempDir.h"
 #include "UtcZone.h"
 #include "eventlog/EventRecord.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -49,8 +49,8 @@ class LogFiles : public UtcZoneTest {
   protected:
     // A directory nobody can use: its parent is a regular file.
     std::string UnusableDirectory() {
-        std::ofstream(data_.file("plain-file")) << "x";
-        return data_.file("plain-file/data");
+        std::ofstream(data_ / "plain-file") << "x";
+        return data_ / "plain-file/data";
     }
 
     TempDir data_;
@@ -62,19 +62,19 @@ TEST_F(LogFiles, ChoicesForDataDirectoryAndTmp) {
     ScopedTmp tmp(tmp_.path());
     LogFileChoice events = ChooseEventLog("/srv/quar");
     EXPECT_EQ(events.primary, "/srv/quar/quar_nbx_log.txt");
-    EXPECT_EQ(events.fallback, tmp_.file("quar_nbx.log"));
+    EXPECT_EQ(events.fallback, tmp_ / "quar_nbx.log");
     EXPECT_FALSE(events.primaryInTmp);
 
     LogFileChoice diagnostics = ChooseDiagnosticLog("/srv/quar/");
     EXPECT_EQ(diagnostics.primary, "/srv/quar/quar_nbx.log");
-    EXPECT_EQ(diagnostics.fallback, tmp_.file("quar_nbx.log"));
+    EXPECT_EQ(diagnostics.fallback, tmp_ / "quar_nbx.log");
 
     events = ChooseEventLog("");
-    EXPECT_EQ(events.primary, tmp_.file("quar_nbx_log.txt"));
+    EXPECT_EQ(events.primary, tmp_ / "quar_nbx_log.txt");
     EXPECT_TRUE(events.primaryInTmp);
 
     diagnostics = ChooseDiagnosticLog("");
-    EXPECT_EQ(diagnostics.primary, tmp_.file("quar_nbx.log"));
+    EXPECT_EQ(diagnostics.primary, tmp_ / "quar_nbx.log");
     EXPECT_EQ(diagnostics.fallback, "");  // the same file is not tried twice
     EXPECT_TRUE(diagnostics.primaryInTmp);
 }
@@ -85,14 +85,14 @@ TEST_F(LogFiles, EventLinesAreAppendedToTheDataDirectory) {
     LogAppendResult result = AppendEvent(event_, "LOGIN", data_.path());
     EXPECT_TRUE(result.written);
     EXPECT_FALSE(result.primaryInTmp);
-    EXPECT_EQ(result.path, data_.file("quar_nbx_log.txt"));
+    EXPECT_EQ(result.path, data_ / "quar_nbx_log.txt");
     const std::string first = event_.FormatLine() + "\r\n";
     EXPECT_EQ(first.substr(0, 6), "LOGIN\t");
 
     event_.message = "Options updated.";
     ASSERT_TRUE(AppendEvent(event_, "MESSAGE", data_.path() + "/").written);
     EXPECT_EQ(ReadFile(result.path), first + event_.FormatLine() + "\r\n");
-    EXPECT_FALSE(std::filesystem::exists(tmp_.file("quar_nbx.log")));
+    EXPECT_FALSE(std::filesystem::exists(tmp_ / "quar_nbx.log"));
 }
 
 TEST_F(LogFiles, EmptyDataDirectoryWritesBothLogsInTmp) {
@@ -100,12 +100,12 @@ TEST_F(LogFiles, EmptyDataDirectoryWritesBothLogsInTmp) {
     LogAppendResult result = AppendEvent(event_, "AUTOLOGOUT", "");
     EXPECT_TRUE(result.written);
     EXPECT_TRUE(result.primaryInTmp);
-    EXPECT_EQ(ReadFile(tmp_.file("quar_nbx_log.txt")), event_.FormatLine() + "\r\n");
+    EXPECT_EQ(ReadFile(tmp_ / "quar_nbx_log.txt"), event_.FormatLine() + "\r\n");
 
     result = AppendDiagnostic("Unknown request x (11)", "");
     EXPECT_TRUE(result.written);
     EXPECT_TRUE(result.primaryInTmp);
-    EXPECT_EQ(result.path, tmp_.file("quar_nbx.log"));
+    EXPECT_EQ(result.path, tmp_ / "quar_nbx.log");
 }
 
 TEST_F(LogFiles, UnusableDataDirectoryFallsBackToTmp) {
@@ -113,17 +113,17 @@ TEST_F(LogFiles, UnusableDataDirectoryFallsBackToTmp) {
     const std::string unusable = UnusableDirectory();
     ASSERT_TRUE(AppendEvent(event_, "LOGIN", unusable).written);
     ASSERT_TRUE(AppendDiagnostic("first", unusable).written);
-    const std::string fallback = ReadFile(tmp_.file("quar_nbx.log"));
+    const std::string fallback = ReadFile(tmp_ / "quar_nbx.log");
     EXPECT_EQ(fallback.substr(0, fallback.find("\r\n") + 2), event_.FormatLine() + "\r\n");
     EXPECT_NE(fallback.find(": first\n"), std::string::npos);
 }
 
 TEST_F(LogFiles, FullFileSystemFallsBackToTmp) {
     ScopedTmp tmp(tmp_.path());
-    std::filesystem::create_symlink("/dev/full", data_.file("quar_nbx_log.txt"));
+    std::filesystem::create_symlink("/dev/full", data_ / "quar_nbx_log.txt");
     LogAppendResult result = AppendEvent(event_, "LOGIN", data_.path());
     EXPECT_TRUE(result.written);
-    EXPECT_EQ(result.path, tmp_.file("quar_nbx.log"));
+    EXPECT_EQ(result.path, tmp_ / "quar_nbx.log");
 }
 
 TEST_F(LogFiles, NothingWritableReportsFailureAndStillStampsTheEvent) {
@@ -150,9 +150,9 @@ TEST_F(LogFiles, NothingWritableReportsFailureAndStillStampsTheEvent) {
 
 TEST_F(LogFiles, LinkPlantedInTmpIsNotFollowed) {
     ScopedTmp tmp(tmp_.path());
-    const std::string victim = data_.file("victim");
+    const std::string victim = data_ / "victim";
     std::ofstream(victim) << "keep";
-    std::filesystem::create_symlink(victim, tmp_.file("quar_nbx.log"));
+    std::filesystem::create_symlink(victim, tmp_ / "quar_nbx.log");
     EXPECT_FALSE(AppendDiagnostic("planted", "").written);
     EXPECT_EQ(ReadFile(victim), "keep");
 }

@@ -10,22 +10,17 @@
 #include <string>
 
 #include "htx/HtxProcessor.h"
+#include "support/TempDir.h"
 
 class HtxTemplateTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "htx_test.XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         previous_ = std::filesystem::current_path();
         // Include names are relative to the working directory, as in the CGI program.
-        std::filesystem::current_path(dir_);
+        std::filesystem::current_path(dir_.path());
     }
 
-    void TearDown() override {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { std::filesystem::current_path(previous_); }
 
     static void WriteFile(const std::string& name, const std::string& content) {
         std::ofstream file(name, std::ios::binary);
@@ -53,6 +48,6 @@ class HtxTemplateTest : public ::testing::Test {
     }
 
     HtxProcessor proc_{false};
-    std::filesystem::path dir_;
+    TempDir dir_;
     std::filesystem::path previous_;
 };

@@ -12,9 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include "FileBytes.h"
 #include "LibraryBuffer.h"
 #include "QuarInet.h"
-#include "ScratchDir.h"
+#include "support/TempDir.h"
 
 struct Event {
     uint32_t status;
@@ -104,7 +105,7 @@ struct Outcome {
 class ClientTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        setenv("QUAR_USER_REGISTRY", dir_.file("user.reg").c_str(), 1);
+        setenv("QUAR_USER_REGISTRY", (dir_ / "user.reg").c_str(), 1);
         unsetenv("http_proxy");
     }
 
@@ -141,5 +142,5 @@ class ClientTest : public ::testing::Test {
         return out;
     }
 
-    ScratchDir dir_;
+    TempDir dir_;
 };

@@ -7,12 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "FileBytes.h"
 #include "QuarInet.h"
 #include "SameBytes.h"
-#include "ScratchDir.h"
 #include "TestData.h"
 #include "inet/GzipWriter.h"
 #include "inet/InetHeap.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -44,19 +45,19 @@ class GzipPeer : public ::testing::Test {
         if (Shell("gzip --version >/dev/null 2>&1") != 0) {
             GTEST_FAIL() << "gzip(1) is needed (scripts/install-deps.sh installs it)";
         }
-        WriteFile(dir_.file("data.txt"), data_);
+        WriteFile(dir_ / "data.txt", data_);
     }
-    ScratchDir dir_;
+    TempDir dir_;
     const std::string data_ = TextLike(400000) + Noise(50000) + TextLike(100000, 3);
 };
 
 TEST_F(GzipPeer, MembersAtEveryLevelWithAndWithoutNameAreUnpackedExactly) {
     for (const char* options : {"-1", "-6", "-9", "-9 -n", "-1 -n"}) {
         SCOPED_TRACE(options);
-        const std::string gz = dir_.file("data.gz");
+        const std::string gz = dir_ / "data.gz";
         // From a file, gzip stores the file's name and time unless told -n.
         ASSERT_EQ(
-            0, Shell(std::string("gzip -c ") + options + " " + dir_.file("data.txt") + " > " + gz));
+            0, Shell(std::string("gzip -c ") + options + " " + (dir_ / "data.txt") + " > " + gz));
         const std::string bytes = ReadFile(gz);
         EXPECT_EQ(strchr(options, 'n') == nullptr, (bytes[3] & 0x08) != 0) << "name flag";
         EXPECT_TRUE(SameBytes(data_, Unpack(bytes)));
@@ -64,23 +65,23 @@ TEST_F(GzipPeer, MembersAtEveryLevelWithAndWithoutNameAreUnpackedExactly) {
 }
 
 TEST_F(GzipPeer, StreamedInputAndConcatenatedFiles) {
-    ASSERT_EQ(0, Shell("gzip -c < " + dir_.file("data.txt") + " > " + dir_.file("a.gz")));
-    WriteFile(dir_.file("b.txt"), "second member\n");
-    ASSERT_EQ(0, Shell("gzip -c " + dir_.file("b.txt") + " >> " + dir_.file("a.gz")));
-    EXPECT_TRUE(SameBytes(data_ + "second member\n", Unpack(ReadFile(dir_.file("a.gz")))));
+    ASSERT_EQ(0, Shell("gzip -c < " + (dir_ / "data.txt") + " > " + (dir_ / "a.gz")));
+    WriteFile(dir_ / "b.txt", "second member\n");
+    ASSERT_EQ(0, Shell("gzip -c " + (dir_ / "b.txt") + " >> " + (dir_ / "a.gz")));
+    EXPECT_TRUE(SameBytes(data_ + "second member\n", Unpack(ReadFile(dir_ / "a.gz"))));
 }
 
 TEST_F(GzipPeer, DamagedTailsGiveWhatGzipItselfRecovers) {
-    ASSERT_EQ(0, Shell("gzip -c -6 " + dir_.file("data.txt") + " > " + dir_.file("data.gz")));
-    const std::string gz = ReadFile(dir_.file("data.gz"));
+    ASSERT_EQ(0, Shell("gzip -c -6 " + (dir_ / "data.txt") + " > " + (dir_ / "data.gz")));
+    const std::string gz = ReadFile(dir_ / "data.gz");
     for (size_t cut : {4u, 8u, 9u, 100u, 5000u, 60000u}) {
         SCOPED_TRACE(cut);
         const std::string damaged = gz.substr(0, gz.size() - cut);
-        WriteFile(dir_.file("damaged.gz"), damaged);
+        WriteFile(dir_ / "damaged.gz", damaged);
         // gzip reports the damage and writes what it could decode.
-        EXPECT_NE(0, Shell("gzip -dc " + dir_.file("damaged.gz") + " > " + dir_.file("out") +
+        EXPECT_NE(0, Shell("gzip -dc " + (dir_ / "damaged.gz") + " > " + (dir_ / "out") +
                            " 2>/dev/null"));
-        const std::string recovered = ReadFile(dir_.file("out"));
+        const std::string recovered = ReadFile(dir_ / "out");
         const std::string ours = Unpack(damaged);
         EXPECT_EQ(recovered.size(), ours.size());
         EXPECT_TRUE(SameBytes(recovered, ours));
@@ -97,11 +98,11 @@ TEST_F(GzipPeer, OurMembersAreReadBackByGzip) {
         SCOPED_TRACE(data.size());
         inet::MemoryOutStream out;
         ASSERT_TRUE(inet::GzipCompress(data.data(), data.size(), out));
-        WriteFile(dir_.file("ours.gz"),
+        WriteFile(dir_ / "ours.gz",
                   std::string(reinterpret_cast<const char*>(out.Data()), out.Size()));
-        ASSERT_EQ(0, Shell("gzip -t " + dir_.file("ours.gz")));
-        ASSERT_EQ(0, Shell("gzip -dc " + dir_.file("ours.gz") + " > " + dir_.file("back")));
-        EXPECT_TRUE(SameBytes(data, ReadFile(dir_.file("back"))));
+        ASSERT_EQ(0, Shell("gzip -t " + (dir_ / "ours.gz")));
+        ASSERT_EQ(0, Shell("gzip -dc " + (dir_ / "ours.gz") + " > " + (dir_ / "back")));
+        EXPECT_TRUE(SameBytes(data, ReadFile(dir_ / "back")));
     }
 }
 

@@ -87,7 +87,7 @@ constexpr const char* kEchoCgi =
 }  // namespace
 
 Lighttpd::Lighttpd(const std::vector<std::pair<std::string, std::string>>& files) {
-    const std::string root = dir_.file("www");
+    const std::string root = dir_ / "www";
     std::filesystem::create_directories(root + "/private");
     for (const auto& [name, content] : files) {
         std::filesystem::create_directories(std::filesystem::path(root + "/" + name).parent_path());
@@ -95,7 +95,7 @@ Lighttpd::Lighttpd(const std::vector<std::pair<std::string, std::string>>& files
     }
     WriteFile(root + "/echo.cgi", kEchoCgi);
     WriteFile(root + "/private/secret.txt", "secret\n");
-    WriteFile(dir_.file("users"), std::string(kUser) + "\n");
+    WriteFile(dir_ / "users", std::string(kUser) + "\n");
     port_ = FreePort();
     const std::string conf =
         "server.document-root = \"" + root +
@@ -105,7 +105,7 @@ Lighttpd::Lighttpd(const std::vector<std::pair<std::string, std::string>>& files
         "\n"
         "server.bind = \"127.0.0.1\"\n"
         "server.errorlog = \"" +
-        dir_.file("error.log") +
+        (dir_ / "error.log") +
         "\"\n"
         "server.max-connections = 256\n"
         "server.modules = (\"mod_redirect\", \"mod_auth\", \"mod_authn_file\", \"mod_cgi\","
@@ -114,7 +114,7 @@ Lighttpd::Lighttpd(const std::vector<std::pair<std::string, std::string>>& files
         "cgi.assign = (\".cgi\" => \"/bin/sh\")\n"
         "auth.backend = \"plain\"\n"
         "auth.backend.plain.userfile = \"" +
-        dir_.file("users") +
+        (dir_ / "users") +
         "\"\n"
         "auth.require = (\"/private/\" => (\"method\" => \"basic\", \"realm\" => \"quar\","
         " \"require\" => \"valid-user\"))\n"
@@ -129,11 +129,11 @@ Lighttpd::Lighttpd(const std::vector<std::pair<std::string, std::string>>& files
         "  url.redirect-code = 307 }\n"
         "$HTTP[\"url\"] == \"/loop\" { url.redirect = (\"\" => \"/loop\")\n"
         "  url.redirect-code = 302 }\n";
-    WriteFile(dir_.file("lighttpd.conf"), conf);
+    WriteFile(dir_ / "lighttpd.conf", conf);
     process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"lighttpd", "-D", "-f", dir_.file("lighttpd.conf")});
+        std::vector<std::string>{"lighttpd", "-D", "-f", dir_ / "lighttpd.conf"});
     if (!WaitForPort(port_, 10)) {
-        throw std::runtime_error("lighttpd did not start: " + ReadFile(dir_.file("error.log")));
+        throw std::runtime_error("lighttpd did not start: " + ReadFile(dir_ / "error.log"));
     }
 }
 
@@ -143,11 +143,11 @@ Tinyproxy::Tinyproxy(const std::string& user, const std::string& password) {
                              "\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"
                              "MaxClients 100\nLogLevel Error\nDisableViaHeader Yes\n"
                              "LogFile \"" +
-                             dir_.file("tinyproxy.log") + "\"\nBasicAuth " + user + " " + password +
+                             (dir_ / "tinyproxy.log") + "\"\nBasicAuth " + user + " " + password +
                              "\n";
-    WriteFile(dir_.file("tinyproxy.conf"), conf);
+    WriteFile(dir_ / "tinyproxy.conf", conf);
     process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"tinyproxy", "-d", "-c", dir_.file("tinyproxy.conf")});
+        std::vector<std::string>{"tinyproxy", "-d", "-c", dir_ / "tinyproxy.conf"});
     if (!WaitForPort(port_, 10)) {
         throw std::runtime_error("tinyproxy did not start");
     }

@@ -5,10 +5,12 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "ScratchDir.h"
+#include "FileBytes.h"
+#include "support/TempDir.h"
 
 // A child process, stopped (SIGTERM, then SIGKILL) and reaped when the object goes.
 class ChildProcess {
@@ -36,7 +38,7 @@ class Lighttpd {
     static constexpr const char* kUser = "webuser:webpass";
 
   private:
-    ScratchDir dir_;
+    TempDir dir_;
     uint16_t port_;
     std::unique_ptr<ChildProcess> process_;
 };
@@ -47,7 +49,7 @@ class Tinyproxy {
     uint16_t port() const { return port_; }
 
   private:
-    ScratchDir dir_;
+    TempDir dir_;
     uint16_t port_;
     std::unique_ptr<ChildProcess> process_;
 };

@@ -7,8 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "FileBytes.h"
 #include "QuarInet.h"
-#include "ScratchDir.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -18,10 +19,10 @@ class OptionsTest : public ::testing::Test {
         setenv("QUAR_USER_REGISTRY", registry().c_str(), 1);
         unsetenv("http_proxy");
     }
-    std::string registry() const { return dir_.file("user.reg"); }
+    std::string registry() const { return dir_ / "user.reg"; }
     std::string Stored() const { return ReadFile(registry()); }
 
-    ScratchDir dir_;
+    TempDir dir_;
 };
 
 void ExpectDefaults(const QuarInetOptions& o) {

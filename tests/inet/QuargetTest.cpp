@@ -12,10 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include "FileBytes.h"
 #include "GzipBytes.h"
 #include "LoopbackServers.h"
 #include "RawServer.h"
-#include "ScratchDir.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ class QuargetTest : public ::testing::Test {
         delete web_;
     }
     void SetUp() override {
-        setenv("QUAR_USER_REGISTRY", dir_.file("user.reg").c_str(), 1);
+        setenv("QUAR_USER_REGISTRY", (dir_ / "user.reg").c_str(), 1);
         unsetenv("http_proxy");
         // The cases are about the library's own client: with the platform internet library
         // hidden, settings that ask for the browser's settings fall back to it.
@@ -49,7 +50,7 @@ class QuargetTest : public ::testing::Test {
     CommandRun Quarget(std::vector<std::string> args,
                        const std::function<bool()>& interruptWhen = nullptr) {
         args.insert(args.begin(), QUARGET_PATH);
-        const std::string out = dir_.file("stdout"), err = dir_.file("stderr");
+        const std::string out = dir_ / "stdout", err = dir_ / "stderr";
         const pid_t pid = fork();
         if (pid == 0) {
             freopen(out.c_str(), "w", stdout);
@@ -79,14 +80,14 @@ class QuargetTest : public ::testing::Test {
 
     static Lighttpd* web_;
     static Tinyproxy* proxy_;
-    ScratchDir dir_;
+    TempDir dir_;
 };
 Lighttpd* QuargetTest::web_ = nullptr;
 Tinyproxy* QuargetTest::proxy_ = nullptr;
 
 TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
-    WriteFile(dir_.file("data.txt"), "from a file");
-    WriteFile(dir_.file("upload.bin"), std::string("bin\0ary", 7));
+    WriteFile(dir_ / "data.txt", "from a file");
+    WriteFile(dir_ / "upload.bin", std::string("bin\0ary", 7));
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -105,14 +106,14 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
          "method=POST\nuri=/echo.cgi\ntype=\nlength=7\nproxy-authorization=\n\na=1&b=2",
          ""},
         {"posted file with a verb and header",
-         {"-X", "PUT", "-H", "Content-Type: text/x-test", "-d", "@" + dir_.file("data.txt"),
+         {"-X", "PUT", "-H", "Content-Type: text/x-test", "-d", "@" + (dir_ / "data.txt"),
           Url("/echo.cgi")},
          0,
          "method=PUT\nuri=/echo.cgi\ntype=text/x-test\nlength=11\nproxy-authorization=\n\n"
          "from a file",
          ""},
         {"multipart form",
-         {"-F", "field=value", "-F", "file=@" + dir_.file("upload.bin"), Url("/echo.cgi")},
+         {"-F", "field=value", "-F", "file=@" + (dir_ / "upload.bin"), Url("/echo.cgi")},
          0,
          "~Content-Disposition: form-data; name=\"file\"; filename=\"upload.bin\"\r\n"
          "Content-Type: application/octet-stream\r\n\r\n" +
@@ -221,7 +222,7 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
 }
 
 TEST_F(QuargetTest, OutputFileAndGzipBody) {
-    const std::string file = dir_.file("out.txt");
+    const std::string file = dir_ / "out.txt";
     const CommandRun run = Quarget({"-o", file, Url("/hello.txt")});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ("", run.out);

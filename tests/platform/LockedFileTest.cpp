@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/FileUtil.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -16,14 +17,10 @@ namespace {
 
 class LockedFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("quar-locked-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        path_ = (dir_ / "session").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { path_ = (dir_ / "session").string(); }
 
-    fs::path dir_;
+    TempDir scratch_;
+    const fs::path dir_ = scratch_.path();
     std::string path_;
 };
 

@@ -10,25 +10,21 @@
 #include "platform/FileUtil.h"
 #include "platform/Registry.h"
 #include "platform/Scramble.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 class RegistryTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("quar-reg-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         machine_ = (dir_ / "etc" / "machine.reg").string();
         user_ = (dir_ / "user" / "user.reg").string();
         registry_ = OpenFileRegistry(machine_, user_);
         ::unsetenv("http_proxy");
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
-    fs::path dir_;
+    TempDir scratch_;
+    const fs::path dir_ = scratch_.path();
     std::string machine_, user_;
     std::unique_ptr<Registry> registry_;
 };

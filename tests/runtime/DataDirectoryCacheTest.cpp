@@ -10,6 +10,7 @@
 #include "platform/Registry.h"
 #include "platform/Scramble.h"
 #include "runtime/CgiApplication.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -25,9 +26,8 @@ class BareApplication : public CgiApplication {
 }  // namespace
 
 TEST(DataDirectoryLookup, FailedReadsAreRetriedAndASuccessIsKept) {
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / ("quar-dd-" + std::to_string(::getpid()) + ".reg");
-    std::filesystem::remove(file);
+    const TempDir dir;
+    const std::string file = dir / "machine.reg";
     ::setenv("QUAR_MACHINE_REGISTRY", file.c_str(), 1);
 
     BareApplication app;

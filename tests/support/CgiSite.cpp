@@ -16,6 +16,8 @@ CgiSite::CgiSite(const std::string& program) {
     RegisterDataDirectory(dir_ / "data");
 }
 
+CgiSite::CgiSite() = default;
+
 void CgiSite::RegisterDataDirectory(const std::string& path) const {
     OpenFileRegistry(registryFile(), "/dev/null")
         ->SetText(Hive::ClassesRoot, DataDirectoryKey(), "", scramble(path));
@@ -40,7 +42,9 @@ CgiResult CgiSite::Run(const char* query, const std::string& body,
 }
 
 CgiResult CgiSite::Run(CgiRequest request) const {
-    request.program = program_;
+    if (request.program.empty()) {
+        request.program = program_;
+    }
     request.env.emplace("TMP", dir_ / "tmp");
     request.env.emplace("QUAR_MACHINE_REGISTRY", registryFile());
     request.env.emplace("REMOTE_ADDR", "127.0.0.1");

@@ -14,8 +14,7 @@
 #include "admin/SettingsStore.h"
 #include "platform/DataDirectory.h"
 #include "platform/Registry.h"
-#include "support/CgiRunner.h"
-#include "support/TempDir.h"
+#include "support/CgiSite.h"
 
 namespace fs = std::filesystem;
 
@@ -35,26 +34,22 @@ class Quarsetup : public ::testing::Test {
     int Install(const std::string& dataDir) {
         const std::string command = std::string(QUARSETUP) + " --data-dir '" + dataDir +
                                     "' --cgi-dir '" + (dir_ / "cgi") + "' --registry '" +
-                                    (dir_ / "machine.reg") + "' --bin-dir '" + (dir_ / "bin") +
+                                    site_.registryFile() + "' --bin-dir '" + (dir_ / "bin") +
                                     "' --site-dir '" + QUAR_SITE_DIR + "' >/dev/null 2>&1";
         return std::system(command.c_str());
     }
 
     int ClearPassword(const std::string& options = "") {
         const std::string command = std::string(QUARSETUP) + " --clear-password --registry '" +
-                                    (dir_ / "machine.reg") + "' " + options + " >/dev/null 2>&1";
+                                    site_.registryFile() + "' " + options + " >/dev/null 2>&1";
         return std::system(command.c_str());
     }
 
     // The page body of the installed administration program for a request from 10.1.1.1.
     std::string AdminPage(const char* query, const std::string& body = "") {
         CgiRequest request;
-        request.program = dir_ / "cgi/quarnbxadmin";
-        request.workingDirectory = dir_ / "cgi";
-        request.env = {{"QUAR_MACHINE_REGISTRY", dir_ / "machine.reg"},
-                       {"REMOTE_ADDR", "10.1.1.1"},
-                       {"REQUEST_METHOD", "POST"},
-                       {"TMP", dir_ / "data"}};
+        request.program = site_.cgi("quarnbxadmin");
+        request.env = {{"REMOTE_ADDR", "10.1.1.1"}, {"TMP", dir_ / "data"}};
         if (query) {
             request.env["QUERY_STRING"] = query;
         }
@@ -62,15 +57,17 @@ class Quarsetup : public ::testing::Test {
             request.env["CONTENT_LENGTH"] = std::to_string(body.size());
             request.stdinData = body;
         }
-        return SplitAnswer(RunCgi(request).output).body;
+        return SplitAnswer(site_.Run(std::move(request)).output).body;
     }
 
     std::optional<std::string> Registered() {
-        auto registry = OpenFileRegistry(dir_ / "machine.reg", "/dev/null");
+        auto registry = OpenFileRegistry(site_.registryFile(), "/dev/null");
         return ReadDataDirectory(*registry);
     }
 
-    TempDir dir_;
+    // The installer writes into the site's cgi/ and its registry file.
+    CgiSite site_;
+    const TempDir& dir_ = site_.dir();
 };
 
 }  // namespace

@@ -6,8 +6,8 @@ icons) are drawn here from scratch with the Python standard library only: a smal
 with anti-aliased shapes, a built-in stroke font and a GIF89a writer with its LZW encoder.
 The generated files are committed in site/; this script is how they are remade.
 
-    scripts/make-site-images.py [--out DIR]     write every image into DIR (default: site/)
-    scripts/make-site-images.py --check [DIR]   decode every .gif in DIR and check it
+    tools/authoring/make-site-images.py [--out DIR]     write every image into DIR (default: site/)
+    tools/authoring/make-site-images.py --check [DIR]   decode every .gif in DIR and check it
 
 The output is deterministic: the same script always writes the same bytes.
 """
@@ -987,8 +987,8 @@ def check(directory):
 
 
 def main(argv):
-    here = os.path.dirname(os.path.abspath(__file__))
-    site = os.path.join(os.path.dirname(here), "site")
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    site = os.path.join(root, "site")
     if len(argv) >= 2 and argv[1] == "--check":
         return check(argv[2] if len(argv) > 2 else site)
     out = site
