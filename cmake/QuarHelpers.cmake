@@ -1,8 +1,33 @@
 # Build helpers shared by every folder of the tree.
 
-function(quar_add_optional_subdirectory dir)
-  if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
-    add_subdirectory(${CMAKE_SOURCE_DIR}/${dir})
+# A folder the build lists must be there: a missing one is a broken tree, not a smaller build.
+function(quar_add_folder dir)
+  if(NOT EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    message(FATAL_ERROR "${dir}/CMakeLists.txt not found: the build lists a folder that is not there")
+  endif()
+  add_subdirectory(${CMAKE_SOURCE_DIR}/${dir})
+endfunction()
+
+# quar_layer_headers(target FOLDERS folder...): the headers `target` may include, and those it
+# shows to whatever links it. Each folder of src/ is reached through a root of the target's own
+# that holds only that folder, so "runtime/CgiApplication.h" resolves for the runtime library
+# and the libraries that link it, and fails to compile anywhere below.
+function(quar_layer_headers target)
+  cmake_parse_arguments(ARG "" "" "FOLDERS" ${ARGN})
+  set(root ${PROJECT_BINARY_DIR}/layers/${target})
+  foreach(folder ${ARG_FOLDERS})
+    if(NOT IS_DIRECTORY ${CMAKE_SOURCE_DIR}/src/${folder})
+      message(FATAL_ERROR "${target}: src/${folder} is not a folder")
+    endif()
+    get_filename_component(parent ${root}/${folder} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${folder} ${root}/${folder} SYMBOLIC)
+  endforeach()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE $<BUILD_INTERFACE:${root}>)
+  else()
+    target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${root}>)
   endif()
 endfunction()
 
@@ -30,13 +55,15 @@ endfunction()
 
 # quar_unit_test(name SOURCES ... LIBS ... [LABELS ...]): a GoogleTest executable whose
 # cases are registered one by one with ctest.
-find_package(GTest QUIET)
+# A tree built with tests has all of them: without GoogleTest the configuration fails.
+if(QUAR_TESTS)
+  find_package(GTest REQUIRED)
+endif()
 include(GoogleTest)
 function(quar_unit_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT GTest_FOUND)
-    message(WARNING "GoogleTest not found: ${name} is not built")
-    return()
+    message(FATAL_ERROR "GoogleTest not found: ${name} cannot be built (QUAR_TESTS=OFF builds none)")
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)

@@ -11,14 +11,14 @@
 
 #include "admin/AdminApplication.h"
 #include "admin/AdminSession.h"
-#include "admin/ServerSettings.h"
-#include "admin/SettingsStore.h"
 #include "eventlog/EventRecord.h"
 #include "eventlog/LogFiles.h"
 #include "platform/DataDirectory.h"
 #include "platform/FileUtil.h"
 #include "platform/Registry.h"
 #include "platform/Scramble.h"
+#include "settings/ServerSettings.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

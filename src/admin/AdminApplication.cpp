@@ -8,7 +8,6 @@
 
 #include "admin/AdminRequests.h"
 #include "admin/PageVariables.h"
-#include "admin/SettingsStore.h"
 #include "archive/CException.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
@@ -17,6 +16,7 @@
 #include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
 #include "runtime/RunRequest.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 // A session record is a line of a few short fields; anything larger is no session file.

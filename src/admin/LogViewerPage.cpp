@@ -17,11 +17,11 @@
 #include "admin/LogViewerPaging.h"
 #include "admin/LogViewerReader.h"
 #include "admin/SessionPages.h"
-#include "admin/SettingsStore.h"
 #include "eventlog/EventRecord.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
 #include "platform/FileUtil.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

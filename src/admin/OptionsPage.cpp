@@ -9,8 +9,8 @@
 #include "admin/PageVariables.h"
 #include "admin/PasswordCompare.h"
 #include "admin/SessionPages.h"
-#include "admin/SettingsStore.h"
 #include "htx/HtxProcessor.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include "admin/Diagnostics.h"
 #include "admin/PageVariables.h"
 #include "admin/PasswordCompare.h"
-#include "admin/SettingsStore.h"
 #include "htx/HtxProcessor.h"
 #include "runtime/RequestInput.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <cstring>
 #include <new>
 
-#include "admin/SettingsStore.h"
 #include "archive/ByteStream.h"
 #include "archive/CKvArchive.h"
 #include "archive/CKvTokenizer.h"
 #include "eventlog/LogFiles.h"
 #include "runtime/RequestInput.h"
 #include "runtime/RunRequest.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 

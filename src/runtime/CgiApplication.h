@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-#include "admin/ServerSettings.h"
 #include "eventlog/EventRecord.h"
 #include "eventlog/MessageCatalogue.h"
 #include "runtime/RequestTable.h"
+#include "settings/ServerSettings.h"
 
 class CKvArchive;
 struct ReplyChannel;

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "admin/AdminSession.h"
-#include "admin/ServerSettings.h"
-#include "admin/SettingsStore.h"
+#include "settings/ServerSettings.h"
+#include "settings/SettingsStore.h"
 #include "support/CgiSite.h"
 
 class AdminPageFixture : public ::testing::Test {

@@ -10,10 +10,10 @@
 
 #include <unistd.h>
 
-#include "admin/ServerSettings.h"
-#include "admin/SettingsStore.h"
 #include "platform/DataDirectory.h"
 #include "platform/Registry.h"
+#include "settings/ServerSettings.h"
+#include "settings/SettingsStore.h"
 #include "support/CgiSite.h"
 
 namespace fs = std::filesystem;

@@ -1,8 +1,8 @@
 #include "PasswordReset.h"
 
-#include "admin/ServerSettings.h"
-#include "admin/SettingsStore.h"
 #include "platform/DataDirectory.h"
+#include "settings/ServerSettings.h"
+#include "settings/SettingsStore.h"
 
 bool ClearAdminPassword(const std::string& dataDirectory, std::string& error) {
     const std::string directory = WithTrailingSlash(dataDirectory);

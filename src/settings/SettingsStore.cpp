@@ -1,4 +1,4 @@
-#include "admin/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 #include "archive/ByteStream.h"
 #include "archive/CException.h"

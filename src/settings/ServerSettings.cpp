@@ -1,4 +1,4 @@
-#include "admin/ServerSettings.h"
+#include "settings/ServerSettings.h"
 
 #include "archive/CKvArchive.h"
 

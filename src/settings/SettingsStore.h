@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "admin/ServerSettings.h"
+#include "settings/ServerSettings.h"
 
 // The file name of the settings record in the data directory.
 constexpr const char* kSettingsFileName = "quar_settings.dat";
