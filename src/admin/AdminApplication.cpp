@@ -1,17 +1,14 @@
 #include "admin/AdminApplication.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 #include "admin/AdminRequests.h"
 #include "admin/PageVariables.h"
 #include "archive/CException.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
-#include "platform/FileUtil.h"
+#include "platform/Env.h"
 #include "runtime/FormDecoder.h"
 #include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
@@ -70,13 +67,13 @@ void AdminApplication::ReadRequestInput() {
         return;
     }
     ReadClientAddress();
-    ::RequestName request = SplitQueryString(std::getenv("QUERY_STRING"));
+    ::RequestName request = SplitQueryString(std::getenv("QUERY_STRING"), Platform());
     requestName_ = std::move(request.name);
     requestToken_ = std::move(request.token);
 }
 
 bool AdminApplication::LoadSettings() {
-    return LoadServerSettings(settings_, DataDirectory());
+    return LoadServerSettings(settings_, DataDirectory(), Platform());
 }
 
 void AdminApplication::Fatal(const char* format, ...) {
@@ -92,9 +89,9 @@ void AdminApplication::Warning(const char*, ...) {}
 
 void AdminApplication::RaiseCode(EventRecord& event, const char* code) {
     if (settings_.eventLogging) {
-        AppendEvent(event, code, DataDirectory());
+        AppendEvent(event, code, DataDirectory(), Platform());
     } else {
-        event.Stamp(code);
+        event.Stamp(code, Platform().Now());
     }
     ShowErrorPage(event.DisplayText(catalogue_));
 }
@@ -148,7 +145,7 @@ bool AdminApplication::LoadSession() {
     if (path.empty()) {
         return false;
     }
-    const std::optional<std::string> bytes = ReadLockedFile(path, kMaxSessionFileBytes);
+    const std::optional<std::string> bytes = Platform().ReadLockedFile(path, kMaxSessionFileBytes);
     if (!bytes) {
         return false;
     }
@@ -171,14 +168,14 @@ bool AdminApplication::SaveSession() {
         // Stored on every page for its last-activity time, so it is rewritten in place: a new
         // file and a rename each time would cost more than the page, and a session lost in a
         // crash only means logging in again.
-        return RewriteLockedFile(path, StoreSession(session_), 0600);
+        return Platform().RewriteLockedFile(path, StoreSession(session_), 0600);
     } catch (const CException&) {
         return false;
     }
 }
 
 void AdminApplication::TouchSession() {
-    session_.lastActivity = static_cast<uint32_t>(std::time(nullptr));
+    session_.lastActivity = static_cast<uint32_t>(Platform().Now());
     if (!SaveSession()) {
         DeleteSession();
         RaiseCode(event_, "ERR_WRITESF");
@@ -189,7 +186,7 @@ bool AdminApplication::CheckSession(bool quiet) {
     const bool matches =
         clientAddress_ == session_.clientAddress && session_.token == requestToken_;
     if (SessionExpired(session_.lastActivity, settings_.inactivityTimeout,
-                       static_cast<uint64_t>(std::time(nullptr)))) {
+                       static_cast<uint64_t>(Platform().Now()))) {
         return false;
     }
     if (matches) {
@@ -210,6 +207,6 @@ std::string AdminApplication::SessionFilePath() {
 void AdminApplication::DeleteSession() {
     const std::string path = SessionFilePath();
     if (!path.empty()) {
-        ::unlink(path.c_str());
+        Platform().RemoveFile(path);
     }
 }

@@ -32,7 +32,7 @@ void ShowFirstPage() {
     }
     page.SetIntVar("isonwin", 1);
     std::string problem;
-    if (!CheckConfiguration(problem, false)) {
+    if (!CheckConfiguration(problem, false, app.Platform())) {
         SetPageMessage(page, MessageKind::Error, problem);
     } else if (app.SettingsLoaded()) {
         // Set up before, and the password cleared by the installer: the form shows the stored

@@ -204,7 +204,7 @@ void HandleViewLog() {
     }
     if (changed) {
         // The page shows the new choices even when they cannot be kept.
-        SaveServerSettings(settings, app.DataDirectory());
+        SaveServerSettings(settings, app.DataDirectory(), app.Platform());
     }
 
     LogViewSelection selection;

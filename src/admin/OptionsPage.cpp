@@ -120,7 +120,7 @@ void HandleOptions() {
         SetPageMessage(Page(), MessageKind::Error, refusal);
         app.RenderPage(kOptionsPage);
     }
-    if (!SaveServerSettings(settings, app.DataDirectory())) {
+    if (!SaveServerSettings(settings, app.DataDirectory(), app.Platform())) {
         app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     FillForm(settings);

@@ -1,7 +1,5 @@
 #include "admin/SessionPages.h"
 
-#include <ctime>
-
 #include "admin/AdminApplication.h"
 #include "admin/Diagnostics.h"
 #include "admin/PageVariables.h"
@@ -28,7 +26,7 @@ HtxProcessor& Page() {
 }
 
 uint32_t Now() {
-    return static_cast<uint32_t>(std::time(nullptr));
+    return static_cast<uint32_t>(App().Platform().Now());
 }
 
 void CopyField(const char* name, std::string& setting) {
@@ -118,12 +116,12 @@ void HandleInitBase() {
         SetPageMessage(Page(), MessageKind::Error, problem);
         app.RenderPage(kInitPage);
     }
-    if (!SaveServerSettings(settings, app.DataDirectory())) {
+    if (!SaveServerSettings(settings, app.DataDirectory(), app.Platform())) {
         app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     AdminSession& session = app.Session();
     // A fresh token, as at login: a session left from before a cleared password is not reused.
-    OpenSession(GenerateRequestToken());
+    OpenSession(GenerateRequestToken(app.Platform()));
     session.lastActivity = Now();
     if (!app.SaveSession()) {
         app.DeleteSession();
@@ -159,11 +157,11 @@ void HandleLogin() {
     }
     // The session gets a token of the server's own making: a token from the request could
     // have been chosen by whoever sent the administrator the link.
-    OpenSession(GenerateRequestToken());
+    OpenSession(GenerateRequestToken(app.Platform()));
     app.TouchSession();
     Page().SetStringVar("qa_lm_sm_name", app.Session().token);
     std::string problem;
-    if (CheckConfiguration(problem, false)) {
+    if (CheckConfiguration(problem, false, app.Platform())) {
         SetPageMessage(Page(), MessageKind::Info, kAdminBanner);
     } else {
         SetPageMessage(Page(), MessageKind::Error, problem);

@@ -8,6 +8,7 @@
 
 #include "eventlog/LogFiles.h"
 #include "platform/DataDirectory.h"
+#include "platform/Env.h"
 #include "platform/Registry.h"
 #include "runtime/ReplyChannel.h"
 #include "runtime/RequestInput.h"
@@ -20,7 +21,7 @@ constexpr std::size_t kMaxMessage = 4095;
 constexpr const char* kTestInputLength = "3000";
 }  // namespace
 
-CgiApplication::CgiApplication() {
+CgiApplication::CgiApplication() : env_(&Env::Default()) {
     theApplication = this;
 }
 
@@ -47,7 +48,7 @@ void CgiApplication::EndWhenReaderGoes() {
 
 const std::string& CgiApplication::DataDirectory() {
     if (!dataDirectory_) {
-        dataDirectory_ = ReadDataDirectory(*OpenSystemRegistry());
+        dataDirectory_ = ReadDataDirectory(*env_->OpenRegistry());
         if (!dataDirectory_) {
             static const std::string kNone;
             return kNone;
@@ -100,7 +101,7 @@ void CgiApplication::WriteDiagnostic(const std::string& message, bool forceWhenN
         settings_.eventLogging = 1;
     }
     if (settings_.eventLogging) {
-        AppendDiagnostic(message, directory);
+        AppendDiagnostic(message, directory, *env_);
     }
 }
 
@@ -128,7 +129,7 @@ void CgiApplication::RaiseCode(EventRecord& event, const char* code) {
 
 void CgiApplication::LogCode(EventRecord& event, const char* code) {
     if (settings_.eventLogging) {
-        AppendEvent(event, code, DataDirectory());
+        AppendEvent(event, code, DataDirectory(), *env_);
     }
 }
 

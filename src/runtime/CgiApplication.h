@@ -14,6 +14,7 @@
 #include "settings/ServerSettings.h"
 
 class CKvArchive;
+class Env;
 struct ReplyChannel;
 
 class CgiApplication {
@@ -58,6 +59,13 @@ class CgiApplication {
     // inherit that, so without this a program whose reader is gone would carry on to the end
     // of its work for nobody. Called first thing by every program.
     static void EndWhenReaderGoes();
+
+    // What the program takes from the system: registry, data files, logs, clock and random
+    // source. Env::Default() unless UsePlatform chose another.
+    Env& Platform() { return *env_; }
+    // Replaces the system for this application object (tests hand in doubles). Called before
+    // Init only: what Init has read stays read. `env` must outlive the application object.
+    void UsePlatform(Env& env) { env_ = &env; }
 
     ServerSettings& Settings() { return settings_; }
     bool SettingsLoaded() const { return settingsLoaded_; }
@@ -107,6 +115,8 @@ class CgiApplication {
 
   private:
     bool CreateReplyArchive();
+
+    Env* env_;
 
     std::optional<std::string> dataDirectory_;
 };

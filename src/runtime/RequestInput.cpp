@@ -1,13 +1,11 @@
 #include "runtime/RequestInput.h"
 
-#include <sys/random.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 ClientAddresses ReadClientAddresses() {
     ClientAddresses addresses;
@@ -26,7 +24,7 @@ ClientAddresses ReadClientAddresses() {
     return addresses;
 }
 
-RequestName SplitQueryString(const char* query) {
+RequestName SplitQueryString(const char* query, Env& env) {
     RequestName request;
     if (query == nullptr) {
         return request;
@@ -43,28 +41,16 @@ RequestName SplitQueryString(const char* query) {
         request.name.erase(cut);
     }
     if (request.token.empty()) {
-        request.token = GenerateRequestToken();
+        request.token = GenerateRequestToken(env);
     }
     return request;
 }
 
-std::string GenerateRequestToken() {
+std::string GenerateRequestToken(Env& env) {
     unsigned char bytes[16];
-    std::size_t got = 0;
-    while (got < sizeof bytes) {
-        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    if (got < sizeof bytes) {
-        // No random source at all: still unique per process, if not secret.
-        const unsigned long mix = static_cast<unsigned long>(std::time(nullptr)) ^
-                                  (static_cast<unsigned long>(::getpid()) << 20);
+    if (!env.RandomBytes(bytes, sizeof bytes)) {
+        const unsigned long mix =
+            static_cast<unsigned long>(env.Now()) ^ (static_cast<unsigned long>(::getpid()) << 20);
         std::memcpy(bytes, &mix, sizeof mix);
     }
     static const char kHex[] = "0123456789abcdef";

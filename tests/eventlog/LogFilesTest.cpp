@@ -158,7 +158,8 @@ TEST_F(LogFiles, LinkPlantedInTmpIsNotFollowed) {
 }
 
 TEST_F(LogFiles, DiagnosticLineIsOneLineStampedWithTheLongTime) {
-    const std::string line = FormatDiagnosticLine("CKvArchiveException: bad\r\nLOGIN\tforged\n\n");
+    const std::string line =
+        FormatDiagnosticLine("CKvArchiveException: bad\r\nLOGIN\tforged\n\n", 0);
     const std::regex shape(
         "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} UTC [0-9]{4}: "
         "CKvArchiveException: bad  LOGIN\tforged\n");

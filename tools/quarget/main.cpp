@@ -9,9 +9,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +18,7 @@
 #include "Arguments.h"
 #include "Progress.h"
 #include "QuarInet.h"
+#include "platform/FileUtil.h"
 
 namespace {
 
@@ -27,12 +27,13 @@ struct LibraryFree {
 };
 using LibraryText = std::unique_ptr<char, LibraryFree>;
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+// The whole content of a file named on the command line into `out`; false when it cannot be read.
+bool ReadNamedFile(const std::string& path, std::string& out) {
+    std::optional<std::string> content = ReadWholeFile(path);
+    if (!content) {
         return false;
     }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    out = std::move(*content);
     return true;
 }
 
@@ -87,7 +88,7 @@ bool BuildRequest(const Arguments& args, std::string& headers, std::string& body
     }
     if (args.data) {
         body = *args.data;
-        if (!body.empty() && body[0] == '@' && !ReadWholeFile(body.substr(1), body)) {
+        if (!body.empty() && body[0] == '@' && !ReadNamedFile(body.substr(1), body)) {
             error = "cannot read " + args.data->substr(1);
             return false;
         }
@@ -102,7 +103,7 @@ bool BuildRequest(const Arguments& args, std::string& headers, std::string& body
         std::string disposition = "Content-Disposition: form-data; name=\"" + field.name + "\"";
         std::string content = field.value;
         if (field.fromFile) {
-            if (!ReadWholeFile(field.value, content)) {
+            if (!ReadNamedFile(field.value, content)) {
                 error = "cannot read " + field.value;
                 return false;
             }
