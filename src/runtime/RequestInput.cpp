@@ -49,6 +49,8 @@ RequestName SplitQueryString(const char* query, Env& env) {
 std::string GenerateRequestToken(Env& env) {
     unsigned char bytes[16];
     if (!env.RandomBytes(bytes, sizeof bytes)) {
+        // What a failed source left in the buffer is not to be relied on.
+        std::memset(bytes, 0, sizeof bytes);
         const unsigned long mix =
             static_cast<unsigned long>(env.Now()) ^ (static_cast<unsigned long>(::getpid()) << 20);
         std::memcpy(bytes, &mix, sizeof mix);

@@ -2,11 +2,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
 #include "runtime/RequestTable.h"
+#include "support/FaultyEnv.h"
 
 TEST(QueryString, SplitsAtBarOrUpperCaseEscape) {
     RequestName r = SplitQueryString("main|123");
@@ -32,6 +36,36 @@ TEST(QueryString, MissingTokenIsGeneratedAndUnguessable) {
         tokens.insert(SplitQueryString("main").token);
     }
     EXPECT_EQ(tokens.size(), 100u);
+}
+
+TEST(RequestToken, ComesFromTheRandomSourceOrElseFromTimeAndProcess) {
+    struct Case {
+        std::string random;  // empty: the source fails
+        std::time_t now;
+        std::string token;  // empty: any 32 hexadecimal digits
+    };
+    const std::vector<Case> cases = {
+        {"\x01\x23\x45\x67\x89\xab\xcd\xef", 1, "0123456789abcdef0123456789abcdef"},
+        {"\xff", 1, "ffffffffffffffffffffffffffffffff"},
+        {"", 1249049100, ""},
+        {"", 1249049101, ""},
+    };
+    std::set<std::string> fallbacks;
+    for (const Case& c : cases) {
+        FaultyEnv env;
+        env.SetRandomBytes(c.random);
+        env.SetNow(c.now);
+        const std::string token = GenerateRequestToken(env);
+        if (c.token.empty()) {
+            EXPECT_EQ(token.size(), 32u);
+            EXPECT_EQ(token.find_first_not_of("0123456789abcdef"), std::string::npos) << token;
+            EXPECT_EQ(token, GenerateRequestToken(env));  // nothing but time and process
+            fallbacks.insert(token);
+        } else {
+            EXPECT_EQ(token, c.token);
+        }
+    }
+    EXPECT_EQ(fallbacks.size(), 2u);  // another second, another token
 }
 
 TEST(QueryString, NoQueryGivesEmptyNameAndToken) {
