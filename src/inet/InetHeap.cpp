@@ -155,6 +155,11 @@ void* HeapReallocate(void* block, size_t size) {
     return BlockOf(grown);
 }
 
+size_t HeapRoom(void* block) {
+    const BlockHeader* header = HeaderOf(block);
+    return header->mapping != 0 ? header->mapping - kHeader : header->size;
+}
+
 void HeapRelease(void* block) {
     if (block == nullptr) {
         return;
