@@ -20,9 +20,9 @@
 namespace {
 // A session record is a line of a few short fields; anything larger is no session file.
 constexpr std::size_t kMaxSessionFileBytes = 64 * 1024;
+// The page of an error when the error page itself cannot be made: the banner, then the message.
 constexpr const char* kFallbackHeading =
-    "<H2 ALIGN=CENTER>Pellmora version 3.0 (July 31 2009)<BR> Configuration ERROR:</H2>"
-    "<HR>%s<BR><HR><BR>";
+    "<H2 ALIGN=CENTER>%s<BR> Configuration ERROR:</H2><HR>%s<BR><HR><BR>";
 // The body length a test-input run reads from "tstin".
 constexpr std::size_t kTestInputLength = 3000;
 }  // namespace
@@ -92,14 +92,14 @@ void AdminApplication::ShowErrorPage(const std::string& message) {
             EndProcess();
         }
         // The message may quote the request; the fallback escapes it as the error page does.
-        std::printf(kFallbackHeading, HtxProcessor::EscapeHtmlTags(message).c_str());
+        std::printf(kFallbackHeading, kAdminBanner, HtxProcessor::EscapeHtmlTags(message).c_str());
         if (result == -1) {
             std::printf("ERROR: Can't open html prototype file %s.", kErrorPrototype);
         } else {
             std::printf("ERROR: Processing of html prototype file failed fith code %d.", result);
         }
     } else {
-        std::printf(kFallbackHeading, message.c_str());
+        std::printf(kFallbackHeading, kAdminBanner, message.c_str());
     }
     DeleteSession();
     EndProcess();
