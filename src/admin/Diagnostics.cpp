@@ -7,10 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "admin/AdminApplication.h"
 #include "platform/DataDirectory.h"
 #include "platform/FileUtil.h"
 #include "platform/Registry.h"
-#include "runtime/CgiApplication.h"
 
 namespace {
 
@@ -123,12 +123,11 @@ bool CheckConfiguration(std::string& output, bool verbose) {
     return CheckConfiguration(output, verbose, *OpenSystemRegistry());
 }
 
-void HandleBanner() {
-    std::fputs(kAdminBanner, stdout);
-    CgiApplication::EndProcess();
+void HandleBanner(AdminApplication& app) {
+    app.ShowBanner();
 }
 
-void HandleCheckConfiguration() {
+void HandleCheckConfiguration(AdminApplication&) {
     std::string output;
     CheckConfiguration(output, true);
     std::fputs(output.c_str(), stdout);
