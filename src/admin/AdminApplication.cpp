@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "admin/AdminRequests.h"
+#include "admin/Diagnostics.h"
 #include "admin/PageVariables.h"
 #include "archive/CException.h"
 #include "eventlog/LogFiles.h"
@@ -12,49 +12,30 @@
 #include "runtime/FormDecoder.h"
 #include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
-#include "runtime/RunRequest.h"
 #include "settings/SettingsStore.h"
 
 namespace {
 // A session record is a line of a few short fields; anything larger is no session file.
 constexpr std::size_t kMaxSessionFileBytes = 64 * 1024;
+// The page of an error when the error page itself cannot be made: the banner, then the message.
 constexpr const char* kFallbackHeading =
-    "<H2 ALIGN=CENTER>Pellmora version 3.0 (July 31 2009)<BR> Configuration ERROR:</H2>"
-    "<HR>%s<BR><HR><BR>";
-// Set in the environment by whoever runs the program on a saved request ("tstin") instead of
-// a live one; a web server never sets it from a request.
-constexpr const char* kTestInputVariable = "QUAR_TEST_INPUT";
+    "<H2 ALIGN=CENTER>%s<BR> Configuration ERROR:</H2><HR>%s<BR><HR><BR>";
+// The body length a test-input run reads from "tstin".
+constexpr std::size_t kTestInputLength = 3000;
 }  // namespace
 
 AdminApplication::AdminApplication() = default;
 AdminApplication::~AdminApplication() = default;
 
-int AdminApplication::Dispatch(int argc, char** argv) {
-    EndWhenReaderGoes();
-    processor_ = std::make_unique<HtxProcessor>(true);
-    const char* testInput = std::getenv(kTestInputVariable);
-    // Start-up and the request share one catch-all: any exception ends in Fatal.
-    RunGuarded(*this, [&] {
-        if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
-            return;
-        }
-        ClaimPageVariables(*processor_);
-        if (requestName_.empty()) {
-            ShowFirstPage();
-        }
-        RunRequest(kAdminRequests, requestName_);
-    });
-    return 0;
-}
-
 void AdminApplication::BeginInit(int argc, char** argv) {
+    processor_ = std::make_unique<HtxProcessor>(true);
     event_.user = "NBX_admin";
     settings_.eventLogging = 1;
     programDirectory_ = ::ProgramDirectory(argc > 0 ? argv[0] : nullptr);
 }
 
 void AdminApplication::ReadRequestInput() {
-    if (std::optional<std::string> body = ReadRequestBody()) {
+    if (std::optional<std::string> body = ReadRequestBody(kTestInputLength)) {
         DecodedForm form = DecodeForm(std::move(*body));
         // The rows run from the last field to the first, so the last field of a name wins. The
         // variables and "ParamVars" share the decoded text.
@@ -70,6 +51,10 @@ void AdminApplication::ReadRequestInput() {
     ::RequestName request = SplitQueryString(std::getenv("QUERY_STRING"), Platform());
     requestName_ = std::move(request.name);
     requestToken_ = std::move(request.token);
+}
+
+const char* AdminApplication::Banner() const {
+    return kAdminBanner;
 }
 
 bool AdminApplication::LoadSettings() {
@@ -104,14 +89,14 @@ void AdminApplication::ShowErrorPage(const std::string& message) {
             EndProcess();
         }
         // The message may quote the request; the fallback escapes it as the error page does.
-        std::printf(kFallbackHeading, HtxProcessor::EscapeHtmlTags(message).c_str());
+        std::printf(kFallbackHeading, kAdminBanner, HtxProcessor::EscapeHtmlTags(message).c_str());
         if (result == -1) {
             std::printf("ERROR: Can't open html prototype file %s.", kErrorPrototype);
         } else {
             std::printf("ERROR: Processing of html prototype file failed fith code %d.", result);
         }
     } else {
-        std::printf(kFallbackHeading, message.c_str());
+        std::printf(kFallbackHeading, kAdminBanner, message.c_str());
     }
     DeleteSession();
     EndProcess();
@@ -138,6 +123,7 @@ void AdminApplication::EndInit() {
     if (!sessionLoaded_) {
         session_.Reset();
     }
+    ClaimPageVariables(*processor_);
 }
 
 bool AdminApplication::LoadSession() {

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
+#include "admin/AdminApplication.h"
 #include "platform/DataDirectory.h"
 #include "platform/Env.h"
 #include "platform/Registry.h"
-#include "runtime/CgiApplication.h"
 
 namespace {
 
@@ -80,14 +80,13 @@ bool CheckConfiguration(std::string& output, bool verbose, Env& env) {
     return true;
 }
 
-void HandleBanner() {
-    std::fputs(kAdminBanner, stdout);
-    CgiApplication::EndProcess();
+void HandleBanner(AdminApplication& app) {
+    app.ShowBanner();
 }
 
-void HandleCheckConfiguration() {
+void HandleCheckConfiguration(AdminApplication& app) {
     std::string output;
-    CheckConfiguration(output, true, CgiApplication::Get().Platform());
+    CheckConfiguration(output, true, app.Platform());
     std::fputs(output.c_str(), stdout);
     CgiApplication::EndProcess();
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+class AdminApplication;
 class Env;
 
 // The version banner of the administration program.
@@ -17,5 +18,5 @@ bool CheckConfiguration(std::string& output, bool verbose, Env& env);
 
 // Request handlers that need no session: "test", "test2", "test3", "test5" write the banner,
 // "test0" the verbose configuration check.
-void HandleBanner();
-void HandleCheckConfiguration();
+[[noreturn]] void HandleBanner(AdminApplication& app);
+[[noreturn]] void HandleCheckConfiguration(AdminApplication& app);

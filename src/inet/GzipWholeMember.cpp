@@ -15,9 +15,6 @@ struct DecompressorFree {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
-// From this output size on, its pages are faulted in by a thread of their own.
-constexpr size_t kBackgroundFaultFrom = 4u << 20;
-
 // A gzip member is at least a 10-byte header, an empty deflate block and an 8-byte trailer.
 constexpr size_t kSmallestMember = 20;
 
@@ -44,14 +41,10 @@ bool DecodeWholeMember(const uint8_t* bytes, size_t size, size_t limit, GunzipRe
     libdeflate_result rc;
     {
         // The output's pages are faulted in by another thread while the decoder fills them.
-        BackgroundFaulter faulter(0);
-        if (expected >= kBackgroundFaultFrom) {
+        BackgroundFaulter faulter;
+        {
             std::unique_lock<std::mutex> hold = faulter.Hold();
-            if (!faulter.Update(out.get(), expected)) {
-                HeapPrefault(out.get(), expected);
-            }
-        } else {
-            HeapPrefault(out.get(), expected);
+            faulter.Grown(out.get(), 0, expected);
         }
         rc = libdeflate_gzip_decompress_ex(decompressor.get(), bytes, size, out.get(), expected,
                                            &consumed, &produced);

@@ -89,3 +89,24 @@ std::string ReadBody(std::FILE* source, std::size_t length) {
     std::fclose(source);
     return body;
 }
+
+RequestBody ReadRequestBody(const char* lengthText, const char* path) {
+    RequestBody body;
+    if (lengthText == nullptr) {
+        return body;
+    }
+    const std::optional<std::size_t> length = ParseContentLength(lengthText);
+    if (!length) {
+        body.outcome = RequestBody::Outcome::kTooLong;
+        return body;
+    }
+    std::FILE* source = path ? std::fopen(path, "rb") : stdin;
+    if (source == nullptr) {
+        body.outcome = RequestBody::Outcome::kCannotOpen;
+        body.error = errno;
+        return body;
+    }
+    body.outcome = RequestBody::Outcome::kRead;
+    body.bytes = ReadBody(source, *length);
+    return body;
+}

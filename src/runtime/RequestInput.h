@@ -43,3 +43,20 @@ std::optional<std::size_t> ParseContentLength(const char* text);
 
 // Reads up to `length` bytes from `source` (until end of input) and closes it.
 std::string ReadBody(std::FILE* source, std::size_t length);
+
+// What reading a request body came to.
+struct RequestBody {
+    enum class Outcome {
+        kRead,        // `bytes` holds what was read, at most the announced length
+        kNoLength,    // no length text: the request has no body
+        kTooLong,     // the length exceeds kMaxContentLength; nothing was opened or read
+        kCannotOpen,  // the source file could not be opened; `error` holds errno
+    };
+    Outcome outcome = Outcome::kNoLength;
+    std::string bytes;
+    int error = 0;
+};
+
+// Reads the body whose length `lengthText` announces (as ParseContentLength reads it) from the
+// file `path`, or from standard input when `path` is null, and closes the source.
+RequestBody ReadRequestBody(const char* lengthText, const char* path);

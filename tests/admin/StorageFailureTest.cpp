@@ -11,9 +11,12 @@
 
 #include "admin/AdminApplication.h"
 #include "admin/AdminSession.h"
+#include "admin/OptionsPage.h"
+#include "admin/SessionPages.h"
 #include "platform/DataDirectory.h"
 #include "platform/Registry.h"
 #include "platform/Scramble.h"
+#include "runtime/RunRequest.h"
 #include "settings/SettingsStore.h"
 #include "support/FaultyEnv.h"
 #include "support/TempDir.h"
@@ -23,6 +26,15 @@ namespace {
 constexpr std::time_t kNow = 1249049100;  // 07/31/2009 14:05 UTC
 constexpr const char* kClient = "10.1.1.1";
 const std::string kHeader = "Content-Type: text/html\r\nPragma: no-cache\r\n\r\n";
+
+// The requests that write the settings or the session file.
+const RequestEntry<AdminApplication> kRows[] = {
+    {"init_base", HandleInitBase},
+    {"login", HandleLogin},
+    {"options", HandleOptions},
+    {nullptr, nullptr},
+};
+const RequestTable<AdminApplication> kRequests = {kRows, nullptr};
 
 class StorageFailure : public ::testing::Test {
   protected:
@@ -79,7 +91,7 @@ class StorageFailure : public ::testing::Test {
             app.UsePlatform(env_);
             char program[] = "quarnbxadmin";
             char* argv[] = {program, nullptr};
-            app.Dispatch(1, argv);
+            RunProgram(app, 1, argv, kRequests);
             std::_Exit(3);  // a page never returns
         };
         EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
