@@ -23,9 +23,9 @@
 #include <thread>
 #include <vector>
 
-#include "LoopbackServers.h"
 #include "QuarInet.h"
 #include "TestData.h"
+#include "WebSite.h"
 
 extern char** environ;
 
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     ScratchDir scratch;
     setenv("QUAR_USER_REGISTRY", scratch.file("user.reg").c_str(), 1);
     unsetenv("http_proxy");
-    Lighttpd web({{"big.bin", Noise(sizeMb << 20)}, {"small.txt", "small response body\n"}});
+    WebSite web({{"big.bin", Noise(sizeMb << 20)}, {"small.txt", "small response body\n"}});
     const std::string url = "http://127.0.0.1:" + std::to_string(web.port()) + "/big.bin";
     // quarget's settings: a direct connection.
     QuarInetHttpConnection("quarget").Configure(0, 0, "", 80, 0, "", "");

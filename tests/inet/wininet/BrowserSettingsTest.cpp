@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "../GzipBytes.h"
-#include "LoopbackServers.h"
 #include "QuarInet.h"
 #include "inet/wininet/WinInetApi.h"
+#include "support/LoopbackServers.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -60,10 +60,10 @@ struct Servers {
             "\"\nauth.require = (\"/private/\" => (\"method\" => \"basic\", \"realm\" => "
             "\"quar\", \"require\" => \"valid-user\"))\n";
         lighttpd = std::make_unique<Lighttpd>(
-            dir.path(), dir / "www", port,
+            dir / "www", port,
             std::vector<TlsSocket>{{tlsPort, dir / "ip.pem"}, {otherNamePort, dir / "name.pem"}},
             config);
-        proxy = std::make_unique<Tinyproxy>(dir.path(), "proxyuser", "pr0xy-pass");
+        proxy = std::make_unique<Tinyproxy>("proxyuser", "pr0xy-pass");
     }
 };
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "LayerLibrary.h"
-#include "LoopbackServers.h"
+#include "support/LoopbackServers.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -75,10 +75,10 @@ struct Servers {
             "$HTTP[\"url\"] == \"/page.gz\" {\n"
             "  setenv.add-response-header = (\"Content-Encoding\" => \"gzip\")\n}\n";
         lighttpd = std::make_unique<Lighttpd>(
-            dir.path(), dir / "www", port,
+            dir / "www", port,
             std::vector<TlsSocket>{{tlsPort, dir / "ip.pem"}, {tlsOtherNamePort, dir / "name.pem"}},
             redirects);
-        proxy = std::make_unique<Tinyproxy>(dir.path(), "proxyuser", "pr0xy-pass");
+        proxy = std::make_unique<Tinyproxy>("proxyuser", "pr0xy-pass");
     }
 };
 

@@ -1,4 +1,4 @@
-#include "LoopbackServers.h"
+#include "support/LoopbackServers.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -10,11 +10,15 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
 namespace {
+
+// How long a server may take to accept connections, and a stopped one to go.
+constexpr int kStartTimeoutMs = 10000;
+constexpr int kStopTimeoutMs = 2000;
+constexpr int kPollStepMs = 20;
 
 sockaddr_in Loopback(int port) {
     sockaddr_in address{};
@@ -24,18 +28,21 @@ sockaddr_in Loopback(int port) {
     return address;
 }
 
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+// The argument vector for exec, built before the fork: the child only calls exec.
+std::vector<char*> ExecArguments(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    return args;
 }
 
+// Runs `argv` to its end with its output discarded; throws unless it exits with 0.
 void RunOrThrow(const std::vector<std::string>& argv) {
+    std::vector<char*> args = ExecArguments(argv);
     const pid_t pid = fork();
     if (pid == 0) {
-        std::vector<char*> args;
-        for (const std::string& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));
-        }
-        args.push_back(nullptr);
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, 1);
         dup2(quiet, 2);
@@ -55,37 +62,22 @@ int FreeLoopbackPort() {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = Loopback(0);
     socklen_t size = sizeof address;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    const bool bound = fd >= 0 &&
+                       bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    if (fd >= 0) {
+        close(fd);
+    }
+    if (!bound) {
         throw std::runtime_error("no free port");
     }
-    close(fd);
     return ntohs(address.sin_port);
 }
 
-bool WaitForLoopbackPort(int port, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = Loopback(port);
-        const bool up = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        if (up) {
-            return true;
-        }
-        usleep(20 * 1000);
-    }
-    return false;
-}
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+    std::vector<char*> args = ExecArguments(argv);
     pid_ = fork();
     if (pid_ == 0) {
-        std::vector<char*> args;
-        for (const std::string& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));
-        }
-        args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
     }
@@ -95,19 +87,52 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
 }
 
 ChildProcess::~ChildProcess() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+    if (Ended()) {
+        return;
     }
+    kill(pid_, SIGTERM);
+    for (int waited = 0; waited < kStopTimeoutMs; waited += kPollStepMs) {
+        if (Ended()) {
+            return;
+        }
+        usleep(kPollStepMs * 1000);
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+bool ChildProcess::Ended() {
+    ended_ = ended_ || waitpid(pid_, nullptr, WNOHANG) == pid_;
+    return ended_;
+}
+
+bool WaitForLoopbackPort(int port, int timeoutMs, ChildProcess* server) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address = Loopback(port);
+        const bool up = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        if (up) {
+            return true;
+        }
+        if (server != nullptr && server->Ended()) {
+            return false;
+        }
+        usleep(kPollStepMs * 1000);
+    }
+    return false;
 }
 
 namespace {
 
-std::string LighttpdConfig(const std::string& workDir, const std::string& docRoot, int port,
-                           const std::vector<TlsSocket>& tls, const std::string& extraConfig) {
+// Writes lighttpd's configuration into `dir` and gives the command that runs it.
+std::vector<std::string> LighttpdCommand(const TempDir& dir, const std::string& docRoot, int port,
+                                         const std::vector<TlsSocket>& tls,
+                                         const std::string& extraConfig) {
     std::string config = "server.document-root = \"" + docRoot + "\"\n" +
                          "server.bind = \"127.0.0.1\"\n" + "server.port = " + std::to_string(port) +
-                         "\n" + "server.errorlog = \"" + workDir + "/lighttpd-error.log\"\n" +
+                         "\n" + "server.errorlog = \"" + (dir / "error.log") + "\"\n" +
                          "server.modules += (\"mod_redirect\", \"mod_setenv\")\n" +
                          "mimetype.assign = (\".txt\" => \"text/plain\", \"\" => "
                          "\"application/octet-stream\")\n";
@@ -119,45 +144,42 @@ std::string LighttpdConfig(const std::string& workDir, const std::string& docRoo
                   "\" {\n  ssl.engine = \"enable\"\n  ssl.pemfile = \"" + socket.pemFile +
                   "\"\n}\n";
     }
-    return config + extraConfig;
+    dir.Write("lighttpd.conf", config + extraConfig);
+    return {"lighttpd", "-D", "-f", dir / "lighttpd.conf"};
+}
+
+// Writes tinyproxy's configuration into `dir` and gives the command that runs it.
+std::vector<std::string> TinyproxyCommand(const TempDir& dir, int port, const std::string& user,
+                                          const std::string& password,
+                                          const std::string& extraConfig) {
+    dir.Write("tinyproxy.conf",
+              "Port " + std::to_string(port) + "\nListen 127.0.0.1\nTimeout 60\nMaxClients 100\n" +
+                  "Allow 127.0.0.1\nLogFile \"" + (dir / "tinyproxy.log") + "\"\nLogLevel Error\n" +
+                  "BasicAuth " + user + " " + password + "\n" + extraConfig);
+    return {"tinyproxy", "-d", "-c", dir / "tinyproxy.conf"};
 }
 
 }  // namespace
 
-Lighttpd::Lighttpd(const std::string& workDir, const std::string& docRoot, int port,
-                   const std::vector<TlsSocket>& tls, const std::string& extraConfig)
-    : port_(port),
-      process_((WriteText(workDir + "/lighttpd.conf",
-                          LighttpdConfig(workDir, docRoot, port, tls, extraConfig)),
-                std::vector<std::string>{"lighttpd", "-D", "-f", workDir + "/lighttpd.conf"})) {
-    bool up = WaitForLoopbackPort(port, 10000);
+Lighttpd::Lighttpd(const std::string& docRoot, int port, const std::vector<TlsSocket>& tls,
+                   const std::string& extraConfig)
+    : port_(port != 0 ? port : FreeLoopbackPort()),
+      process_(LighttpdCommand(dir_, docRoot, port_, tls, extraConfig)) {
+    bool up = WaitForLoopbackPort(port_, kStartTimeoutMs, &process_);
     for (const TlsSocket& socket : tls) {
-        up = up && WaitForLoopbackPort(socket.port, 10000);
+        up = up && WaitForLoopbackPort(socket.port, kStartTimeoutMs, &process_);
     }
     if (!up) {
-        throw std::runtime_error("lighttpd did not start");
+        throw std::runtime_error("lighttpd did not start: " + dir_.Read("error.log"));
     }
 }
 
-namespace {
-
-std::string TinyproxyConfig(const std::string& workDir, int port, const std::string& user,
-                            const std::string& password) {
-    return "Port " + std::to_string(port) + "\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\n" +
-           "Allow 127.0.0.1\nLogFile \"" + workDir + "/tinyproxy.log\"\nLogLevel Error\n" +
-           "BasicAuth " + user + " " + password + "\n";
-}
-
-}  // namespace
-
-Tinyproxy::Tinyproxy(const std::string& workDir, const std::string& user,
-                     const std::string& password)
+Tinyproxy::Tinyproxy(const std::string& user, const std::string& password,
+                     const std::string& extraConfig)
     : port_(FreeLoopbackPort()),
-      process_(
-          (WriteText(workDir + "/tinyproxy.conf", TinyproxyConfig(workDir, port_, user, password)),
-           std::vector<std::string>{"tinyproxy", "-d", "-c", workDir + "/tinyproxy.conf"})) {
-    if (!WaitForLoopbackPort(port_, 10000)) {
-        throw std::runtime_error("tinyproxy did not start");
+      process_(TinyproxyCommand(dir_, port_, user, password, extraConfig)) {
+    if (!WaitForLoopbackPort(port_, kStartTimeoutMs, &process_)) {
+        throw std::runtime_error("tinyproxy did not start: " + dir_.Read("tinyproxy.log"));
     }
 }
 
@@ -170,6 +192,9 @@ ScriptedServer::ScriptedServer(std::string head, std::string block, int pauseMs)
         bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener_, 8) != 0 ||
         getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        if (listener_ >= 0) {
+            close(listener_);
+        }
         throw std::runtime_error("scripted server cannot listen");
     }
     port_ = ntohs(address.sin_port);

@@ -1,6 +1,8 @@
-// Real servers on 127.0.0.1 for the layer's tests and benchmark: lighttpd (plain and TLS),
+// Real servers on 127.0.0.1 for the tests and benchmarks that need one: lighttpd (plain and TLS),
 // tinyproxy with Basic authorization, and a scripted server that answers slowly or not at all.
-// Each picks a free port, is started by its constructor and stopped by its PID.
+// Each takes a free port, is started by its constructor, which returns only once the server
+// accepts connections (and throws, the server stopped, when it does not), and is stopped by its
+// PID when the object goes.
 #pragma once
 
 #include <sys/types.h>
@@ -10,10 +12,13 @@
 #include <thread>
 #include <vector>
 
-// A port that was free a moment ago.
+#include "support/TempDir.h"
+
+// A port of 127.0.0.1 that was free a moment ago; throws when none can be had.
 int FreeLoopbackPort();
 
-// A child process, stopped (SIGTERM, then waited for) when the object goes.
+// A child process running `argv` (searched in PATH). The destructor stops it (SIGTERM, SIGKILL
+// when it has not gone a few seconds later) and reaps it.
 class ChildProcess {
   public:
     explicit ChildProcess(const std::vector<std::string>& argv);
@@ -21,10 +26,17 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     pid_t pid() const { return pid_; }
+    // Whether the process has ended (it is reaped then: later calls keep answering true).
+    bool Ended();
 
   private:
     pid_t pid_ = -1;
+    bool ended_ = false;
 };
+
+// Waits until something accepts connections on 127.0.0.1:`port`; false after `timeoutMs`, or
+// as soon as `server` (when given) has ended.
+bool WaitForLoopbackPort(int port, int timeoutMs, ChildProcess* server = nullptr);
 
 // A TLS port of lighttpd and the file with its certificate and key.
 struct TlsSocket {
@@ -32,26 +44,31 @@ struct TlsSocket {
     std::string pemFile;
 };
 
-// lighttpd serving `docRoot` on a plain port and on the TLS ports. `extraConfig` is appended
-// to the configuration (redirects, response headers).
+// lighttpd serving `docRoot` on 127.0.0.1:`port` (a free one when 0) and on the `tls` ports,
+// with mod_redirect and mod_setenv loaded. `extraConfig` is appended to the configuration
+// (redirects, response headers; further modules with "server.modules += (...)").
 class Lighttpd {
   public:
-    Lighttpd(const std::string& workDir, const std::string& docRoot, int port,
-             const std::vector<TlsSocket>& tls, const std::string& extraConfig);
+    explicit Lighttpd(const std::string& docRoot, int port = 0,
+                      const std::vector<TlsSocket>& tls = {}, const std::string& extraConfig = "");
     int port() const { return port_; }
 
   private:
+    TempDir dir_;  // configuration and error log
     int port_;
     ChildProcess process_;
 };
 
-// tinyproxy that lets 127.0.0.1 through with Basic credentials `user`:`password`.
+// tinyproxy that lets 127.0.0.1 through with Basic credentials `user`:`password` and marks
+// what it forwards with a Via header. `extraConfig` lines are appended ("DisableViaHeader Yes").
 class Tinyproxy {
   public:
-    Tinyproxy(const std::string& workDir, const std::string& user, const std::string& password);
+    Tinyproxy(const std::string& user, const std::string& password,
+              const std::string& extraConfig = "");
     int port() const { return port_; }
 
   private:
+    TempDir dir_;  // configuration and log
     int port_;
     ChildProcess process_;
 };
@@ -82,6 +99,3 @@ class ScriptedServer {
 // with its key into `pemFile` (both) and the certificate alone into `certFile`.
 void MakeSelfSignedCertificate(const std::string& pemFile, const std::string& certFile,
                                const std::string& names);
-
-// Waits until something accepts connections on the port.
-bool WaitForLoopbackPort(int port, int timeoutMs);
