@@ -112,13 +112,11 @@ class WinInetLayer : public ::testing::Test {
     };
 
     // One request through the entry points, as the transport makes it.
-    Response Fetch(void* session, int port, const char* path, uint32_t flags = 0) {
+    Response Fetch(const LayerHandle& session, int port, const char* path, uint32_t flags = 0) {
         const LayerLibrary& lib = *library_;
-        LayerHandle connection(lib, lib.InternetConnectA(session, "127.0.0.1", port, nullptr,
-                                                         nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+        LayerHandle connection = lib.Connect(session, port);
         EXPECT_NE(connection.get(), nullptr);
-        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", path, "HTTP/1.0",
-                                                      nullptr, nullptr, 0x04400000 | flags, 0));
+        LayerHandle request = lib.Request(connection, "GET", path, 0x04400000 | flags);
         EXPECT_NE(request.get(), nullptr);
         Response response;
         response.sent = lib.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0) != 0;
@@ -215,9 +213,9 @@ TEST_F(WinInetLayer, AnswersOfTheServerAsTheCallerReadsThem) {
         } else {
             unsetenv("QUAR_WININET_CAFILE");
         }
-        LayerHandle session(*library_, library_->InternetOpenA("QuarInet", 0, nullptr, nullptr, 0));
+        LayerHandle session = library_->Session(0);
         ASSERT_NE(session.get(), nullptr);
-        const Response response = Fetch(session.get(), servers_->*c.port, c.path, c.flags);
+        const Response response = Fetch(session, servers_->*c.port, c.path, c.flags);
         EXPECT_EQ(response.error, c.error);
         EXPECT_EQ(response.sent, c.status != nullptr);
         if (c.status == nullptr) {
@@ -264,14 +262,11 @@ TEST_F(WinInetLayer, RequestsCarryVerbHeadersAndBody) {
         {"/echo-kept", "POST", "X-Test: yes\r\n", 13, "a=1", "POST||yes|HTTP/1.0|a=1"},
     };
     const LayerLibrary& lib = *library_;
-    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
-    LayerHandle connection(
-        lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
-                                  INTERNET_SERVICE_HTTP, 0, 0));
+    LayerHandle session = lib.Session(1);
+    LayerHandle connection = lib.Connect(session, servers_->port);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.verb) + " " + c.path + " " + c.headers);
-        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), c.verb, c.path, "HTTP/1.0",
-                                                      nullptr, nullptr, 0, 0));
+        LayerHandle request = lib.Request(connection, c.verb, c.path);
         ASSERT_NE(lib.HttpSendRequestA(request.get(), c.headers.c_str(), c.headersLength,
                                        const_cast<char*>(c.body.data()),
                                        static_cast<uint32_t>(c.body.size())),
@@ -284,8 +279,8 @@ TEST_F(WinInetLayer, RequestsCarryVerbHeadersAndBody) {
 }
 
 TEST_F(WinInetLayer, NothingListeningIsCannotConnect) {
-    LayerHandle session(*library_, library_->InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
-    const Response response = Fetch(session.get(), FreeLoopbackPort(), "/");
+    LayerHandle session = library_->Session(1);
+    const Response response = Fetch(session, FreeLoopbackPort(), "/");
     EXPECT_FALSE(response.sent);
     EXPECT_EQ(response.error, ERROR_INTERNET_CANNOT_CONNECT);
 }
@@ -333,12 +328,9 @@ TEST_F(WinInetLayer, PreconfiguredProxyWithBasicAuthorization) {
             setenv("http_proxy", c.httpProxy.c_str(), 1);
         }
         const LayerLibrary& lib = *library_;
-        LayerHandle session(lib, lib.InternetOpenA("QuarInet", 0, nullptr, nullptr, 0));
-        LayerHandle connection(
-            lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
-                                      INTERNET_SERVICE_HTTP, 0, 0));
-        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", c.path, "HTTP/1.0",
-                                                      nullptr, nullptr, 0, 0));
+        LayerHandle session = lib.Session(0);
+        LayerHandle connection = lib.Connect(session, servers_->port);
+        LayerHandle request = lib.Request(connection, "GET", c.path);
         const bool sent = lib.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0) != 0;
         unsetenv("http_proxy");
         EXPECT_EQ(sent ? 0 : lib.GetLastError(), c.error);
@@ -375,14 +367,11 @@ void RecordEvent(void* handle, uintptr_t context, uint32_t status, void* info, u
 
 TEST_F(WinInetLayer, StatusEventsCarryTheRequestAndItsContext) {
     const LayerLibrary& lib = *library_;
-    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 0, nullptr, nullptr, 0));
+    LayerHandle session = lib.Session(0);
     EXPECT_EQ(lib.InternetSetStatusCallback(session.get(), &RecordEvent), nullptr);
     const uintptr_t context = 0x5eed;
-    LayerHandle connection(
-        lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
-                                  INTERNET_SERVICE_HTTP, 0, context));
-    LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", "/moved", "HTTP/1.0",
-                                                  nullptr, nullptr, 0, context));
+    LayerHandle connection = lib.Connect(session, servers_->port, context);
+    LayerHandle request = lib.Request(connection, "GET", "/moved", 0, context);
     events.clear();
     ASSERT_NE(lib.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0), 0);
     std::vector<uint32_t> statuses;
@@ -408,16 +397,13 @@ TEST_F(WinInetLayer, StatusEventsCarryTheRequestAndItsContext) {
 
 TEST_F(WinInetLayer, OptionsAndQueriesCheckTheirBuffers) {
     const LayerLibrary& lib = *library_;
-    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
+    LayerHandle session = lib.Session(1);
     uint32_t timeout = 1234;
     ASSERT_NE(lib.InternetSetOptionA(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, 4),
               0);
     // A connection made afterwards takes the session's time-out.
-    LayerHandle connection(
-        lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
-                                  INTERNET_SERVICE_HTTP, 0, 0));
-    LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", "/index.txt", "HTTP/1.0",
-                                                  nullptr, nullptr, 0, 0));
+    LayerHandle connection = lib.Connect(session, servers_->port);
+    LayerHandle request = lib.Request(connection, "GET", "/index.txt");
 
     struct Case {
         const char* name;
@@ -502,12 +488,12 @@ TEST_F(WinInetLayer, SilentServerTimesOut) {
         SCOPED_TRACE(c.name);
         ScriptedServer server(c.head, "", 20);
         const LayerLibrary& lib = *library_;
-        LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
+        LayerHandle session = lib.Session(1);
         uint32_t timeout = 300;
         ASSERT_NE(
             lib.InternetSetOptionA(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, 4), 0);
         const auto start = Clock::now();
-        const Response response = Fetch(session.get(), server.port(), "/");
+        const Response response = Fetch(session, server.port(), "/");
         const auto elapsed = Clock::now() - start;
         EXPECT_EQ(response.sent, !c.sendFails);
         EXPECT_EQ(response.error, ERROR_INTERNET_TIMEOUT);
@@ -572,7 +558,7 @@ TEST_F(WinInetLayer, CloseFromAnotherThreadEndsTheWaitingCall) {
 
 TEST_F(WinInetLayer, RefusedArguments) {
     const LayerLibrary& lib = *library_;
-    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
+    LayerHandle session = lib.Session(1);
     struct Case {
         const char* name;
         void* (*call)(const LayerLibrary&, void* session);
