@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "LayerLibrary.h"
+#include "LayerServers.h"
 #include "support/LoopbackServers.h"
 #include "support/TempDir.h"
 
@@ -42,14 +43,8 @@ std::string BigBody() {
 }
 
 // Everything the tests talk to, started once per test program.
-struct Servers {
-    TempDir dir;
-    int port = FreeLoopbackPort();
-    int tlsPort = FreeLoopbackPort();
-    int tlsOtherNamePort = FreeLoopbackPort();
+struct Servers : LayerServers {
     std::string bigBody = BigBody();
-    std::unique_ptr<Lighttpd> lighttpd;
-    std::unique_ptr<Tinyproxy> proxy;
 
     Servers() {
         dir.Write("www/index.txt", kIndexText);
@@ -61,24 +56,10 @@ struct Servers {
                   "printf '%s|%s|%s|%s|' \"$REQUEST_METHOD\" \"$CONTENT_TYPE\" \"$HTTP_X_TEST\" "
                   "\"$SERVER_PROTOCOL\"\n"
                   "cat\n");
-        MakeSelfSignedCertificate(dir / "ip.pem", dir / "ip.crt", "IP:127.0.0.1");
-        MakeSelfSignedCertificate(dir / "name.pem", dir / "name.crt", "DNS:quar.invalid");
-        dir.Write("trusted.crt", dir.Read("ip.crt") + dir.Read("name.crt"));
-        const std::string redirects =
-            "url.redirect = (\"^/moved$\" => \"/index.txt\", \"^/loop$\" => \"/loop\", "
-            "\"^/to-tls$\" => \"https://127.0.0.1:" +
-            std::to_string(tlsPort) +
-            "/index.txt\", \"^/echo-moved$\" => \"/echo.sh\")\nurl.redirect-code = 302\n"
-            "$HTTP[\"url\"] == \"/echo-kept\" {\n  url.redirect = (\"\" => \"/echo.sh\")\n"
-            "  url.redirect-code = 307\n}\n"
-            "server.modules += (\"mod_cgi\")\ncgi.assign = (\".sh\" => \"/bin/sh\")\n"
-            "$HTTP[\"url\"] == \"/page.gz\" {\n"
-            "  setenv.add-response-header = (\"Content-Encoding\" => \"gzip\")\n}\n";
-        lighttpd = std::make_unique<Lighttpd>(
-            dir / "www", port,
-            std::vector<TlsSocket>{{tlsPort, dir / "ip.pem"}, {tlsOtherNamePort, dir / "name.pem"}},
-            redirects);
-        proxy = std::make_unique<Tinyproxy>("proxyuser", "pr0xy-pass");
+        Start(", \"^/loop$\" => \"/loop\", \"^/echo-moved$\" => \"/echo.sh\"",
+              "$HTTP[\"url\"] == \"/echo-kept\" {\n  url.redirect = (\"\" => \"/echo.sh\")\n"
+              "  url.redirect-code = 307\n}\n"
+              "server.modules += (\"mod_cgi\")\ncgi.assign = (\".sh\" => \"/bin/sh\")\n");
     }
 };
 
@@ -199,7 +180,7 @@ TEST_F(WinInetLayer, AnswersOfTheServerAsTheCallerReadsThem) {
         {"redirect to https", "/to-tls", &Servers::port, 0, true, 0, "HTTP/1.0 200 OK", index},
         {"https certificate of nobody trusted", "/to-tls", &Servers::port, 0, false,
          ERROR_INTERNET_INVALID_CA, nullptr, ""},
-        {"https certificate for another name", "/index.txt", &Servers::tlsOtherNamePort,
+        {"https certificate for another name", "/index.txt", &Servers::otherNamePort,
          INTERNET_FLAG_SECURE, true, ERROR_INTERNET_SEC_CERT_CN_INVALID, nullptr, ""},
         {"redirect loop", "/loop", &Servers::port, 0, false, ERROR_HTTP_REDIRECT_FAILED, nullptr,
          ""},
@@ -209,7 +190,7 @@ TEST_F(WinInetLayer, AnswersOfTheServerAsTheCallerReadsThem) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.trustTestCertificates) {
-            setenv("QUAR_WININET_CAFILE", (servers_->dir / "trusted.crt").c_str(), 1);
+            setenv("QUAR_WININET_CAFILE", servers_->TrustedCertificates().c_str(), 1);
         } else {
             unsetenv("QUAR_WININET_CAFILE");
         }
@@ -320,7 +301,7 @@ TEST_F(WinInetLayer, PreconfiguredProxyWithBasicAuthorization) {
          settings + goodPassword + "\"ProxyServer\"=\"https=" + deadProxy + "\"\n", "", "/to-tls",
          ERROR_INTERNET_CANNOT_CONNECT, nullptr, false, ERROR_SUCCESS},
     };
-    setenv("QUAR_WININET_CAFILE", (servers_->dir / "trusted.crt").c_str(), 1);
+    setenv("QUAR_WININET_CAFILE", servers_->TrustedCertificates().c_str(), 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         scratch_.Write("user.reg", "REGEDIT4\n\n" + c.registry);
