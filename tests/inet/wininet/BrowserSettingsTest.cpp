@@ -215,11 +215,7 @@ TEST_F(BROWSER_SETTINGS, RedirectToHttps) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.trusted) {
-            setenv("QUAR_WININET_CAFILE", servers_->TrustedCertificates().c_str(), 1);
-        } else {
-            unsetenv("QUAR_WININET_CAFILE");
-        }
+        servers_->TrustTestCertificates(c.trusted);
         const Outcome outcome = Fetch(c.path);
         if (kLayer) {
             EXPECT_EQ(outcome.result, c.result) << outcome.headers;

@@ -1,5 +1,7 @@
 #include "LayerServers.h"
 
+#include <stdlib.h>
+
 #include <vector>
 
 void LayerServers::Start(const std::string& redirects, const std::string& config) {
@@ -18,4 +20,12 @@ void LayerServers::Start(const std::string& redirects, const std::string& config
         std::vector<TlsSocket>{{tlsPort, dir / "ip.pem"}, {otherNamePort, dir / "name.pem"}},
         site + config);
     proxy = std::make_unique<Tinyproxy>("proxyuser", "pr0xy-pass");
+}
+
+void LayerServers::TrustTestCertificates(bool trusted) const {
+    if (trusted) {
+        setenv("QUAR_WININET_CAFILE", (dir / "trusted.crt").c_str(), 1);
+    } else {
+        unsetenv("QUAR_WININET_CAFILE");
+    }
 }

@@ -22,5 +22,6 @@ struct LayerServers {
     // /page.gz sent with Content-Encoding: gzip; `redirects` are more entries of the same
     // url.redirect list (", \"^/x$\" => \"/y\""), `config` more configuration.
     void Start(const std::string& redirects, const std::string& config);
-    std::string TrustedCertificates() const { return dir / "trusted.crt"; }
+    // Makes the platform library trust both certificates, or only the system's authorities.
+    void TrustTestCertificates(bool trusted) const;
 };

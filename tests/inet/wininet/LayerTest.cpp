@@ -189,11 +189,7 @@ TEST_F(WinInetLayer, AnswersOfTheServerAsTheCallerReadsThem) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.trustTestCertificates) {
-            setenv("QUAR_WININET_CAFILE", servers_->TrustedCertificates().c_str(), 1);
-        } else {
-            unsetenv("QUAR_WININET_CAFILE");
-        }
+        servers_->TrustTestCertificates(c.trustTestCertificates);
         LayerHandle session = library_->Session(0);
         ASSERT_NE(session.get(), nullptr);
         const Response response = Fetch(session, servers_->*c.port, c.path, c.flags);
@@ -301,7 +297,7 @@ TEST_F(WinInetLayer, PreconfiguredProxyWithBasicAuthorization) {
          settings + goodPassword + "\"ProxyServer\"=\"https=" + deadProxy + "\"\n", "", "/to-tls",
          ERROR_INTERNET_CANNOT_CONNECT, nullptr, false, ERROR_SUCCESS},
     };
-    setenv("QUAR_WININET_CAFILE", servers_->TrustedCertificates().c_str(), 1);
+    servers_->TrustTestCertificates(true);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         scratch_.Write("user.reg", "REGEDIT4\n\n" + c.registry);
