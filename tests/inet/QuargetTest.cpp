@@ -14,8 +14,8 @@
 
 #include "FileBytes.h"
 #include "GzipBytes.h"
-#include "RawServer.h"
 #include "WebSite.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -121,7 +121,7 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
          ""},
         {"events", {"-v", Url("/hello.txt")}, 0, "hello\n", "~* 21 connected to 127.0.0.1\n"},
         {"refused connection",
-         {"http://127.0.0.1:" + std::to_string(ClosedPort()) + "/"},
+         {"http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"},
          1,
          "",
          "~Connection was forcefully rejected (10061)"},
@@ -202,7 +202,7 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
          {}},
         {"not found", {"--settings", "browser", Url("/none")}, 1, "", {"(12003)"}},
         {"refused connection",
-         {"--settings", "browser", "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/"},
+         {"--settings", "browser", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"},
          1,
          "",
          {"(12029)"}},

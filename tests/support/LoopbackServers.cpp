@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -180,70 +179,6 @@ Tinyproxy::Tinyproxy(const std::string& user, const std::string& password,
       process_(TinyproxyCommand(dir_, port_, user, password, extraConfig)) {
     if (!WaitForLoopbackPort(port_, kStartTimeoutMs, &process_)) {
         throw std::runtime_error("tinyproxy did not start: " + dir_.Read("tinyproxy.log"));
-    }
-}
-
-ScriptedServer::ScriptedServer(std::string head, std::string block, int pauseMs)
-    : head_(std::move(head)), block_(std::move(block)), pauseMs_(pauseMs) {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = Loopback(0);
-    socklen_t size = sizeof address;
-    if (listener_ < 0 ||
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, 8) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        if (listener_ >= 0) {
-            close(listener_);
-        }
-        throw std::runtime_error("scripted server cannot listen");
-    }
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-}
-
-ScriptedServer::~ScriptedServer() {
-    stop_ = true;
-    thread_.join();
-    close(listener_);
-}
-
-void ScriptedServer::Serve() {
-    while (!stop_) {
-        pollfd waiting{listener_, POLLIN, 0};
-        if (poll(&waiting, 1, 50) <= 0) {
-            continue;
-        }
-        const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
-            continue;
-        }
-        // Read the request up to its blank line (bodies are not used here).
-        std::string request;
-        char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos && !stop_) {
-            pollfd in{client, POLLIN, 0};
-            if (poll(&in, 1, 50) <= 0) {
-                continue;
-            }
-            const ssize_t got = recv(client, buffer, sizeof buffer, 0);
-            if (got <= 0) {
-                break;
-            }
-            request.append(buffer, static_cast<size_t>(got));
-        }
-        bool open = head_.empty() || send(client, head_.data(), head_.size(), MSG_NOSIGNAL) > 0;
-        while (open && !stop_) {
-            usleep(static_cast<useconds_t>(pauseMs_) * 1000);
-            if (!block_.empty()) {
-                open = send(client, block_.data(), block_.size(), MSG_NOSIGNAL) > 0;
-            } else {
-                // Silent: wait until the client goes.
-                pollfd in{client, POLLIN, 0};
-                char byte;
-                open = poll(&in, 1, 0) == 0 || recv(client, &byte, 1, MSG_DONTWAIT) > 0;
-            }
-        }
-        close(client);
     }
 }
 

@@ -1,15 +1,13 @@
-// Real servers on 127.0.0.1 for the tests and benchmarks that need one: lighttpd (plain and TLS),
-// tinyproxy with Basic authorization, and a scripted server that answers slowly or not at all.
-// Each takes a free port, is started by its constructor, which returns only once the server
-// accepts connections (and throws, the server stopped, when it does not), and is stopped by its
-// PID when the object goes.
+// Real servers on 127.0.0.1 for the tests and benchmarks that need one: lighttpd (plain and TLS)
+// and tinyproxy with Basic authorization (support/RawServer.h scripts the answers that real
+// servers do not give). Each takes a free port, is started by its constructor, which returns only
+// once the server accepts connections (and throws, the server stopped, when it does not), and is
+// stopped by its PID when the object goes.
 #pragma once
 
 #include <sys/types.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/TempDir.h"
@@ -71,28 +69,6 @@ class Tinyproxy {
     TempDir dir_;  // configuration and log
     int port_;
     ChildProcess process_;
-};
-
-// One-connection-at-a-time server that reads a request, sends `head` (status line and headers)
-// and then `block` again and again with a pause before each, until the client goes. An empty
-// `block` leaves the connection silent after the head; an empty head, silent from the start.
-class ScriptedServer {
-  public:
-    ScriptedServer(std::string head, std::string block, int pauseMs);
-    ~ScriptedServer();
-    ScriptedServer(const ScriptedServer&) = delete;
-    ScriptedServer& operator=(const ScriptedServer&) = delete;
-    int port() const { return port_; }
-
-  private:
-    void Serve();
-    std::string head_;
-    std::string block_;
-    int pauseMs_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
 };
 
 // Writes a self-signed certificate for `names` (subjectAltName entries such as "IP:127.0.0.1")

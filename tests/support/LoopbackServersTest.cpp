@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "support/LoopbackServers.h"
+#include "support/RawServer.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ TEST(LoopbackServers, StoppedProcessIsGoneAndReaped) {
 }
 
 TEST(LoopbackServers, ReadinessIsSeenOnlyWhereSomethingListens) {
-    ScriptedServer listening("", "", 10);
+    RawServer listening({RawReply::Silent()});
     EXPECT_TRUE(WaitForLoopbackPort(listening.port(), 2000));
     EXPECT_FALSE(WaitForLoopbackPort(FreeLoopbackPort(), 100));
     // A server that has ended is not waited for to the end of the time-out.

@@ -18,6 +18,7 @@
 #include "QuarInet.h"
 #include "inet/wininet/WinInetApi.h"
 #include "support/LoopbackServers.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -276,7 +277,8 @@ TEST_F(BROWSER_SETTINGS, CredentialsDialogOfThePlatformLibrary) {
 
 // Abort from another thread while a slow body arrives ends the worker within 100 ms.
 TEST_F(BROWSER_SETTINGS, AbortEndsASlowBody) {
-    ScriptedServer server("HTTP/1.0 200 OK\r\nContent-Length: 100000000\r\n\r\n", "slow body ", 20);
+    RawServer server({RawReply::Endless("HTTP/1.0 200 OK\r\nContent-Length: 100000000\r\n\r\n",
+                                        "slow body ", 20)});
     bytesSeen = 0;
     QuarInetHttpConnection connection(kSettingsKey);
     std::unique_ptr<QuarInetHttpRequest> request(connection.CreateRequest(Watch));

@@ -15,6 +15,7 @@
 #include "LayerLibrary.h"
 #include "LayerServers.h"
 #include "support/LoopbackServers.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -463,7 +464,7 @@ TEST_F(WinInetLayer, SilentServerTimesOut) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedServer server(c.head, "", 20);
+        RawServer server({RawReply::Silent(c.head)});
         const LayerLibrary& lib = *library_;
         LayerHandle session = lib.Session(1);
         uint32_t timeout = 300;
@@ -484,17 +485,17 @@ TEST_F(WinInetLayer, SilentServerTimesOut) {
 TEST_F(WinInetLayer, CloseFromAnotherThreadEndsTheWaitingCall) {
     struct Case {
         const char* name;
-        const char* head;
-        const char* block;
+        RawReply reply;
     };
     const Case cases[] = {
-        {"waiting for the headers", "", ""},
-        {"reading a slow body", "HTTP/1.0 200 OK\r\nContent-Length: 100000000\r\n\r\n",
-         "slow body "},
+        {"waiting for the headers", RawReply::Silent()},
+        {"reading a slow body",
+         RawReply::Endless("HTTP/1.0 200 OK\r\nContent-Length: 100000000\r\n\r\n", "slow body ",
+                           20)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedServer server(c.head, c.block, 20);
+        RawServer server({c.reply});
         const LayerLibrary& lib = *library_;
         void* session = lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0);
         void* connection = lib.InternetConnectA(session, "127.0.0.1", server.port(), nullptr,
@@ -517,7 +518,7 @@ TEST_F(WinInetLayer, CloseFromAnotherThreadEndsTheWaitingCall) {
             }
             ended = Clock::now();
         });
-        while (*c.block != '\0' && !started) {
+        while (!c.reply.endless.empty() && !started) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
