@@ -23,9 +23,11 @@
 #include <thread>
 #include <vector>
 
-#include "LoopbackServers.h"
+#include "FileBytes.h"
 #include "QuarInet.h"
 #include "TestData.h"
+#include "WebSite.h"
+#include "support/TempDir.h"
 
 extern char** environ;
 
@@ -147,7 +149,7 @@ int main(int argc, char** argv) {
     TempDir scratch;
     setenv("QUAR_USER_REGISTRY", (scratch / "user.reg").c_str(), 1);
     unsetenv("http_proxy");
-    Lighttpd web({{"big.bin", Noise(sizeMb << 20)}, {"small.txt", "small response body\n"}});
+    WebSite web({{"big.bin", Noise(sizeMb << 20)}, {"small.txt", "small response body\n"}});
     const std::string url = "http://127.0.0.1:" + std::to_string(web.port()) + "/big.bin";
     // quarget's settings: a direct connection.
     QuarInetHttpConnection("quarget").Configure(0, 0, "", 80, 0, "", "");
@@ -155,8 +157,8 @@ int main(int argc, char** argv) {
     std::vector<double> ours, theirs, ourPeak, theirPeak;
     printf("download of %zu MB, %d rounds\n", sizeMb, rounds);
     for (int r = 0; r < rounds; ++r) {
-        const ChildRun q = Spawn({quarget, "-o", "/dev/null", url}, (scratch / "peak"));
-        const ChildRun c = Spawn({"curl", "-s", "-o", "/dev/null", url}, (scratch / "peak"));
+        const ChildRun q = Spawn({quarget, "-o", "/dev/null", url}, scratch / "peak");
+        const ChildRun c = Spawn({"curl", "-s", "-o", "/dev/null", url}, scratch / "peak");
         if (q.status != 0 || c.status != 0) {
             fprintf(stderr, "a download failed (quarget %d, curl %d)\n", q.status, c.status);
             return 2;
@@ -173,7 +175,7 @@ int main(int argc, char** argv) {
     printf("  median: quarget %.1f MB/s, curl %.1f MB/s, ratio %.2f; quarget peak %.2fx the body\n",
            Median(ours), Median(theirs), ratio, memory);
 
-    const std::string config = (scratch / "urls.txt");
+    const std::string config = scratch / "urls.txt";
     std::string lines;
     const std::string small = "http://127.0.0.1:" + std::to_string(web.port()) + "/small.txt";
     for (int i = 0; i < requests; ++i) {

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <vector>
 
-#include "LoopbackServers.h"
+#include "support/LoopbackServers.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ int RunDownloadBench(const DownloadBench& bench, int argc, char** argv) {
     double subjectCpu = 0;
     double curlCpu = 0;
     {
-        Lighttpd server(dir, dir + "/www", FreeLoopbackPort(), {}, "");
+        Lighttpd server(dir + "/www");
         const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/big.bin";
         for (int round = 0; round < rounds; ++round) {
             Clock::time_point start = Clock::now();

@@ -11,8 +11,9 @@
 
 #include "ClientFixture.h"
 #include "GzipBytes.h"
-#include "RawServer.h"
 #include "SameBytes.h"
+#include "support/LoopbackServers.h"
+#include "support/RawServer.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ TEST_F(ClientTest, EventSequences) {
         {"name lookup fails", "a..b", 80, 11001, {{60, ""}, {10, "a..b"}}},
         {"connection refused",
          "127.0.0.1",
-         ClosedPort(),
+         static_cast<uint32_t>(FreeLoopbackPort()),
          10061,
          {{60, ""}, {11, "127.0.0.1"}, {20, "127.0.0.1"}, {50, ""}, {51, ""}, {70, ""}}},
     };

@@ -22,16 +22,37 @@ struct Block {
     uint32_t length;
 };
 
-TEST(HeaderValue, NameMatchesWithoutCaseAndValueStopsAtLineEnd) {
-    char out[32];
-    ASSERT_TRUE(QuarInetGetHeaderValue("HTTP/1.0 200 OK\r\nContent-Length: 12\r\nX: y\r\n\r\n",
-                                       "content-length:", out, sizeof out));
-    EXPECT_STREQ("12", out);
-    ASSERT_TRUE(QuarInetGetHeaderValue("A: 1\r\nB:    spaced value\r\n", "B:", out, sizeof out));
-    EXPECT_STREQ("spaced value", out);
-    // The last line may lack its CR LF.
-    ASSERT_TRUE(QuarInetGetHeaderValue("A: 1\r\nB: last", "b:", out, sizeof out));
-    EXPECT_STREQ("last", out);
+TEST(HeaderValue, Values) {
+    struct Case {
+        const char* block;
+        const char* name;
+        int size;           // of the output buffer
+        const char* value;  // null: not found
+    };
+    const Case cases[] = {
+        // The name matches without case; the value stops at the line end.
+        {"HTTP/1.0 200 OK\r\nContent-Length: 12\r\nX: y\r\n\r\n", "content-length:", 32, "12"},
+        {"A: 1\r\nB:    spaced value\r\n", "B:", 32, "spaced value"},
+        // The last line may lack its CR LF, but then it needs a value.
+        {"A: 1\r\nB: last", "b:", 32, "last"},
+        {"A: 1\r\nContent-Length: ", "Content-Length:", 32, nullptr},
+        {"A: 1\r\n", "Content-Length:", 32, nullptr},
+        // An empty value that has its line end is a value.
+        {"X:\r\nY: 2\r\n", "X:", 32, ""},
+        // The value is cut to the buffer, its NUL included; no buffer, no value.
+        {"Server: a-very-long-server-name\r\n", "Server:", 5, "a-ve"},
+        {"Server: x\r\n", "Server:", 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.block) + " " + c.name);
+        std::string out(c.size + 1, '#');
+        const bool found = QuarInetGetHeaderValue(c.block, c.name, out.data(), c.size);
+        EXPECT_EQ(c.value != nullptr, found);
+        if (found && c.value != nullptr) {
+            EXPECT_STREQ(c.value, out.c_str());
+        }
+        EXPECT_EQ('#', out[c.size]) << "written past the buffer";
+    }
 }
 
 // Every lookup sees a name only where a header line begins: a longer name or a value that
@@ -68,25 +89,6 @@ TEST(HeaderLookup, NameMatchesOnlyAtTheStartOfALine) {
     EXPECT_TRUE(IsMimeMultipart("A: 1\r\nContent-type: multipart/mixed; boundary=b\r\n"));
 }
 
-TEST(HeaderValue, MissingNameOrEmptyValueAtTheEndFails) {
-    char out[32] = "untouched";
-    EXPECT_FALSE(QuarInetGetHeaderValue("A: 1\r\n", "Content-Length:", out, sizeof out));
-    EXPECT_FALSE(
-        QuarInetGetHeaderValue("A: 1\r\nContent-Length: ", "Content-Length:", out, sizeof out));
-    // An empty value that has its line end is a value.
-    ASSERT_TRUE(QuarInetGetHeaderValue("X:\r\nY: 2\r\n", "X:", out, sizeof out));
-    EXPECT_STREQ("", out);
-}
-
-TEST(HeaderValue, ValueIsCutToTheBufferSize) {
-    char out[8];
-    memset(out, '#', sizeof out);
-    ASSERT_TRUE(QuarInetGetHeaderValue("Server: a-very-long-server-name\r\n", "Server:", out, 5));
-    EXPECT_STREQ("a-ve", out);
-    EXPECT_EQ('#', out[5]);
-    EXPECT_FALSE(QuarInetGetHeaderValue("Server: x\r\n", "Server:", out, 0));
-}
-
 TEST(HeaderValue, LocationIsTheLocationHeader) {
     char out[64];
     ASSERT_TRUE(
@@ -95,68 +97,51 @@ TEST(HeaderValue, LocationIsTheLocationHeader) {
     EXPECT_FALSE(QuarInetGetLocation("HTTP/1.0 200 OK\r\n\r\n", out, sizeof out));
 }
 
-TEST(RemoveHeader, RemovesTheFirstMatchWithItsLineEnd) {
-    Block block("A: 1\r\nContent-Length: 5\r\n\r\n");
-    char* at = QuarInetRemoveHeader(block.data(), block.length, "Content-Length:");
-    ASSERT_EQ(block.data() + 6, at);
-    EXPECT_EQ("A: 1\r\n\r\n", block.text());
-    EXPECT_EQ(8u, block.length);  // shortened by the 19 characters of the line
-
-    Block twice("X: 1\r\nx: 2\r\n");
-    QuarInetRemoveHeader(twice.data(), twice.length, "X:");
-    EXPECT_EQ("x: 2\r\n", twice.text());
-    EXPECT_EQ(6u, twice.length);
-}
-
-TEST(RemoveHeader, UnterminatedLastLineIsCutAndMissingNameChangesNothing) {
-    Block block("A: 1\r\nB: 2");
-    EXPECT_EQ(block.data() + 6, QuarInetRemoveHeader(block.data(), block.length, "b:"));
-    EXPECT_EQ("A: 1\r\n", block.text());
-    EXPECT_EQ(6u, block.length);
-    EXPECT_EQ(nullptr, QuarInetRemoveHeader(block.data(), block.length, "C:"));
-    EXPECT_EQ(6u, block.length);
-}
-
-TEST(RemoveHeader, LengthThatDisagreesWithTheTextDoesNotWrap) {
-    Block block("A: 1\r\nB: 2\r\n");
-    block.length = 3;
-    QuarInetRemoveHeader(block.data(), block.length, "B:");
-    EXPECT_EQ(6u, block.length);
-}
-
-TEST(AppendHeader, ReplacesTheClosingBlankLine) {
-    Block block("A: 1\r\n\r\n");
-    char* at = QuarInetAppendHeader(block.data(), block.length, "X: 1\r\n");
-    EXPECT_EQ(block.data() + 6, at);
-    EXPECT_EQ("A: 1\r\nX: 1\r\n", block.text());
-    EXPECT_EQ(12u, block.length);
-
-    Block closed("A: 1\r\n\r\n");
-    QuarInetAppendHeader(closed.data(), closed.length, "Content-Length: 3\r\n\r\n");
-    EXPECT_EQ("A: 1\r\nContent-Length: 3\r\n\r\n", closed.text());
-    EXPECT_EQ(closed.text().size(), closed.length);
-}
-
-TEST(AppendHeader, BlockThatIsOnlyItsBlankLineTakesTheLineFirst) {
-    Block block("Content-type: a/b\r\n\r\n");
-    QuarInetRemoveHeader(block.data(), block.length, "Content-type:");
-    ASSERT_EQ("\r\n", block.text());
-    QuarInetAppendHeader(block.data(), block.length, "Content-Length: 0\r\n\r\n");
-    EXPECT_EQ("Content-Length: 0\r\n\r\n", block.text());
-    EXPECT_EQ(block.text().size(), block.length);
-}
-
-TEST(AppendHeader, OpenBlockGrowsAtItsLength) {
-    Block block("A: 1\r\n");
-    char* end = QuarInetAppendHeader(block.data(), block.length, "B: 2\r\n");
-    EXPECT_EQ("A: 1\r\nB: 2\r\n", block.text());
-    EXPECT_EQ(12u, block.length);
-    EXPECT_EQ(block.data() + 12, end);
-
-    Block empty("");
-    QuarInetAppendHeader(empty.data(), empty.length, "C: 3\r\n");
-    EXPECT_EQ("C: 3\r\n", empty.text());
-    EXPECT_EQ(6u, empty.length);
+// Removing and appending lines in place: the text, its length and the position answered.
+TEST(HeaderBlock, RemoveAndAppend) {
+    constexpr int kNull = -1;
+    struct Case {
+        const char* name;
+        const char* block;
+        bool append;
+        const char* argument;  // the name to remove or the line to append
+        int at;                // offset of the answer in the block, or kNull
+        const char* result;
+        int givenLength = -1;  // a length other than the text's
+    };
+    const Case cases[] = {
+        {"remove: the first match with its line end", "A: 1\r\nContent-Length: 5\r\n\r\n", false,
+         "Content-Length:", 6, "A: 1\r\n\r\n"},
+        {"remove: the first match only", "X: 1\r\nx: 2\r\n", false, "X:", 0, "x: 2\r\n"},
+        {"remove: an unterminated last line", "A: 1\r\nB: 2", false, "b:", 6, "A: 1\r\n"},
+        {"remove: a missing name changes nothing", "A: 1\r\n", false, "C:", kNull, "A: 1\r\n"},
+        {"remove: the only line leaves the blank line", "Content-type: a/b\r\n\r\n", false,
+         "Content-type:", 0, "\r\n"},
+        // The length is corrected, not wrapped below zero.
+        {"remove: a length that disagrees with the text", "A: 1\r\nB: 2\r\n", false, "B:", 6,
+         "A: 1\r\n", 3},
+        {"append: replaces the closing blank line", "A: 1\r\n\r\n", true, "X: 1\r\n", 6,
+         "A: 1\r\nX: 1\r\n"},
+        {"append: a line that closes the block again", "A: 1\r\n\r\n", true,
+         "Content-Length: 3\r\n\r\n", 6, "A: 1\r\nContent-Length: 3\r\n\r\n"},
+        {"append: to a block that is only its blank line", "\r\n", true,
+         "Content-Length: 0\r\n\r\n", 0, "Content-Length: 0\r\n\r\n"},
+        // An open block grows at its length; the answer is the new end.
+        {"append: to an open block", "A: 1\r\n", true, "B: 2\r\n", 12, "A: 1\r\nB: 2\r\n"},
+        {"append: to an empty block", "", true, "C: 3\r\n", 6, "C: 3\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Block block(c.block);
+        if (c.givenLength >= 0) {
+            block.length = static_cast<uint32_t>(c.givenLength);
+        }
+        const char* at = c.append ? QuarInetAppendHeader(block.data(), block.length, c.argument)
+                                  : QuarInetRemoveHeader(block.data(), block.length, c.argument);
+        EXPECT_EQ(c.at == kNull ? nullptr : block.data() + c.at, at);
+        EXPECT_EQ(c.result, block.text());
+        EXPECT_EQ(strlen(c.result), block.length);
+    }
 }
 
 }  // namespace

@@ -27,7 +27,18 @@ std::ostream& operator<<(std::ostream& out, const Part& part) {
 struct Parsed {
     bool failed = false;
     std::vector<Part> parts;
+    bool operator==(const Parsed& o) const { return failed == o.failed && parts == o.parts; }
 };
+
+std::ostream& operator<<(std::ostream& out, const Parsed& parsed) {
+    if (parsed.failed) {
+        return out << "failed";
+    }
+    for (const Part& part : parsed.parts) {
+        out << part << " ";
+    }
+    return out << parsed.parts.size() << " parts";
+}
 
 // Parses a copy of `body` in a buffer of exactly its size, so that reading past it shows.
 Parsed Parse(const std::string& contentType, const std::string& body) {
@@ -59,22 +70,85 @@ std::vector<Part> Parts(std::initializer_list<Part> parts) {
     return parts;
 }
 
-TEST(MimeParse, PlainBoundaryPartsUpToTheClosingDelimiter) {
-    Parsed parsed = Parse("multipart/mixed; boundary=abc123",
-                          "--abc123\r\nA: 1\r\nB: 2\r\n\r\nfirst\r\n"
-                          "--abc123\r\nC: 3\r\n\r\nsecond\r\nline\r\n"
-                          "--abc123--\r\n");
-    ASSERT_FALSE(parsed.failed);
-    EXPECT_EQ(Parts({{"A: 1\r\nB: 2", "first"}, {"C: 3", "second\r\nline"}}), parsed.parts);
-}
-
-TEST(MimeParse, PreambleAndEpilogueAreIgnored) {
-    Parsed parsed = Parse("multipart/mixed; boundary=xyz",
-                          "This is the preamble.\r\n--xyz\r\nA: 1\r\n\r\ndata\r\n--xyz--\r\n"
-                          "epilogue" +
-                              std::string(1, '\0') + "after");
-    ASSERT_FALSE(parsed.failed);
-    EXPECT_EQ(Parts({{"A: 1", "data"}}), parsed.parts);
+TEST(MimeParse, Bodies) {
+    const std::string b1 = "--b1\r\nA: 1\r\n\r\nx\r\n--b1--\r\n";
+    const std::string spaced = "--two words\r\nA: 1\r\n\r\nx\r\n--two words--";
+    const std::string mixed = "multipart/mixed; boundary=b";
+    const Parsed kFailed{true, {}};
+    const Parsed ax{false, {{"A: 1", "x"}}};
+    struct Case {
+        const char* name;
+        std::string contentType;
+        std::string body;
+        Parsed expected;
+    };
+    const Case cases[] = {
+        {"parts up to the closing delimiter",
+         "multipart/mixed; boundary=abc123",
+         "--abc123\r\nA: 1\r\nB: 2\r\n\r\nfirst\r\n--abc123\r\nC: 3\r\n\r\nsecond\r\nline\r\n"
+         "--abc123--\r\n",
+         {false, {{"A: 1\r\nB: 2", "first"}, {"C: 3", "second\r\nline"}}}},
+        {"preamble and epilogue are ignored",
+         "multipart/mixed; boundary=xyz",
+         "This is the preamble.\r\n--xyz\r\nA: 1\r\n\r\ndata\r\n--xyz--\r\nepilogue" +
+             std::string(1, '\0') + "after",
+         {false, {{"A: 1", "data"}}}},
+        // Quoted boundaries, with blanks and escapes.
+        {"quoted", "multipart/mixed; boundary=\"gc0p4Jq0M2Yt08j34c0p\"",
+         "--gc0p4Jq0M2Yt08j34c0p\r\nA: 1\r\n\r\nx\r\n--gc0p4Jq0M2Yt08j34c0p--", ax},
+        {"quoted with a blank", "multipart/mixed; boundary=\"two words\"", spaced, ax},
+        {"quoted with an escape", "multipart/mixed; boundary=\"two\\ words\"", spaced, ax},
+        {"quote not closed", "multipart/mixed; boundary=\"two words", spaced, kFailed},
+        {"quoted empty", "multipart/mixed; boundary=\"\"", spaced, kFailed},
+        {"a leading = needs its quotes", "multipart/mixed; boundary=\"=_P\"",
+         "--=_P\r\nA: 1\r\n\r\nx\r\n--=_P--", ax},
+        {"a blank ends an unquoted boundary", "multipart/mixed; boundary=two words", spaced,
+         kFailed},
+        // The parameter's name and spacing.
+        {"upper-case name", "multipart/mixed; BOUNDARY=b1", b1, ax},
+        {"mixed-case name", "multipart/mixed; Boundary=b1", b1, ax},
+        {"blanks around =", "multipart/mixed;boundary = b1", b1, ax},
+        {"another parameter after", "multipart/mixed; boundary=b1; charset=x", b1, ax},
+        {"a longer name before", "multipart/mixed; xboundary=zz; boundary=b1", b1, ax},
+        {"upper-case type", "MULTIPART/MIXED; boundary=b1", b1, ax},
+        {"empty boundary", "multipart/mixed; boundary=", b1, kFailed},
+        {"no boundary", "multipart/mixed", b1, kFailed},
+        {"not multipart", "text/plain; boundary=b1", b1, kFailed},
+        // Empty content and missing headers do not wrap lengths; the blank line after the
+        // headers is also the line break before the next delimiter.
+        {"empty content",
+         mixed,
+         "--b\r\nA: 1\r\n\r\n--b\r\nB: 2\r\n\r\ny\r\n--b--",
+         {false, {{"A: 1", ""}, {"B: 2", "y"}}}},
+        {"empty content before the end",
+         mixed,
+         "--b\r\nA: 1\r\n\r\n\r\n--b--",
+         {false, {{"A: 1", ""}}}},
+        {"no headers", mixed, "--b\r\n\r\nbody\r\n--b--", {false, {{"", "body"}}}},
+        {"no headers, content a line break",
+         mixed,
+         "--b\r\n\r\n\r\n\r\n--b--",
+         {false, {{"", "\r\n"}}}},
+        {"a delimiter counts only at the start of a line",
+         mixed,
+         "--b\r\nA: 1\r\n\r\nx--b y --b\r\n--b--",
+         {false, {{"A: 1", "x--b y --b"}}}},
+        {"no parts: zero and no array", mixed, "--b--\r\n", {false, {}}},
+        // Malformed bodies give zero and leave the output alone.
+        {"no closing delimiter", mixed, "--b\r\nA: 1\r\n\r\nx\r\n", kFailed},
+        {"a last part without its delimiter", mixed, "--b\r\nA: 1\r\n\r\nx\r\n--b\r\nB: 2\r\n\r\ny",
+         kFailed},
+        {"no delimiter at all", mixed, "no delimiter at all", kFailed},
+        {"nothing", mixed, "", kFailed},
+        {"a delimiter line without its end", mixed, "--b", kFailed},
+        {"a part without its blank line", mixed, "--b\r\nA: 1\r\n--b\r\nB: 2\r\n\r\ny\r\n--b--",
+         kFailed},
+        {"a delimiter and at once the end", mixed, "--b\r\n--b--", kFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, Parse(c.contentType, c.body));
+    }
 }
 
 TEST(MimeParse, BoundariesThatBrowsersCurlAndMailersSend) {
@@ -98,76 +172,6 @@ TEST(MimeParse, BoundariesThatBrowsersCurlAndMailersSend) {
         ASSERT_FALSE(plain.failed);
         EXPECT_EQ(quoted.parts, plain.parts);
     }
-}
-
-TEST(MimeParse, QuotedBoundaryWithBlanksAndEscapes) {
-    const std::string body = "--gc0p4Jq0M2Yt08j34c0p\r\nA: 1\r\n\r\nx\r\n--gc0p4Jq0M2Yt08j34c0p--";
-    EXPECT_EQ(Parts({{"A: 1", "x"}}),
-              Parse("multipart/mixed; boundary=\"gc0p4Jq0M2Yt08j34c0p\"", body).parts);
-    const std::string spaced = "--two words\r\nA: 1\r\n\r\nx\r\n--two words--";
-    EXPECT_EQ(Parts({{"A: 1", "x"}}),
-              Parse("multipart/mixed; boundary=\"two words\"", spaced).parts);
-    EXPECT_EQ(Parts({{"A: 1", "x"}}),
-              Parse("multipart/mixed; boundary=\"two\\ words\"", spaced).parts);
-    EXPECT_TRUE(Parse("multipart/mixed; boundary=\"two words", spaced).failed);
-    EXPECT_TRUE(Parse("multipart/mixed; boundary=\"\"", spaced).failed);
-    // A boundary that begins with "=" needs its quotes.
-    EXPECT_EQ(
-        Parts({{"A: 1", "x"}}),
-        Parse("multipart/mixed; boundary=\"=_P\"", "--=_P\r\nA: 1\r\n\r\nx\r\n--=_P--").parts);
-    // A blank ends an unquoted boundary.
-    EXPECT_TRUE(Parse("multipart/mixed; boundary=two words", spaced).failed);
-}
-
-TEST(MimeParse, BoundaryParameterNameAndSpacing) {
-    const std::string body = "--b1\r\nA: 1\r\n\r\nx\r\n--b1--\r\n";
-    const std::vector<Part> expected = Parts({{"A: 1", "x"}});
-    EXPECT_EQ(expected, Parse("multipart/mixed; BOUNDARY=b1", body).parts);
-    EXPECT_EQ(expected, Parse("multipart/mixed; Boundary=b1", body).parts);
-    EXPECT_EQ(expected, Parse("multipart/mixed;boundary = b1", body).parts);
-    EXPECT_EQ(expected, Parse("multipart/mixed; boundary=b1; charset=x", body).parts);
-    EXPECT_EQ(expected, Parse("multipart/mixed; xboundary=zz; boundary=b1", body).parts);
-    EXPECT_EQ(expected, Parse("MULTIPART/MIXED; boundary=b1", body).parts);
-    EXPECT_TRUE(Parse("multipart/mixed; boundary=", body).failed);
-    EXPECT_TRUE(Parse("multipart/mixed", body).failed);
-    EXPECT_TRUE(Parse("text/plain; boundary=b1", body).failed);
-}
-
-TEST(MimeParse, EmptyContentAndMissingHeadersDoNotWrapLengths) {
-    // The blank line after the headers is also the line break before the next delimiter.
-    EXPECT_EQ(
-        Parts({{"A: 1", ""}, {"B: 2", "y"}}),
-        Parse("multipart/mixed; boundary=b", "--b\r\nA: 1\r\n\r\n--b\r\nB: 2\r\n\r\ny\r\n--b--")
-            .parts);
-    EXPECT_EQ(Parts({{"A: 1", ""}}),
-              Parse("multipart/mixed; boundary=b", "--b\r\nA: 1\r\n\r\n\r\n--b--").parts);
-    EXPECT_EQ(Parts({{"", "body"}}),
-              Parse("multipart/mixed; boundary=b", "--b\r\n\r\nbody\r\n--b--").parts);
-    EXPECT_EQ(Parts({{"", "\r\n"}}),
-              Parse("multipart/mixed; boundary=b", "--b\r\n\r\n\r\n\r\n--b--").parts);
-}
-
-TEST(MimeParse, DelimiterCountsOnlyAtTheStartOfALine) {
-    EXPECT_EQ(Parts({{"A: 1", "x--b y --b"}}),
-              Parse("multipart/mixed; boundary=b", "--b\r\nA: 1\r\n\r\nx--b y --b\r\n--b--").parts);
-}
-
-TEST(MimeParse, BodyWithoutPartsGivesZeroAndNoArray) {
-    Parsed parsed = Parse("multipart/mixed; boundary=b", "--b--\r\n");
-    EXPECT_FALSE(parsed.failed);
-    EXPECT_TRUE(parsed.parts.empty());
-}
-
-TEST(MimeParse, MalformedBodiesGiveZeroAndLeaveTheOutputAlone) {
-    const std::string type = "multipart/mixed; boundary=b";
-    EXPECT_TRUE(Parse(type, "--b\r\nA: 1\r\n\r\nx\r\n").failed) << "no closing delimiter";
-    EXPECT_TRUE(Parse(type, "--b\r\nA: 1\r\n\r\nx\r\n--b\r\nB: 2\r\n\r\ny").failed);
-    EXPECT_TRUE(Parse(type, "no delimiter at all").failed);
-    EXPECT_TRUE(Parse(type, "").failed);
-    EXPECT_TRUE(Parse(type, "--b").failed) << "delimiter line without its end";
-    EXPECT_TRUE(Parse(type, "--b\r\nA: 1\r\n--b\r\nB: 2\r\n\r\ny\r\n--b--").failed)
-        << "a part without its blank line";
-    EXPECT_TRUE(Parse(type, "--b\r\n--b--").failed);
 }
 
 TEST(MimeParse, ManyParts) {

@@ -25,20 +25,36 @@ class OptionsTest : public ::testing::Test {
     TempDir dir_;
 };
 
-void ExpectDefaults(const QuarInetOptions& o) {
-    EXPECT_EQ(1, o.UseIEsettings);
-    EXPECT_EQ(0, o.Proxy);
-    EXPECT_STREQ("", o.ProxyAddress);
-    EXPECT_EQ(80u, o.ProxyPort);
-    EXPECT_EQ(0, o.ProxyAuthorization);
-    EXPECT_STREQ("", o.ProxyLog);
-    EXPECT_STREQ("", o.ProxyPwd);
+// The record's settings, comparable as a whole.
+struct Fields {
+    int useBrowser, proxy;
+    std::string address;
+    uint32_t port;
+    int authorization;
+    std::string log, password;
+    bool operator==(const Fields& o) const {
+        return useBrowser == o.useBrowser && proxy == o.proxy && address == o.address &&
+               port == o.port && authorization == o.authorization && log == o.log &&
+               password == o.password;
+    }
+};
+
+void PrintTo(const Fields& f, std::ostream* out) {
+    *out << f.useBrowser << "|" << f.proxy << "|" << f.address << "|" << f.port << "|"
+         << f.authorization << "|" << f.log << "|" << f.password;
 }
 
+Fields Of(const QuarInetOptions& o) {
+    return {o.UseIEsettings,      o.Proxy,    o.ProxyAddress, o.ProxyPort,
+            o.ProxyAuthorization, o.ProxyLog, o.ProxyPwd};
+}
+
+const Fields kDefaults = {1, 0, "", 80, 0, "", ""};
+
 TEST_F(OptionsTest, FreshRecordAndMissingKeyHoldTheDefaults) {
-    ExpectDefaults(QuarInetOptions());
+    EXPECT_EQ(kDefaults, Of(QuarInetOptions()));
     QuarInetOptions loaded("no-such-key");
-    ExpectDefaults(loaded);
+    EXPECT_EQ(kDefaults, Of(loaded));
     EXPECT_TRUE(loaded.Load("no-such-key"));
     EXPECT_FALSE(loaded.Load(nullptr));
     EXPECT_FALSE(loaded.Load(""));
@@ -66,14 +82,7 @@ TEST_F(OptionsTest, SaveStoresTypedValuesOwnerOnlyAndLoadReadsThemBack) {
     EXPECT_EQ(0600u, st.st_mode & 0777) << "the file holds the proxy password";
 
     // What Save wrote is what a later Load (and so CreateRequest) reads.
-    QuarInetOptions back("app");
-    EXPECT_EQ(0, back.UseIEsettings);
-    EXPECT_EQ(1, back.Proxy);
-    EXPECT_STREQ("proxy.example", back.ProxyAddress);
-    EXPECT_EQ(3128u, back.ProxyPort);
-    EXPECT_EQ(1, back.ProxyAuthorization);
-    EXPECT_STREQ("user", back.ProxyLog);
-    EXPECT_STREQ("a", back.ProxyPwd);
+    EXPECT_EQ(Of(o), Of(QuarInetOptions("app")));
 }
 
 TEST_F(OptionsTest, LoadPrefersTheCurrentKeyAndFallsBackToTheOlderOne) {
@@ -83,12 +92,8 @@ TEST_F(OptionsTest, LoadPrefersTheCurrentKeyAndFallsBackToTheOlderOne) {
         "\"ProxyPort\"=\"not a number\"\n\"Proxy\"=\"1\"\n\"ProxyLog\"=dword:00000001\n";
     WriteFile(registry(), older);
     QuarInetOptions fromOlder("app");
-    EXPECT_EQ(0, fromOlder.UseIEsettings);
-    EXPECT_STREQ("old", fromOlder.ProxyAddress);
-    // Values of the wrong type take their defaults.
-    EXPECT_EQ(80u, fromOlder.ProxyPort);
-    EXPECT_EQ(0, fromOlder.Proxy);
-    EXPECT_STREQ("", fromOlder.ProxyLog);
+    // Values of the wrong type (port, proxy switch, user name) take their defaults.
+    EXPECT_EQ((Fields{0, 0, "old", 80, 0, "", ""}), Of(fromOlder));
 
     strcpy(fromOlder.ProxyAddress, "new");
     ASSERT_TRUE(fromOlder.Save("app"));
@@ -171,12 +176,7 @@ TEST_F(OptionsTest, ImportOfTheBrowserProxy) {
         strcpy(o.ProxyLog, "u");
         ASSERT_TRUE(o.ImportIESettings());
         unsetenv("HTTP_PROXY");
-        EXPECT_EQ(0, o.UseIEsettings);
-        EXPECT_EQ(c.enable, o.Proxy);
-        EXPECT_STREQ(c.address, o.ProxyAddress);
-        EXPECT_EQ(c.port, o.ProxyPort);
-        EXPECT_EQ(0, o.ProxyAuthorization);
-        EXPECT_STREQ("", o.ProxyLog);
+        EXPECT_EQ((Fields{0, c.enable, c.address, c.port, 0, "", ""}), Of(o));
     }
 }
 

@@ -14,8 +14,8 @@
 
 #include "FileBytes.h"
 #include "GzipBytes.h"
-#include "LoopbackServers.h"
-#include "RawServer.h"
+#include "WebSite.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -29,9 +29,9 @@ struct CommandRun {
 class QuargetTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        web_ = new Lighttpd(
+        web_ = new WebSite(
             {{"hello.txt", "hello\n"}, {"text.txt.gz", GzipBytes(std::string(100000, 'z'))}});
-        proxy_ = new Tinyproxy("pu", "pp");
+        proxy_ = new Tinyproxy("pu", "pp", kNoVia);
     }
     static void TearDownTestSuite() {
         delete proxy_;
@@ -78,11 +78,11 @@ class QuargetTest : public ::testing::Test {
         return "http://127.0.0.1:" + std::to_string(web_->port()) + path;
     }
 
-    static Lighttpd* web_;
+    static WebSite* web_;
     static Tinyproxy* proxy_;
     TempDir dir_;
 };
-Lighttpd* QuargetTest::web_ = nullptr;
+WebSite* QuargetTest::web_ = nullptr;
 Tinyproxy* QuargetTest::proxy_ = nullptr;
 
 TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
@@ -121,7 +121,7 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
          ""},
         {"events", {"-v", Url("/hello.txt")}, 0, "hello\n", "~* 21 connected to 127.0.0.1\n"},
         {"refused connection",
-         {"http://127.0.0.1:" + std::to_string(ClosedPort()) + "/"},
+         {"http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"},
          1,
          "",
          "~Connection was forcefully rejected (10061)"},
@@ -202,7 +202,7 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
          {}},
         {"not found", {"--settings", "browser", Url("/none")}, 1, "", {"(12003)"}},
         {"refused connection",
-         {"--settings", "browser", "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/"},
+         {"--settings", "browser", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"},
          1,
          "",
          {"(12029)"}},

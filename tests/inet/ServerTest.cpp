@@ -8,9 +8,9 @@
 
 #include "ClientFixture.h"
 #include "GzipBytes.h"
-#include "LoopbackServers.h"
 #include "SameBytes.h"
 #include "TestData.h"
+#include "WebSite.h"
 
 namespace {
 
@@ -21,20 +21,20 @@ const std::string kText = TextLike(6 << 20);
 class ServerTest : public ClientTest {
   protected:
     static void SetUpTestSuite() {
-        web_ = new Lighttpd({{"hello.txt", kHello},
-                             {"text.txt.gz", GzipBytes(kText, Z_BEST_COMPRESSION)},
-                             {"big.bin", Noise(200000)},
-                             {"large.bin", Noise(8 << 20, 3)}});
-        proxy_ = new Tinyproxy("proxyuser", "proxypass");
+        web_ = new WebSite({{"hello.txt", kHello},
+                            {"text.txt.gz", GzipBytes(kText, Z_BEST_COMPRESSION)},
+                            {"big.bin", Noise(200000)},
+                            {"large.bin", Noise(8 << 20, 3)}});
+        proxy_ = new Tinyproxy("proxyuser", "proxypass", kNoVia);
     }
     static void TearDownTestSuite() {
         delete proxy_;
         delete web_;
     }
-    static Lighttpd* web_;
+    static WebSite* web_;
     static Tinyproxy* proxy_;
 };
-Lighttpd* ServerTest::web_ = nullptr;
+WebSite* ServerTest::web_ = nullptr;
 Tinyproxy* ServerTest::proxy_ = nullptr;
 
 TEST_F(ServerTest, DirectRequests) {

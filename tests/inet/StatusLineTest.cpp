@@ -14,7 +14,14 @@ struct StatusLine {
     std::string version;
     uint32_t code;
     std::string reason;
+    bool operator==(const StatusLine& o) const {
+        return ok == o.ok && version == o.version && code == o.code && reason == o.reason;
+    }
 };
+
+void PrintTo(const StatusLine& s, std::ostream* out) {
+    *out << (s.ok ? "ok " : "failed ") << s.version << "|" << s.code << "|" << s.reason;
+}
 
 // Reads with version and reason buffers of exactly `size` bytes, guarded on both sides.
 StatusLine Read(const char* headers, int size) {
@@ -29,45 +36,37 @@ StatusLine Read(const char* headers, int size) {
     return {ok, version.c_str() + 1, code, reason.c_str() + 1};
 }
 
-TEST(StatusLine, ReadsVersionCodeAndReason) {
-    StatusLine line = Read("HTTP/1.0 200 OK\r\nServer: x\r\n\r\n", 1024);
-    ASSERT_TRUE(line.ok);
-    EXPECT_EQ("HTTP/1.0", line.version);
-    EXPECT_EQ(200u, line.code);
-    EXPECT_EQ("OK", line.reason);
-
-    line = Read("HTTP/1.1 404 Not Found\r\n", 1024);
-    ASSERT_TRUE(line.ok);
-    EXPECT_EQ(404u, line.code);
-    EXPECT_EQ("Not Found", line.reason);
-}
-
-TEST(StatusLine, MissingReasonIsEmptyNotTheNextHeader) {
-    StatusLine line = Read("HTTP/1.1 204\r\nServer: x\r\n\r\n", 1024);
-    ASSERT_TRUE(line.ok);
-    EXPECT_EQ(204u, line.code);
-    EXPECT_EQ("", line.reason);
-    line = Read("HTTP/1.1 200 \r\n\r\n", 1024);
-    ASSERT_TRUE(line.ok);
-    EXPECT_EQ("", line.reason);
-}
-
-TEST(StatusLine, RefusesLinesWithoutCrOrNumberOrTooFarCr) {
-    EXPECT_FALSE(Read("HTTP/1.0 200 OK", 1024).ok);
-    EXPECT_FALSE(Read("HTTP/1.0 OK\r\n", 1024).ok);
-    EXPECT_FALSE(Read("\r\n", 1024).ok);
-    // The CR lies 15 characters from the start: within a size of 15, beyond a size of 14.
-    EXPECT_TRUE(Read("HTTP/1.0 200 OK\r\n", 15).ok);
-    EXPECT_FALSE(Read("HTTP/1.0 200 OK\r\n", 14).ok);
-}
-
-TEST(StatusLine, LineThatFillsTheSizeStaysWithinTheBuffers) {
-    // A version word of exactly `size` characters would need size + 1 bytes.
-    EXPECT_FALSE(Read("ABCDEFGHIJ\r\n", 10).ok);
-    StatusLine line = Read("H 1 RRRRRRR\r\n", 11);
-    ASSERT_TRUE(line.ok);
-    EXPECT_EQ("H", line.version);
-    EXPECT_EQ("RRRRRRR", line.reason);
+TEST(StatusLine, Lines) {
+    struct Case {
+        const char* headers;
+        int size;
+        StatusLine expected;
+    };
+    const Case cases[] = {
+        {"HTTP/1.0 200 OK\r\nServer: x\r\n\r\n", 1024, {true, "HTTP/1.0", 200, "OK"}},
+        {"HTTP/1.1 404 Not Found\r\n", 1024, {true, "HTTP/1.1", 404, "Not Found"}},
+        // A missing reason is empty, not the next header.
+        {"HTTP/1.1 204\r\nServer: x\r\n\r\n", 1024, {true, "HTTP/1.1", 204, ""}},
+        {"HTTP/1.1 200 \r\n\r\n", 1024, {true, "HTTP/1.1", 200, ""}},
+        // The CR lies 15 characters from the start: within a size of 15.
+        {"HTTP/1.0 200 OK\r\n", 15, {true, "HTTP/1.0", 200, "OK"}},
+        // A line that fills the size stays within the buffers.
+        {"H 1 RRRRRRR\r\n", 11, {true, "H", 1, "RRRRRRR"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.headers);
+        EXPECT_EQ(c.expected, Read(c.headers, c.size));
+    }
+    // No CR, no number, no version, a CR beyond the size, a version word of exactly `size`
+    // characters (it would need size + 1 bytes).
+    const std::pair<const char*, int> refused[] = {
+        {"HTTP/1.0 200 OK", 1024},   {"HTTP/1.0 OK\r\n", 1024}, {"\r\n", 1024},
+        {"HTTP/1.0 200 OK\r\n", 14}, {"ABCDEFGHIJ\r\n", 10},
+    };
+    for (const auto& [headers, size] : refused) {
+        SCOPED_TRACE(headers);
+        EXPECT_FALSE(Read(headers, size).ok);
+    }
 }
 
 TEST(StatusLine, NullArgumentsAndNonPositiveSizeFail) {

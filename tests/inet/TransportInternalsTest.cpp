@@ -11,12 +11,12 @@
 #include <gtest/gtest.h>
 
 #include "LibraryBuffer.h"
-#include "RawServer.h"
 #include "inet/Base64.h"
 #include "inet/ReceiveBuffer.h"
 #include "inet/RedirectTarget.h"
 #include "inet/SocketLibrary.h"
 #include "inet/SocketRequest.h"
+#include "support/RawServer.h"
 
 namespace {
 

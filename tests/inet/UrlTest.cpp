@@ -9,9 +9,19 @@ namespace {
 
 struct Split {
     bool ok;
-    std::string scheme, host, path;
+    std::string scheme, host;
     uint32_t port;
+    std::string path;
+    bool operator==(const Split& o) const {
+        return ok == o.ok && scheme == o.scheme && host == o.host && port == o.port &&
+               path == o.path;
+    }
 };
+
+void PrintTo(const Split& s, std::ostream* out) {
+    *out << (s.ok ? "ok " : "failed ") << s.scheme << "|" << s.host << "|" << s.port << "|"
+         << s.path;
+}
 
 // Splits with three buffers of exactly `size` bytes, guarded at their ends.
 Split SplitUrl(const char* url, int size = 260) {
@@ -21,74 +31,49 @@ Split SplitUrl(const char* url, int size = 260) {
     EXPECT_EQ('#', scheme[size]) << "scheme written past its buffer";
     EXPECT_EQ('#', host[size]) << "host written past its buffer";
     EXPECT_EQ('#', path[size]) << "path written past its buffer";
-    return {ok, scheme.c_str(), host.c_str(), path.c_str(), port};
+    return {ok, scheme.c_str(), host.c_str(), port, path.c_str()};
 }
 
-TEST(SplitUrl, SchemeHostPortAndPath) {
-    Split url = SplitUrl("http://h:8080/p?q");
-    ASSERT_TRUE(url.ok);
-    EXPECT_EQ("http://", url.scheme);
-    EXPECT_EQ("h", url.host);
-    EXPECT_EQ(8080u, url.port);
-    EXPECT_EQ("/p?q", url.path);
-
-    url = SplitUrl("https://example.org/a/b");
-    ASSERT_TRUE(url.ok);
-    EXPECT_EQ("https://", url.scheme);
-    EXPECT_EQ("example.org", url.host);
-    EXPECT_EQ(80u, url.port);
-    EXPECT_EQ("/a/b", url.path);
-}
-
-TEST(SplitUrl, PathAloneAndUrlWithoutPath) {
-    Split url = SplitUrl("/p");
-    ASSERT_TRUE(url.ok);
-    EXPECT_EQ("", url.scheme);
-    EXPECT_EQ("", url.host);
-    EXPECT_EQ(80u, url.port);
-    EXPECT_EQ("/p", url.path);
-    EXPECT_FALSE(SplitUrl("http://h").ok);
-    EXPECT_FALSE(SplitUrl("").ok);
-}
-
-TEST(SplitUrl, BackslashEndsTheHostLikeASlash) {
-    Split url = SplitUrl("http://h\\share");
-    ASSERT_TRUE(url.ok);
-    EXPECT_EQ("h", url.host);
-    EXPECT_EQ("\\share", url.path);
-    // Either character later in the path leaves the host alone.
-    url = SplitUrl("http://h/a\\b");
-    ASSERT_TRUE(url.ok);
-    EXPECT_EQ("h", url.host);
-    EXPECT_EQ("/a\\b", url.path);
-    url = SplitUrl("http://h\\a/b");
-    ASSERT_TRUE(url.ok);
-    EXPECT_EQ("h", url.host);
-    EXPECT_EQ("\\a/b", url.path);
-}
-
-TEST(SplitUrl, UrlInsideTheQueryOfARelativeLocationIsNoScheme) {
-    Split url = SplitUrl("/login?next=http://other/x");
-    ASSERT_TRUE(url.ok);
-    EXPECT_EQ("", url.scheme);
-    EXPECT_EQ("", url.host);
-    EXPECT_EQ("/login?next=http://other/x", url.path);
-}
-
-TEST(SplitUrl, SchemeOrHostThatDoesNotFitFailsAndPathIsCut) {
-    EXPECT_FALSE(SplitUrl("http://h/p", 7).ok);  // "http://" needs 8 bytes
-    EXPECT_TRUE(SplitUrl("http://h/p", 8).ok);
-    EXPECT_FALSE(SplitUrl("http://a-host-name-longer-than-sixteen/p", 16).ok);
-    EXPECT_FALSE(SplitUrl("a-host-name-longer-than-sixteen:80/p", 16).ok);
-    Split url = SplitUrl("http://h/0123456789abcdef", 8);
-    ASSERT_TRUE(url.ok);
-    EXPECT_EQ("/012345", url.path);
-}
-
-TEST(SplitUrl, PortText) {
-    EXPECT_EQ(0u, SplitUrl("h:/p").port);
-    EXPECT_EQ(0u, SplitUrl("h:x/p").port);
-    EXPECT_EQ(UINT32_MAX, SplitUrl("h:99999999999999999999/p").port);
+TEST(SplitUrl, Parts) {
+    struct Case {
+        const char* url;
+        int size;
+        Split expected;
+    };
+    const Case cases[] = {
+        {"http://h:8080/p?q", 260, {true, "http://", "h", 8080, "/p?q"}},
+        {"https://example.org/a/b", 260, {true, "https://", "example.org", 80, "/a/b"}},
+        // A path alone; a URL needs a path.
+        {"/p", 260, {true, "", "", 80, "/p"}},
+        // A backslash ends the host like a slash; either later in the path leaves it alone.
+        {"http://h\\share", 260, {true, "http://", "h", 80, "\\share"}},
+        {"http://h/a\\b", 260, {true, "http://", "h", 80, "/a\\b"}},
+        {"http://h\\a/b", 260, {true, "http://", "h", 80, "\\a/b"}},
+        // A URL inside the query of a relative location is no scheme.
+        {"/login?next=http://other/x", 260, {true, "", "", 80, "/login?next=http://other/x"}},
+        // The scheme and host must fit ("http://" needs 8 bytes); the path is cut.
+        {"http://h/p", 8, {true, "http://", "h", 80, "/p"}},
+        {"http://h/0123456789abcdef", 8, {true, "http://", "h", 80, "/012345"}},
+        // Port text: empty or not a number is 0, too large is the largest.
+        {"h:/p", 260, {true, "", "h", 0, "/p"}},
+        {"h:x/p", 260, {true, "", "h", 0, "/p"}},
+        {"h:99999999999999999999/p", 260, {true, "", "h", UINT32_MAX, "/p"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        EXPECT_EQ(c.expected, SplitUrl(c.url, c.size));
+    }
+    const std::pair<const char*, int> failures[] = {
+        {"http://h", 260},
+        {"", 260},
+        {"http://h/p", 7},
+        {"http://a-host-name-longer-than-sixteen/p", 16},
+        {"a-host-name-longer-than-sixteen:80/p", 16},
+    };
+    for (const auto& [url, size] : failures) {
+        SCOPED_TRACE(url);
+        EXPECT_FALSE(SplitUrl(url, size).ok);
+    }
 }
 
 std::string Combine(const char* scheme, const char* host, uint32_t port, const char* path,
@@ -115,18 +100,19 @@ TEST(CombineUrl, ResultMustFitWithItsNul) {
     EXPECT_EQ("http://h/", Combine("http://", "h", 80, "/", 14));
 }
 
-std::string Escape(const char* in, int size = 256) {
+// `code` (escape or unescape) into a buffer of exactly `size` bytes, guarded at its end; a failure
+// is "<false>" before what was written.
+std::string Guarded(bool (*code)(char*, int, const char*), const char* in, int size) {
     std::string out(size + 1, '#');
-    bool ok = QuarURLEscape(out.data(), size, in);
+    bool ok = code(out.data(), size, in);
     EXPECT_EQ('#', out[size]) << "written past the buffer";
     return ok ? std::string(out.c_str()) : "<false>" + std::string(out.c_str());
 }
-
+std::string Escape(const char* in, int size = 256) {
+    return Guarded(QuarURLEscape, in, size);
+}
 std::string Unescape(const char* in, int size = 256) {
-    std::string out(size + 1, '#');
-    bool ok = QuarURLUnescape(out.data(), size, in);
-    EXPECT_EQ('#', out[size]) << "written past the buffer";
-    return ok ? std::string(out.c_str()) : "<false>" + std::string(out.c_str());
+    return Guarded(QuarURLUnescape, in, size);
 }
 
 TEST(UrlEscape, FormStyle) {

@@ -25,6 +25,8 @@ class WatchedRequest : public QuarInetHttpRequestWinInetImpl {
     WatchedRequest(const QuarInetWinInetTable* table, QuarInetStatusCallback callback)
         : QuarInetHttpRequestWinInetImpl(callback, nullptr, table) {}
     std::vector<uint32_t> capacities;
+    // A plain GET of "/" from h:80, the request every case but the first makes.
+    uint32_t SendGet() { return Send("h", 80, "GET", "/", nullptr, 0, nullptr, 0); }
 
   protected:
     void BodyCapacityChanged(uint32_t capacity) override { capacities.push_back(capacity); }
@@ -48,6 +50,10 @@ struct Response {
     ~Response() {
         QuarInetFree(headers);
         QuarInetFree(body);
+    }
+    // Receive of `request` into this response.
+    uint32_t From(QuarInetHttpRequestWinInetImpl& request) {
+        return request.Receive(headers, headersLength, body, bodyLength);
     }
     char* headers = nullptr;
     uint32_t headersLength = 0;
@@ -108,9 +114,7 @@ TEST_F(WinInetTransport, CallsTheLibraryInItsOrderWithItsArguments) {
     auto request = std::make_unique<WatchedRequest>(table.get(), RecordEvent);
     const std::string context = std::to_string(reinterpret_cast<uintptr_t>(request.get()));
     ASSERT_EQ(request->Send("example.test", 8080, "POST", "/form?x=1", "X-A: 1", 6, "a=b", 3), 0u);
-    ASSERT_EQ(request->Receive(response.headers, response.headersLength, response.body,
-                               response.bodyLength),
-              0u);
+    ASSERT_EQ(response.From(*request), 0u);
     EXPECT_EQ(std::string(response.body, response.bodyLength), "hello");
     EXPECT_EQ(response.headersLength, strlen(script.headers));
     request.reset();
@@ -162,11 +166,9 @@ TEST_F(WinInetTransport, TimeOutsOnlyWhenTheLibrarySetsOptions) {
     StandInScript script;
     start_(&script);
     WatchedRequest request(table.get(), nullptr);
-    ASSERT_EQ(request.Send("h", 80, "GET", "/", nullptr, 0, nullptr, 0), 0u);
+    ASSERT_EQ(request.SendGet(), 0u);
     Response response;
-    EXPECT_EQ(request.Receive(response.headers, response.headersLength, response.body,
-                              response.bodyLength),
-              0u);
+    EXPECT_EQ(response.From(request), 0u);
     for (const std::string& call : Calls()) {
         EXPECT_EQ(call.find("Option"), std::string::npos) << call;
         // No callback was given: none is registered.
@@ -197,11 +199,9 @@ TEST_F(WinInetTransport, MissingLibraryOrRequiredEntryPointIsNoTransport) {
         start_(&script);
         {
             WatchedRequest request(table.get(), RecordEvent);
-            EXPECT_EQ(request.Send("h", 80, "GET", "/", nullptr, 0, nullptr, 0), 12004u);
+            EXPECT_EQ(request.SendGet(), 12004u);
             Response response;
-            EXPECT_EQ(request.Receive(response.headers, response.headersLength, response.body,
-                                      response.bodyLength),
-                      12004u);
+            EXPECT_EQ(response.From(request), 12004u);
             request.Abort(0);
             EXPECT_EQ(request.Aborted, 1);
         }
@@ -242,7 +242,7 @@ TEST_F(WinInetTransport, ErrorDialogAnswers) {
         script.dialogAnswerCount = static_cast<int>(c.answers.size());
         start_(&script);
         WatchedRequest request(table.get(), nullptr);
-        EXPECT_EQ(request.Send("h", 80, "GET", "/", nullptr, 0, nullptr, 0), c.result);
+        EXPECT_EQ(request.SendGet(), c.result);
         size_t sends = 0;
         for (const std::string& call : Calls()) {
             sends += call.rfind("HttpSendRequestA", 0) == 0 ? 1 : 0;
@@ -274,11 +274,9 @@ TEST_F(WinInetTransport, BodyBufferGrowsByTheBlocksAtHand) {
         start_(&script);
         events.clear();
         WatchedRequest request(table.get(), RecordEvent);
-        ASSERT_EQ(request.Send("h", 80, "GET", "/", nullptr, 0, nullptr, 0), 0u);
+        ASSERT_EQ(request.SendGet(), 0u);
         Response response;
-        ASSERT_EQ(request.Receive(response.headers, response.headersLength, response.body,
-                                  response.bodyLength),
-                  0u);
+        ASSERT_EQ(response.From(request), 0u);
         EXPECT_EQ(request.capacities, c.capacities);
         uint32_t total = 0;
         std::vector<uint32_t> counts;
@@ -334,11 +332,9 @@ TEST_F(WinInetTransport, FinalStatusDecidesTheResult) {
         script.bodyLength = static_cast<uint32_t>(c.body.size());
         start_(&script);
         WatchedRequest request(table.get(), nullptr);
-        ASSERT_EQ(request.Send("h", 80, "GET", "/", nullptr, 0, nullptr, 0), 0u);
+        ASSERT_EQ(request.SendGet(), 0u);
         Response response;
-        EXPECT_EQ(request.Receive(response.headers, response.headersLength, response.body,
-                                  response.bodyLength),
-                  c.result);
+        EXPECT_EQ(response.From(request), c.result);
         ASSERT_NE(response.headers, nullptr);
         ASSERT_NE(response.body, nullptr);
         EXPECT_EQ(std::string(response.body, response.bodyLength), c.delivered);
@@ -351,10 +347,8 @@ TEST_F(WinInetTransport, AbortClosesTheHandlesAndReceiveFindsNoRequest) {
     start_(&script);
     WatchedRequest request(table.get(), RecordEvent);
     Response response;
-    EXPECT_EQ(request.Receive(response.headers, response.headersLength, response.body,
-                              response.bodyLength),
-              13u);
-    ASSERT_EQ(request.Send("h", 80, "GET", "/", nullptr, 0, nullptr, 0), 0u);
+    EXPECT_EQ(response.From(request), 13u);
+    ASSERT_EQ(request.SendGet(), 0u);
     start_(&script);
     request.Abort(0);
     EXPECT_EQ(request.Aborted, 1);
@@ -363,11 +357,9 @@ TEST_F(WinInetTransport, AbortClosesTheHandlesAndReceiveFindsNoRequest) {
                                              "InternetCloseHandle(connection)",
                                              "InternetCloseHandle(session)"};
     EXPECT_EQ(Calls(), closed);
-    EXPECT_EQ(request.Receive(response.headers, response.headersLength, response.body,
-                              response.bodyLength),
-              13u);
+    EXPECT_EQ(response.From(request), 13u);
     // A new exchange clears the flag and opens new handles.
-    EXPECT_EQ(request.Send("h", 80, "GET", "/", nullptr, 0, nullptr, 0), 0u);
+    EXPECT_EQ(request.SendGet(), 0u);
     EXPECT_EQ(request.Aborted, 0);
     EXPECT_NE(request.RequestHandle, nullptr);
 }

@@ -43,7 +43,18 @@ struct State {
     bool ok;
     bool proxy_fields;  // address, port, authentication check box
     bool credentials;   // user, password
+    bool operator==(const State& o) const {
+        return use_ie == o.use_ie && proxy == o.proxy && address == o.address && port == o.port &&
+               authorization == o.authorization && user == o.user && password == o.password &&
+               ok == o.ok && proxy_fields == o.proxy_fields && credentials == o.credentials;
+    }
 };
+
+void PrintTo(const State& s, std::ostream* out) {
+    *out << "record " << s.use_ie << "|" << s.proxy << "|" << s.address << "|" << s.port << "|"
+         << s.authorization << "|" << s.user << "|" << s.password << ", enabled: OK " << s.ok
+         << ", proxy fields " << s.proxy_fields << ", credentials " << s.credentials;
+}
 
 State Observe(const QuarInetOptions& options, const SettingsModel& model) {
     for (int id : {M::IdProxyAddress, M::IdProxyPort, M::IdProxyAuthorization}) {
@@ -61,19 +72,6 @@ State Observe(const QuarInetOptions& options, const SettingsModel& model) {
             model.Enabled(DialogOk),
             model.Enabled(M::IdProxyAddress),
             model.Enabled(M::IdProxyLog)};
-}
-
-void ExpectState(const State& actual, const State& expected, const char* name) {
-    EXPECT_EQ(actual.use_ie, expected.use_ie) << name;
-    EXPECT_EQ(actual.proxy, expected.proxy) << name;
-    EXPECT_EQ(actual.address, expected.address) << name;
-    EXPECT_EQ(actual.port, expected.port) << name;
-    EXPECT_EQ(actual.authorization, expected.authorization) << name;
-    EXPECT_EQ(actual.user, expected.user) << name;
-    EXPECT_EQ(actual.password, expected.password) << name;
-    EXPECT_EQ(actual.ok, expected.ok) << name << ": OK enabled";
-    EXPECT_EQ(actual.proxy_fields, expected.proxy_fields) << name << ": proxy fields enabled";
-    EXPECT_EQ(actual.credentials, expected.credentials) << name << ": credentials enabled";
 }
 
 TEST(SettingsModel, ActionsWriteTheRecordAndApplyTheRules) {
@@ -152,7 +150,7 @@ TEST(SettingsModel, ActionsWriteTheRecordAndApplyTheRules) {
         for (const Step& step : c.steps) {
             EXPECT_EQ(model.Notify(step.id, step.notification, step.text.c_str()), 0) << c.name;
         }
-        ExpectState(Observe(options, model), c.expected, c.name);
+        EXPECT_EQ(Observe(options, model), c.expected) << c.name;
     }
 }
 

@@ -14,9 +14,11 @@
 #include <thread>
 
 #include "../GzipBytes.h"
-#include "LoopbackServers.h"
+#include "LayerServers.h"
 #include "QuarInet.h"
 #include "inet/wininet/WinInetApi.h"
+#include "support/LoopbackServers.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -30,40 +32,19 @@ const std::string kInternetSettings =
     "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings]\n";
 
 // Everything the tests talk to, started once per test program.
-struct Servers {
-    TempDir dir;
-    int port = FreeLoopbackPort();
-    int tlsPort = FreeLoopbackPort();
-    int otherNamePort = FreeLoopbackPort();
-    std::unique_ptr<Lighttpd> lighttpd;
-    std::unique_ptr<Tinyproxy> proxy;
-
+struct Servers : LayerServers {
     Servers() {
         dir.Write("www/index.txt", kIndexText);
         dir.Write("www/page.gz", GzipBytes(kGzipText));
         dir.Write("www/private/secret.txt", "the secret\n");
         dir.Write("users", "webuser:webpass\n");
-        MakeSelfSignedCertificate(dir / "ip.pem", dir / "ip.crt", "IP:127.0.0.1");
-        MakeSelfSignedCertificate(dir / "name.pem", dir / "name.crt", "DNS:quar.invalid");
-        dir.Write("trusted.crt", dir.Read("ip.crt") + dir.Read("name.crt"));
-        const std::string config =
-            "url.redirect = (\"^/moved$\" => \"/index.txt\", \"^/to-tls$\" => "
-            "\"https://127.0.0.1:" +
-            std::to_string(tlsPort) + "/index.txt\", \"^/to-other-name$\" => \"https://127.0.0.1:" +
-            std::to_string(otherNamePort) +
-            "/index.txt\")\nurl.redirect-code = 302\n"
-            "$HTTP[\"url\"] == \"/page.gz\" {\n"
-            "  setenv.add-response-header = (\"Content-Encoding\" => \"gzip\")\n}\n"
-            "server.modules += (\"mod_auth\", \"mod_authn_file\")\n"
-            "auth.backend = \"plain\"\nauth.backend.plain.userfile = \"" +
-            dir / "users" +
-            "\"\nauth.require = (\"/private/\" => (\"method\" => \"basic\", \"realm\" => "
-            "\"quar\", \"require\" => \"valid-user\"))\n";
-        lighttpd = std::make_unique<Lighttpd>(
-            dir.path(), dir / "www", port,
-            std::vector<TlsSocket>{{tlsPort, dir / "ip.pem"}, {otherNamePort, dir / "name.pem"}},
-            config);
-        proxy = std::make_unique<Tinyproxy>(dir.path(), "proxyuser", "pr0xy-pass");
+        Start(", \"^/to-other-name$\" => \"https://127.0.0.1:" + std::to_string(otherNamePort) +
+                  "/index.txt\"",
+              "server.modules += (\"mod_auth\", \"mod_authn_file\")\n"
+              "auth.backend = \"plain\"\nauth.backend.plain.userfile = \"" +
+                  dir / "users" +
+                  "\"\nauth.require = (\"/private/\" => (\"method\" => \"basic\", \"realm\" => "
+                  "\"quar\", \"require\" => \"valid-user\"))\n");
     }
 };
 
@@ -235,11 +216,7 @@ TEST_F(BROWSER_SETTINGS, RedirectToHttps) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.trusted) {
-            setenv("QUAR_WININET_CAFILE", (servers_->dir / "trusted.crt").c_str(), 1);
-        } else {
-            unsetenv("QUAR_WININET_CAFILE");
-        }
+        servers_->TrustTestCertificates(c.trusted);
         const Outcome outcome = Fetch(c.path);
         if (kLayer) {
             EXPECT_EQ(outcome.result, c.result) << outcome.headers;
@@ -300,7 +277,8 @@ TEST_F(BROWSER_SETTINGS, CredentialsDialogOfThePlatformLibrary) {
 
 // Abort from another thread while a slow body arrives ends the worker within 100 ms.
 TEST_F(BROWSER_SETTINGS, AbortEndsASlowBody) {
-    ScriptedServer server("HTTP/1.0 200 OK\r\nContent-Length: 100000000\r\n\r\n", "slow body ", 20);
+    RawServer server({RawReply::Endless("HTTP/1.0 200 OK\r\nContent-Length: 100000000\r\n\r\n",
+                                        "slow body ", 20)});
     bytesSeen = 0;
     QuarInetHttpConnection connection(kSettingsKey);
     std::unique_ptr<QuarInetHttpRequest> request(connection.CreateRequest(Watch));

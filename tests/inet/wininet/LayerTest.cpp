@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "LayerLibrary.h"
-#include "LoopbackServers.h"
+#include "LayerServers.h"
+#include "support/LoopbackServers.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -42,14 +44,8 @@ std::string BigBody() {
 }
 
 // Everything the tests talk to, started once per test program.
-struct Servers {
-    TempDir dir;
-    int port = FreeLoopbackPort();
-    int tlsPort = FreeLoopbackPort();
-    int tlsOtherNamePort = FreeLoopbackPort();
+struct Servers : LayerServers {
     std::string bigBody = BigBody();
-    std::unique_ptr<Lighttpd> lighttpd;
-    std::unique_ptr<Tinyproxy> proxy;
 
     Servers() {
         dir.Write("www/index.txt", kIndexText);
@@ -61,24 +57,10 @@ struct Servers {
                   "printf '%s|%s|%s|%s|' \"$REQUEST_METHOD\" \"$CONTENT_TYPE\" \"$HTTP_X_TEST\" "
                   "\"$SERVER_PROTOCOL\"\n"
                   "cat\n");
-        MakeSelfSignedCertificate(dir / "ip.pem", dir / "ip.crt", "IP:127.0.0.1");
-        MakeSelfSignedCertificate(dir / "name.pem", dir / "name.crt", "DNS:quar.invalid");
-        dir.Write("trusted.crt", dir.Read("ip.crt") + dir.Read("name.crt"));
-        const std::string redirects =
-            "url.redirect = (\"^/moved$\" => \"/index.txt\", \"^/loop$\" => \"/loop\", "
-            "\"^/to-tls$\" => \"https://127.0.0.1:" +
-            std::to_string(tlsPort) +
-            "/index.txt\", \"^/echo-moved$\" => \"/echo.sh\")\nurl.redirect-code = 302\n"
-            "$HTTP[\"url\"] == \"/echo-kept\" {\n  url.redirect = (\"\" => \"/echo.sh\")\n"
-            "  url.redirect-code = 307\n}\n"
-            "server.modules += (\"mod_cgi\")\ncgi.assign = (\".sh\" => \"/bin/sh\")\n"
-            "$HTTP[\"url\"] == \"/page.gz\" {\n"
-            "  setenv.add-response-header = (\"Content-Encoding\" => \"gzip\")\n}\n";
-        lighttpd = std::make_unique<Lighttpd>(
-            dir.path(), dir / "www", port,
-            std::vector<TlsSocket>{{tlsPort, dir / "ip.pem"}, {tlsOtherNamePort, dir / "name.pem"}},
-            redirects);
-        proxy = std::make_unique<Tinyproxy>(dir.path(), "proxyuser", "pr0xy-pass");
+        Start(", \"^/loop$\" => \"/loop\", \"^/echo-moved$\" => \"/echo.sh\"",
+              "$HTTP[\"url\"] == \"/echo-kept\" {\n  url.redirect = (\"\" => \"/echo.sh\")\n"
+              "  url.redirect-code = 307\n}\n"
+              "server.modules += (\"mod_cgi\")\ncgi.assign = (\".sh\" => \"/bin/sh\")\n");
     }
 };
 
@@ -112,13 +94,11 @@ class WinInetLayer : public ::testing::Test {
     };
 
     // One request through the entry points, as the transport makes it.
-    Response Fetch(void* session, int port, const char* path, uint32_t flags = 0) {
+    Response Fetch(const LayerHandle& session, int port, const char* path, uint32_t flags = 0) {
         const LayerLibrary& lib = *library_;
-        LayerHandle connection(lib, lib.InternetConnectA(session, "127.0.0.1", port, nullptr,
-                                                         nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+        LayerHandle connection = lib.Connect(session, port);
         EXPECT_NE(connection.get(), nullptr);
-        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", path, "HTTP/1.0",
-                                                      nullptr, nullptr, 0x04400000 | flags, 0));
+        LayerHandle request = lib.Request(connection, "GET", path, 0x04400000 | flags);
         EXPECT_NE(request.get(), nullptr);
         Response response;
         response.sent = lib.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0) != 0;
@@ -201,7 +181,7 @@ TEST_F(WinInetLayer, AnswersOfTheServerAsTheCallerReadsThem) {
         {"redirect to https", "/to-tls", &Servers::port, 0, true, 0, "HTTP/1.0 200 OK", index},
         {"https certificate of nobody trusted", "/to-tls", &Servers::port, 0, false,
          ERROR_INTERNET_INVALID_CA, nullptr, ""},
-        {"https certificate for another name", "/index.txt", &Servers::tlsOtherNamePort,
+        {"https certificate for another name", "/index.txt", &Servers::otherNamePort,
          INTERNET_FLAG_SECURE, true, ERROR_INTERNET_SEC_CERT_CN_INVALID, nullptr, ""},
         {"redirect loop", "/loop", &Servers::port, 0, false, ERROR_HTTP_REDIRECT_FAILED, nullptr,
          ""},
@@ -210,14 +190,10 @@ TEST_F(WinInetLayer, AnswersOfTheServerAsTheCallerReadsThem) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.trustTestCertificates) {
-            setenv("QUAR_WININET_CAFILE", (servers_->dir / "trusted.crt").c_str(), 1);
-        } else {
-            unsetenv("QUAR_WININET_CAFILE");
-        }
-        LayerHandle session(*library_, library_->InternetOpenA("QuarInet", 0, nullptr, nullptr, 0));
+        servers_->TrustTestCertificates(c.trustTestCertificates);
+        LayerHandle session = library_->Session(0);
         ASSERT_NE(session.get(), nullptr);
-        const Response response = Fetch(session.get(), servers_->*c.port, c.path, c.flags);
+        const Response response = Fetch(session, servers_->*c.port, c.path, c.flags);
         EXPECT_EQ(response.error, c.error);
         EXPECT_EQ(response.sent, c.status != nullptr);
         if (c.status == nullptr) {
@@ -264,14 +240,11 @@ TEST_F(WinInetLayer, RequestsCarryVerbHeadersAndBody) {
         {"/echo-kept", "POST", "X-Test: yes\r\n", 13, "a=1", "POST||yes|HTTP/1.0|a=1"},
     };
     const LayerLibrary& lib = *library_;
-    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
-    LayerHandle connection(
-        lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
-                                  INTERNET_SERVICE_HTTP, 0, 0));
+    LayerHandle session = lib.Session(1);
+    LayerHandle connection = lib.Connect(session, servers_->port);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.verb) + " " + c.path + " " + c.headers);
-        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), c.verb, c.path, "HTTP/1.0",
-                                                      nullptr, nullptr, 0, 0));
+        LayerHandle request = lib.Request(connection, c.verb, c.path);
         ASSERT_NE(lib.HttpSendRequestA(request.get(), c.headers.c_str(), c.headersLength,
                                        const_cast<char*>(c.body.data()),
                                        static_cast<uint32_t>(c.body.size())),
@@ -284,8 +257,8 @@ TEST_F(WinInetLayer, RequestsCarryVerbHeadersAndBody) {
 }
 
 TEST_F(WinInetLayer, NothingListeningIsCannotConnect) {
-    LayerHandle session(*library_, library_->InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
-    const Response response = Fetch(session.get(), FreeLoopbackPort(), "/");
+    LayerHandle session = library_->Session(1);
+    const Response response = Fetch(session, FreeLoopbackPort(), "/");
     EXPECT_FALSE(response.sent);
     EXPECT_EQ(response.error, ERROR_INTERNET_CANNOT_CONNECT);
 }
@@ -325,7 +298,7 @@ TEST_F(WinInetLayer, PreconfiguredProxyWithBasicAuthorization) {
          settings + goodPassword + "\"ProxyServer\"=\"https=" + deadProxy + "\"\n", "", "/to-tls",
          ERROR_INTERNET_CANNOT_CONNECT, nullptr, false, ERROR_SUCCESS},
     };
-    setenv("QUAR_WININET_CAFILE", (servers_->dir / "trusted.crt").c_str(), 1);
+    servers_->TrustTestCertificates(true);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         scratch_.Write("user.reg", "REGEDIT4\n\n" + c.registry);
@@ -333,12 +306,9 @@ TEST_F(WinInetLayer, PreconfiguredProxyWithBasicAuthorization) {
             setenv("http_proxy", c.httpProxy.c_str(), 1);
         }
         const LayerLibrary& lib = *library_;
-        LayerHandle session(lib, lib.InternetOpenA("QuarInet", 0, nullptr, nullptr, 0));
-        LayerHandle connection(
-            lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
-                                      INTERNET_SERVICE_HTTP, 0, 0));
-        LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", c.path, "HTTP/1.0",
-                                                      nullptr, nullptr, 0, 0));
+        LayerHandle session = lib.Session(0);
+        LayerHandle connection = lib.Connect(session, servers_->port);
+        LayerHandle request = lib.Request(connection, "GET", c.path);
         const bool sent = lib.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0) != 0;
         unsetenv("http_proxy");
         EXPECT_EQ(sent ? 0 : lib.GetLastError(), c.error);
@@ -375,14 +345,11 @@ void RecordEvent(void* handle, uintptr_t context, uint32_t status, void* info, u
 
 TEST_F(WinInetLayer, StatusEventsCarryTheRequestAndItsContext) {
     const LayerLibrary& lib = *library_;
-    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 0, nullptr, nullptr, 0));
+    LayerHandle session = lib.Session(0);
     EXPECT_EQ(lib.InternetSetStatusCallback(session.get(), &RecordEvent), nullptr);
     const uintptr_t context = 0x5eed;
-    LayerHandle connection(
-        lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
-                                  INTERNET_SERVICE_HTTP, 0, context));
-    LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", "/moved", "HTTP/1.0",
-                                                  nullptr, nullptr, 0, context));
+    LayerHandle connection = lib.Connect(session, servers_->port, context);
+    LayerHandle request = lib.Request(connection, "GET", "/moved", 0, context);
     events.clear();
     ASSERT_NE(lib.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0), 0);
     std::vector<uint32_t> statuses;
@@ -408,16 +375,13 @@ TEST_F(WinInetLayer, StatusEventsCarryTheRequestAndItsContext) {
 
 TEST_F(WinInetLayer, OptionsAndQueriesCheckTheirBuffers) {
     const LayerLibrary& lib = *library_;
-    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
+    LayerHandle session = lib.Session(1);
     uint32_t timeout = 1234;
     ASSERT_NE(lib.InternetSetOptionA(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, 4),
               0);
     // A connection made afterwards takes the session's time-out.
-    LayerHandle connection(
-        lib, lib.InternetConnectA(session.get(), "127.0.0.1", servers_->port, nullptr, nullptr,
-                                  INTERNET_SERVICE_HTTP, 0, 0));
-    LayerHandle request(lib, lib.HttpOpenRequestA(connection.get(), "GET", "/index.txt", "HTTP/1.0",
-                                                  nullptr, nullptr, 0, 0));
+    LayerHandle connection = lib.Connect(session, servers_->port);
+    LayerHandle request = lib.Request(connection, "GET", "/index.txt");
 
     struct Case {
         const char* name;
@@ -500,14 +464,14 @@ TEST_F(WinInetLayer, SilentServerTimesOut) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedServer server(c.head, "", 20);
+        RawServer server({RawReply::Silent(c.head)});
         const LayerLibrary& lib = *library_;
-        LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
+        LayerHandle session = lib.Session(1);
         uint32_t timeout = 300;
         ASSERT_NE(
             lib.InternetSetOptionA(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, 4), 0);
         const auto start = Clock::now();
-        const Response response = Fetch(session.get(), server.port(), "/");
+        const Response response = Fetch(session, server.port(), "/");
         const auto elapsed = Clock::now() - start;
         EXPECT_EQ(response.sent, !c.sendFails);
         EXPECT_EQ(response.error, ERROR_INTERNET_TIMEOUT);
@@ -521,17 +485,17 @@ TEST_F(WinInetLayer, SilentServerTimesOut) {
 TEST_F(WinInetLayer, CloseFromAnotherThreadEndsTheWaitingCall) {
     struct Case {
         const char* name;
-        const char* head;
-        const char* block;
+        RawReply reply;
     };
     const Case cases[] = {
-        {"waiting for the headers", "", ""},
-        {"reading a slow body", "HTTP/1.0 200 OK\r\nContent-Length: 100000000\r\n\r\n",
-         "slow body "},
+        {"waiting for the headers", RawReply::Silent()},
+        {"reading a slow body",
+         RawReply::Endless("HTTP/1.0 200 OK\r\nContent-Length: 100000000\r\n\r\n", "slow body ",
+                           20)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedServer server(c.head, c.block, 20);
+        RawServer server({c.reply});
         const LayerLibrary& lib = *library_;
         void* session = lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0);
         void* connection = lib.InternetConnectA(session, "127.0.0.1", server.port(), nullptr,
@@ -554,7 +518,7 @@ TEST_F(WinInetLayer, CloseFromAnotherThreadEndsTheWaitingCall) {
             }
             ended = Clock::now();
         });
-        while (*c.block != '\0' && !started) {
+        while (!c.reply.endless.empty() && !started) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -572,7 +536,7 @@ TEST_F(WinInetLayer, CloseFromAnotherThreadEndsTheWaitingCall) {
 
 TEST_F(WinInetLayer, RefusedArguments) {
     const LayerLibrary& lib = *library_;
-    LayerHandle session(lib, lib.InternetOpenA("QuarInet", 1, nullptr, nullptr, 0));
+    LayerHandle session = lib.Session(1);
     struct Case {
         const char* name;
         void* (*call)(const LayerLibrary&, void* session);

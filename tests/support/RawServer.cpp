@@ -1,4 +1,4 @@
-#include "RawServer.h"
+#include "support/RawServer.h"
 
 #include <arpa/inet.h>
 #include <ctype.h>
@@ -34,15 +34,17 @@ bool Readable(int fd) {
     return ::poll(&p, 1, 50) > 0;
 }
 
-void WriteAll(int fd, const char* data, size_t size) {
+// Sends all of `data`; false once the client has gone.
+bool WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
         if (n <= 0) {
-            return;
+            return false;
         }
         data += n;
         size -= static_cast<size_t>(n);
     }
+    return true;
 }
 
 }  // namespace
@@ -119,29 +121,26 @@ void RawServer::Answer(int fd, const RawReply& reply) {
         std::lock_guard<std::mutex> hold(lock_);
         requests_.push_back(request);
     }
-    if (reply.silent) {
-        while (!Stopping()) {
-            if (Readable(fd) && ::recv(fd, block, sizeof block, 0) <= 0) {
-                break;
-            }
-        }
-        return;
-    }
     const size_t piece = reply.piece == 0 ? reply.bytes.size() : reply.piece;
-    for (size_t at = 0; at < reply.bytes.size() && !Stopping(); at += piece) {
-        WriteAll(fd, reply.bytes.data() + at, std::min(piece, reply.bytes.size() - at));
+    bool open = true;
+    for (size_t at = 0; open && at < reply.bytes.size() && !Stopping(); at += piece) {
+        open = WriteAll(fd, reply.bytes.data() + at, std::min(piece, reply.bytes.size() - at));
         if (reply.pauseMs > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(reply.pauseMs));
         }
+    }
+    while (open && !reply.endless.empty() && !Stopping()) {
+        open = WriteAll(fd, reply.endless.data(), reply.endless.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(reply.pauseMs));
+    }
+    if (reply.silent) {
+        while (open && !Stopping()) {
+            open = !Readable(fd) || ::recv(fd, block, sizeof block, 0) > 0;
+        }
+        return;
     }
     if (reply.reset) {
         linger hard{1, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     }
-}
-
-uint16_t ClosedPort() {
-    uint16_t port = 0;
-    ::close(Listen(port));
-    return port;
 }

@@ -1,7 +1,8 @@
-// A scripted HTTP server on 127.0.0.1 for answers that real servers will not give: each accepted
-// connection has its request read (head, then as many body bytes as its Content-Length says)
-// and recorded, and gets the next scripted reply (the last one repeats). Connections are served
-// one after another on the server's own thread, which the destructor stops.
+// A scripted HTTP server on 127.0.0.1 for answers that real servers will not give (slow, silent,
+// cut, endless): each accepted connection has its request read (head, then as many body bytes as
+// its Content-Length says) and recorded, and gets the next scripted reply (the last one repeats).
+// Connections are served one after another on the server's own thread, which the destructor
+// stops.
 #pragma once
 
 #include <stdint.h>
@@ -18,8 +19,10 @@ struct RawReply {
     // Sent in pieces of this many bytes with a pause between them (0: at once).
     size_t piece = 0;
     int pauseMs = 0;
-    // Never answer: hold the connection until the client closes it.
+    // After `bytes`, hold the connection silent until the client closes it.
     bool silent = false;
+    // After `bytes`, send this again and again, `pauseMs` before each, until the client goes.
+    std::string endless = {};
     // End with a reset instead of an orderly close.
     bool reset = false;
     // Close at once, without reading the request.
@@ -32,9 +35,15 @@ struct RawReply {
         r.pauseMs = pauseMs;
         return r;
     }
-    static RawReply Silent() {
-        RawReply r;
+    static RawReply Silent(std::string head = "") {
+        RawReply r{std::move(head)};
         r.silent = true;
+        return r;
+    }
+    static RawReply Endless(std::string head, std::string block, int pauseMs) {
+        RawReply r{std::move(head)};
+        r.endless = std::move(block);
+        r.pauseMs = pauseMs;
         return r;
     }
     static RawReply ResetAfter(std::string bytes) {
@@ -73,6 +82,3 @@ class RawServer {
     std::vector<std::string> requests_;
     std::thread thread_;
 };
-
-// A port on 127.0.0.1 where nothing listens.
-uint16_t ClosedPort();
