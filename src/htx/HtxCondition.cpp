@@ -3,8 +3,6 @@
 #include <cctype>
 #include <limits>
 
-namespace htx::detail {
-
 bool IsNumeric(std::string_view text) {
     if (!text.empty() && text.front() == '-') {
         text.remove_prefix(1);
@@ -119,5 +117,3 @@ bool EvaluateCondition(std::string_view first, HtxOperator op, std::string_view 
     }
     return false;
 }
-
-}  // namespace htx::detail

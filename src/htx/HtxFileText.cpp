@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <new>
 
-namespace htx::detail {
 namespace {
 
 class FileDescriptor {
@@ -61,5 +60,3 @@ HtxFileStatus ReadFileText(const std::string& name, std::string& text) {
         return HtxFileStatus::NoMemory;
     }
 }
-
-}  // namespace htx::detail
