@@ -2,7 +2,7 @@
 // fill it, so that the reading thread does not pay for fresh memory itself.
 #pragma once
 
-#include <stddef.h>
+#include <cstddef>
 
 #include <condition_variable>
 #include <mutex>

@@ -146,8 +146,8 @@ class Inflater {
     Inflater(const Inflater&) = delete;
     Inflater& operator=(const Inflater&) = delete;
 
-    bool ok() const { return ok_; }
-    z_stream& stream() { return stream_; }
+    bool Ok() const { return ok_; }
+    z_stream& Stream() { return stream_; }
 
   private:
     z_stream stream_{};
@@ -157,7 +157,7 @@ class Inflater {
 // Inflates one member's deflate data from `in` into `out` and checks its trailer. Leaves `in`
 // after the trailer on success.
 GunzipStatus InflateMember(Inflater& inflater, MemoryInStream& in, Output& out) {
-    z_stream& stream = inflater.stream();
+    z_stream& stream = inflater.Stream();
     inflateReset(&stream);
     stream.avail_in = 0;
     const size_t start = out.Size();
@@ -225,7 +225,7 @@ GunzipResult GzipDecompress(const uint8_t* bytes, size_t size, size_t limit) {
     }
     Inflater inflater;
     Output out(limit);
-    if (!inflater.ok() || !out.Reserve(FirstCapacity(bytes, size, limit))) {
+    if (!inflater.Ok() || !out.Reserve(FirstCapacity(bytes, size, limit))) {
         result.status = GunzipStatus::kNoMemory;
         return result;
     }

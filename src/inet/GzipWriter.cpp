@@ -36,8 +36,8 @@ class Deflater {
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
 
-    bool ok() const { return ok_; }
-    z_stream& stream() { return stream_; }
+    bool Ok() const { return ok_; }
+    z_stream& Stream() { return stream_; }
 
   private:
     z_stream stream_{};
@@ -48,10 +48,10 @@ class Deflater {
 
 bool GzipCompress(const void* data, size_t size, MemoryOutStream& out) {
     Deflater deflater;
-    if (!deflater.ok() || !out.Write(kGzipHeader, sizeof kGzipHeader)) {
+    if (!deflater.Ok() || !out.Write(kGzipHeader, sizeof kGzipHeader)) {
         return false;
     }
-    z_stream& stream = deflater.stream();
+    z_stream& stream = deflater.Stream();
     const Bytef* input = static_cast<const Bytef*>(data);
     size_t left = size;
     uLong crc = crc32(0L, Z_NULL, 0);

@@ -1,23 +1,23 @@
 #include "inet/InetHeap.h"
 
-#include <stdint.h>
-#include <stdlib.h>
 #include <sys/mman.h>
+#include <cstdint>
+#include <cstdlib>
 
 #include "QuarInet.h"
 
 namespace inet {
 
 void* HeapAllocate(size_t size) {
-    return malloc(size == 0 ? 1 : size);
+    return std::malloc(size == 0 ? 1 : size);
 }
 
 void* HeapReallocate(void* block, size_t size) {
-    return realloc(block, size == 0 ? 1 : size);
+    return std::realloc(block, size == 0 ? 1 : size);
 }
 
 void HeapRelease(void* block) {
-    free(block);
+    std::free(block);
 }
 
 void HeapPrefault(void* at, size_t size) {

@@ -2,8 +2,8 @@
 // ones.
 #pragma once
 
-#include <stddef.h>
-#include <stdint.h>
+#include <cstddef>
+#include <cstdint>
 
 #include "QuarInet.h"
 

@@ -1,7 +1,7 @@
 #include "inet/RedirectTarget.h"
 
-#include <ctype.h>
 #include <strings.h>
+#include <cctype>
 
 namespace inet {
 namespace {

@@ -1,5 +1,5 @@
-#include <limits.h>
-#include <string.h>
+#include <climits>
+#include <cstring>
 
 #include "QuarInet.h"
 
@@ -22,7 +22,7 @@ bool QuarInetGetHttpStatusCode(const char* headers, char* version, uint32_t& cod
     if (headers == nullptr || version == nullptr || reason == nullptr || size <= 0) {
         return false;
     }
-    const char* cr = strchr(headers, '\r');
+    const char* cr = std::strchr(headers, '\r');
     if (cr == nullptr || cr - headers > size) {
         return false;
     }
@@ -41,7 +41,7 @@ bool QuarInetGetHttpStatusCode(const char* headers, char* version, uint32_t& cod
     if (wordLength == 0 || wordLength > room) {
         return false;
     }
-    memcpy(version, word, wordLength);
+    std::memcpy(version, word, wordLength);
     version[wordLength] = '\0';
 
     while (p < lineEnd && IsBlank(*p)) {
@@ -73,7 +73,7 @@ bool QuarInetGetHttpStatusCode(const char* headers, char* version, uint32_t& cod
     if (reasonLength > room) {
         reasonLength = room;
     }
-    memcpy(reason, p, reasonLength);
+    std::memcpy(reason, p, reasonLength);
     reason[reasonLength] = '\0';
     return true;
 }

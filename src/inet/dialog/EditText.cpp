@@ -1,8 +1,8 @@
 // Field texts cut to their buffers, and the number in a digits-only field.
 #include "inet/dialog/EditText.h"
 
-#include <stdint.h>
-#include <string.h>
+#include <cstdint>
+#include <cstring>
 
 namespace inet {
 
@@ -18,7 +18,7 @@ void CopyFieldText(char* out, size_t size, const char* text) {
         length = start;
     }
     if (length > 0) {
-        memcpy(out, text, length);
+        std::memcpy(out, text, length);
     }
     out[length] = '\0';
 }
