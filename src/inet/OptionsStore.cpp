@@ -1,12 +1,12 @@
 #include "inet/OptionsStore.h"
 
-#include <cctype>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
 
 #include <string>
 
 #include "inet/Base64.h"
+#include "platform/Decimal.h"
 
 namespace inet {
 namespace {
@@ -112,9 +112,8 @@ void SplitProxyServer(const std::string& server, QuarInetOptions& options) {
     CopyText(options.ProxyAddress, text.substr(0, colon));
     // The decimal number at the start of the rest; 0 when there is none.
     const char* digits = text.c_str() + colon + 1;
-    options.ProxyPort = std::isdigit(static_cast<unsigned char>(*digits))
-                            ? static_cast<uint32_t>(std::strtoul(digits, nullptr, 10))
-                            : 0;
+    options.ProxyPort =
+        static_cast<uint32_t>(ScanDecimal(digits, DecimalSyntax::kDigits, 0, UINT32_MAX).value);
 }
 
 bool ImportBrowserSettings(Registry& registry, QuarInetOptions& options) {

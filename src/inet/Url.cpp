@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "QuarInet.h"
+#include "platform/Decimal.h"
 
 namespace {
 
@@ -38,14 +39,7 @@ bool CopyWhole(const char* begin, const char* end, char* out, int size) {
 
 // The decimal number at `text`, 0 when there is none, held at the largest 32-bit value.
 uint32_t ReadPort(const char* text) {
-    uint64_t value = 0;
-    for (; IsDigit(*text); ++text) {
-        value = value * 10 + static_cast<uint64_t>(*text - '0');
-        if (value > UINT32_MAX) {
-            return UINT32_MAX;
-        }
-    }
-    return static_cast<uint32_t>(value);
+    return static_cast<uint32_t>(ScanDecimal(text, DecimalSyntax::kDigits, 0, UINT32_MAX).value);
 }
 
 }  // namespace
