@@ -10,6 +10,10 @@
 
 namespace inet {
 
+// Blocks that grow to this size are worth a faulter: from there on, their pages are faulted in
+// on a thread of their own.
+constexpr size_t kBackgroundFaultFrom = 4u << 20;
+
 class BackgroundFaulter {
   public:
     // Pages below `done` bytes of the block are in already.

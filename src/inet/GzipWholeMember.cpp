@@ -15,9 +15,6 @@ struct DecompressorFree {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
-// From this output size on, its pages are faulted in by a thread of their own.
-constexpr size_t kBackgroundFaultFrom = 4u << 20;
-
 // A gzip member is at least a 10-byte header, an empty deflate block and an 8-byte trailer.
 constexpr size_t kSmallestMember = 20;
 

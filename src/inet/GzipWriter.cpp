@@ -2,18 +2,19 @@
 
 #include <zlib.h>
 
+#include "inet/GzipFormat.h"
+
 namespace inet {
 namespace {
 
-// 1F 8B: the gzip magic; 08: deflate; then flags, modification time and extra flags all zero,
-// and 0B, the operating system code of the platform the format was written on.
-constexpr uint8_t kGzipHeader[10] = {0x1F, 0x8B, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B};
+// The magic and deflate; then flags, modification time and extra flags all zero, and 0B, the
+// operating system code of the platform the format was written on.
+constexpr uint8_t kGzipHeader[10] = {
+    kGzipMagic0, kGzipMagic1, kGzipMethodDeflate, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B};
 
 // Deflate output goes to the stream in blocks of this size.
 constexpr size_t kOutputBlock = 4096;
 
-// Raw deflate (no zlib header) with a 32 KiB window.
-constexpr int kRawWindowBits = -15;
 constexpr int kMemoryLevel = 8;
 
 bool PutLittleEndian32(MemoryOutStream& out, uint32_t value) {

@@ -13,10 +13,11 @@ namespace {
 // A part's data_length that asks for the length of its NUL-terminated text.
 constexpr uint32_t kTextLength = 0xFFFFFFFF;
 
-// The longest Content-type value carried over into the new header line.
-constexpr int kContentTypeRoom = 255;
+// The Content-type value carried over into the new header line is read one character shorter
+// than a received one.
+constexpr size_t kCarriedContentTypeRoom = inet::kContentTypeRoom - 1;
 // Room for the Content-type line around that value and the boundary.
-constexpr size_t kHeaderLineRoom = kContentTypeRoom + inet::kBoundaryRoom + 64;
+constexpr size_t kHeaderLineRoom = kCarriedContentTypeRoom + inet::kBoundaryRoom + 64;
 
 const char* PartHeaders(const mime_part& part) {
     return part.headers != nullptr ? part.headers : "";
@@ -110,7 +111,7 @@ char* BuildHeaders(const char* requestHeaders, const char* boundary) {
     }
     std::memcpy(block, requestHeaders, requestLength + 1);
     uint32_t length = static_cast<uint32_t>(requestLength);
-    char value[kContentTypeRoom];
+    char value[kCarriedContentTypeRoom];
     char line[kHeaderLineRoom];
     if (QuarInetGetHeaderValue(block, "Content-type:", value, sizeof value)) {
         QuarInetRemoveHeader(block, length, "Content-type:");

@@ -7,16 +7,13 @@
 
 namespace {
 
-// The longest Content-type value read, as the multipart check reads it.
-constexpr int kContentTypeRoom = 256;
-
 constexpr size_t kNotFound = static_cast<size_t>(-1);
 
 // The body and its delimiter "--boundary".
 struct Delimited {
     const char* body;
     size_t length;
-    char delimiter[kContentTypeRoom + 2];
+    char delimiter[inet::kContentTypeRoom + 2];
     size_t delimiterLength;
 
     // The first delimiter at or after `from` that begins a line: at the start of the body or
@@ -78,7 +75,7 @@ class PartList {
 }  // namespace
 
 bool IsMimeMultipart(const char* headers) {
-    char contentType[kContentTypeRoom];
+    char contentType[inet::kContentTypeRoom];
     return QuarInetGetHeaderValue(headers, "Content-type:", contentType, sizeof contentType) &&
            inet::StartsWithNoCase(contentType, "multipart/");
 }
@@ -88,7 +85,7 @@ bool IsMimeMultipart(const char* headers) {
 // blank line after the part's headers.
 uint32_t ParseMimeMultipart(const char* headers, const char* body, uint32_t bodyLength,
                             mime_part*& partsOut) {
-    char contentType[kContentTypeRoom];
+    char contentType[inet::kContentTypeRoom];
     if (body == nullptr ||
         !QuarInetGetHeaderValue(headers, "Content-type:", contentType, sizeof contentType) ||
         !inet::StartsWithNoCase(contentType, "multipart/")) {

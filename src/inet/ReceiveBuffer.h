@@ -23,8 +23,6 @@ class ReceiveBuffer {
     static constexpr size_t kStepDoublingLimit = 1048576;
     // A response's bytes are counted in 32 bits: a buffer never grows beyond this.
     static constexpr size_t kDefaultLimit = UINT32_MAX;
-    // From this capacity on, pages are faulted in on a thread of their own.
-    static constexpr size_t kBackgroundFaultFrom = 4u << 20;
 
     explicit ReceiveBuffer(size_t limit = kDefaultLimit) : limit_(limit) {}
 

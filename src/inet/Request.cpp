@@ -3,6 +3,7 @@
 
 #include "QuarInet.h"
 #include "inet/GzipWriter.h"
+#include "inet/HeaderLimits.h"
 #include "inet/InetHeap.h"
 #include "inet/MemoryStream.h"
 #include "inet/WorkerThread.h"
@@ -27,7 +28,6 @@ bool UsableLineText(const char* text) {
 // The fixed lines that announce a gzip-encoded body, and room for its length line.
 constexpr const char* kAcceptLine = "Accept-Encoding: x-gzip\r\n";
 constexpr const char* kEncodingLine = "Content-Encoding: x-gzip\r\n";
-constexpr size_t kLengthLineRoom = 40;
 
 void ReplaceOwned(char*& member, inet::HeapPtr<char> copy) {
     inet::HeapRelease(member);
@@ -93,7 +93,7 @@ uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, 
     if (compress && hasBody && inet::GzipCompress(body, bodyLength, compressed)) {
         // The block with its own encoding and length lines replaced by those of the gzip body.
         const size_t room = (hasHeaders ? headersLength : 0) + std::strlen(kAcceptLine) +
-                            std::strlen(kEncodingLine) + kLengthLineRoom + 33;
+                            std::strlen(kEncodingLine) + inet::kLengthLineRoom + 33;
         newHeaders.reset(static_cast<char*>(inet::HeapAllocate(room)));
         if (newHeaders == nullptr) {
             return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
@@ -106,7 +106,7 @@ uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, 
         QuarInetRemoveHeader(newHeaders.get(), newHeadersLength, "Accept-Encoding:");
         QuarInetRemoveHeader(newHeaders.get(), newHeadersLength, "Content-Encoding:");
         QuarInetRemoveHeader(newHeaders.get(), newHeadersLength, "Content-Length:");
-        char lengthLine[kLengthLineRoom];
+        char lengthLine[inet::kLengthLineRoom];
         std::snprintf(lengthLine, sizeof lengthLine, "Content-Length: %zu\r\n", compressed.Size());
         QuarInetAppendHeader(newHeaders.get(), newHeadersLength, kAcceptLine);
         QuarInetAppendHeader(newHeaders.get(), newHeadersLength, kEncodingLine);

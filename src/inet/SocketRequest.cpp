@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "inet/Base64.h"
+#include "inet/HeaderLimits.h"
 #include "inet/HeaderSearch.h"
 #include "inet/InetHeap.h"
 #include "inet/ReceiveBuffer.h"
@@ -35,8 +36,6 @@ constexpr int kAddressFamilyInternet = 2;
 constexpr int kStreamSocket = 1;
 constexpr int kTcp = 6;
 
-// Room for the status line's parts, as far as the transport reads it.
-constexpr int kStatusLineLimit = 1024;
 // Room for a Location value; a longer one is taken as cut and not followed.
 constexpr size_t kLocationRoom = 4096;
 

@@ -3,6 +3,7 @@
 
 #include "QuarInet.h"
 #include "inet/GzipReader.h"
+#include "inet/HeaderLimits.h"
 #include "inet/HeaderSearch.h"
 #include "inet/InetHeap.h"
 
@@ -11,9 +12,6 @@ namespace {
 // A gzip body may decode to at most this many bytes; beyond it the response is left encoded, so
 // that a small body cannot make the client hold an unbounded amount of memory.
 constexpr size_t kMaxUnpackedLength = 512u * 1024 * 1024;
-
-// Room for the longest "Content-Length: <32-bit number>\r\n\r\n" line and its NUL.
-constexpr size_t kLengthLineRoom = 40;
 
 bool IsGzipEncoded(const char* headers) {
     char encoding[64];
@@ -27,7 +25,7 @@ bool IsGzipEncoded(const char* headers) {
 // memory runs out.
 char* RewriteHeaders(const char* headers, uint32_t& length, uint32_t decodedLength) {
     const size_t textLength = std::strlen(headers);
-    char* block = static_cast<char*>(inet::HeapAllocate(textLength + kLengthLineRoom));
+    char* block = static_cast<char*>(inet::HeapAllocate(textLength + inet::kLengthLineRoom));
     if (block == nullptr) {
         return nullptr;
     }
@@ -35,7 +33,7 @@ char* RewriteHeaders(const char* headers, uint32_t& length, uint32_t decodedLeng
     uint32_t blockLength = static_cast<uint32_t>(textLength);
     QuarInetRemoveHeader(block, blockLength, "Content-Encoding:");
     QuarInetRemoveHeader(block, blockLength, "Content-Length:");
-    char line[kLengthLineRoom];
+    char line[inet::kLengthLineRoom];
     std::snprintf(line, sizeof line, "Content-Length: %u\r\n\r\n", decodedLength);
     QuarInetAppendHeader(block, blockLength, line);
     length = blockLength;

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "QuarInet.h"
+#include "inet/HeaderLimits.h"
 #include "inet/InetHeap.h"
 #include "inet/WinInetTable.h"
 
@@ -28,8 +29,6 @@ constexpr uint32_t kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_
 constexpr uint32_t kErrorDialogFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
                                        FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
                                        FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
-// Room for the status line's parts, as far as the transport reads it.
-constexpr int kStatusLineLimit = 1024;
 // The largest step by which the body buffer grows beyond what a block needs.
 constexpr uint64_t kBodyGrowthStep = 1048576;
 
@@ -285,10 +284,11 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
     } while (read != 0);
     Report(session, QUARINET_STATUS_RESPONSE_RECEIVED, &responseBodyLength);
 
-    char version[kStatusLineLimit];
-    char reason[kStatusLineLimit];
+    char version[inet::kStatusLineLimit];
+    char reason[inet::kStatusLineLimit];
     uint32_t status = 0;
-    if (!QuarInetGetHttpStatusCode(responseHeaders, version, status, reason, kStatusLineLimit)) {
+    if (!QuarInetGetHttpStatusCode(responseHeaders, version, status, reason,
+                                   inet::kStatusLineLimit)) {
         return QUARINET_ERROR_STATUS;
     }
     if (status != 200) {
