@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
             requests = atoi(argv[i + 1]);
         }
     }
-    ScratchDir scratch;
-    setenv("QUAR_USER_REGISTRY", scratch.file("user.reg").c_str(), 1);
+    TempDir scratch;
+    setenv("QUAR_USER_REGISTRY", (scratch / "user.reg").c_str(), 1);
     unsetenv("http_proxy");
     Lighttpd web({{"big.bin", Noise(sizeMb << 20)}, {"small.txt", "small response body\n"}});
     const std::string url = "http://127.0.0.1:" + std::to_string(web.port()) + "/big.bin";
@@ -155,8 +155,8 @@ int main(int argc, char** argv) {
     std::vector<double> ours, theirs, ourPeak, theirPeak;
     printf("download of %zu MB, %d rounds\n", sizeMb, rounds);
     for (int r = 0; r < rounds; ++r) {
-        const ChildRun q = Spawn({quarget, "-o", "/dev/null", url}, scratch.file("peak"));
-        const ChildRun c = Spawn({"curl", "-s", "-o", "/dev/null", url}, scratch.file("peak"));
+        const ChildRun q = Spawn({quarget, "-o", "/dev/null", url}, (scratch / "peak"));
+        const ChildRun c = Spawn({"curl", "-s", "-o", "/dev/null", url}, (scratch / "peak"));
         if (q.status != 0 || c.status != 0) {
             fprintf(stderr, "a download failed (quarget %d, curl %d)\n", q.status, c.status);
             return 2;
@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     printf("  median: quarget %.1f MB/s, curl %.1f MB/s, ratio %.2f; quarget peak %.2fx the body\n",
            Median(ours), Median(theirs), ratio, memory);
 
-    const std::string config = scratch.file("urls.txt");
+    const std::string config = (scratch / "urls.txt");
     std::string lines;
     const std::string small = "http://127.0.0.1:" + std::to_string(web.port()) + "/small.txt";
     for (int i = 0; i < requests; ++i) {

@@ -1,63 +1,41 @@
 #include "admin/AdminApplication.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
-#include "admin/AdminRequests.h"
+#include "admin/Diagnostics.h"
 #include "admin/PageVariables.h"
 #include "archive/CException.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
-#include "platform/FileUtil.h"
+#include "platform/Env.h"
 #include "runtime/FormDecoder.h"
 #include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
-#include "runtime/RunRequest.h"
 #include "settings/SettingsStore.h"
 
 namespace {
 // A session record is a line of a few short fields; anything larger is no session file.
 constexpr std::size_t kMaxSessionFileBytes = 64 * 1024;
+// The page of an error when the error page itself cannot be made: the banner, then the message.
 constexpr const char* kFallbackHeading =
-    "<H2 ALIGN=CENTER>Pellmora version 3.0 (July 31 2009)<BR> Configuration ERROR:</H2>"
-    "<HR>%s<BR><HR><BR>";
-// Set in the environment by whoever runs the program on a saved request ("tstin") instead of
-// a live one; a web server never sets it from a request.
-constexpr const char* kTestInputVariable = "QUAR_TEST_INPUT";
+    "<H2 ALIGN=CENTER>%s<BR> Configuration ERROR:</H2><HR>%s<BR><HR><BR>";
+// The body length a test-input run reads from "tstin".
+constexpr std::size_t kTestInputLength = 3000;
 }  // namespace
 
 AdminApplication::AdminApplication() = default;
 AdminApplication::~AdminApplication() = default;
 
-int AdminApplication::Dispatch(int argc, char** argv) {
-    EndWhenReaderGoes();
-    processor_ = std::make_unique<HtxProcessor>(true);
-    const char* testInput = std::getenv(kTestInputVariable);
-    // Start-up and the request share one catch-all: any exception ends in Fatal.
-    RunGuarded(*this, [&] {
-        if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
-            return;
-        }
-        ClaimPageVariables(*processor_);
-        if (requestName_.empty()) {
-            ShowFirstPage();
-        }
-        RunRequest(kAdminRequests, requestName_);
-    });
-    return 0;
-}
-
 void AdminApplication::BeginInit(int argc, char** argv) {
+    processor_ = std::make_unique<HtxProcessor>(true);
     event_.user = "NBX_admin";
     settings_.eventLogging = 1;
     programDirectory_ = ::ProgramDirectory(argc > 0 ? argv[0] : nullptr);
 }
 
 void AdminApplication::ReadRequestInput() {
-    if (std::optional<std::string> body = ReadRequestBody()) {
+    if (std::optional<std::string> body = ReadRequestBody(kTestInputLength)) {
         DecodedForm form = DecodeForm(std::move(*body));
         // The rows run from the last field to the first, so the last field of a name wins. The
         // variables and "ParamVars" share the decoded text.
@@ -70,13 +48,17 @@ void AdminApplication::ReadRequestInput() {
         return;
     }
     ReadClientAddress();
-    ::RequestName request = SplitQueryString(std::getenv("QUERY_STRING"));
+    ::RequestName request = SplitQueryString(std::getenv("QUERY_STRING"), Platform());
     requestName_ = std::move(request.name);
     requestToken_ = std::move(request.token);
 }
 
+const char* AdminApplication::Banner() const {
+    return kAdminBanner;
+}
+
 bool AdminApplication::LoadSettings() {
-    return LoadServerSettings(settings_, DataDirectory());
+    return LoadServerSettings(settings_, DataDirectory(), Platform());
 }
 
 void AdminApplication::Fatal(const char* format, ...) {
@@ -92,9 +74,9 @@ void AdminApplication::Warning(const char*, ...) {}
 
 void AdminApplication::RaiseCode(EventRecord& event, const char* code) {
     if (settings_.eventLogging) {
-        AppendEvent(event, code, DataDirectory());
+        AppendEvent(event, code, DataDirectory(), Platform());
     } else {
-        event.Stamp(code);
+        event.Stamp(code, Platform().Now());
     }
     ShowErrorPage(event.DisplayText(catalogue_));
 }
@@ -107,14 +89,14 @@ void AdminApplication::ShowErrorPage(const std::string& message) {
             EndProcess();
         }
         // The message may quote the request; the fallback escapes it as the error page does.
-        std::printf(kFallbackHeading, HtxProcessor::EscapeHtmlTags(message).c_str());
+        std::printf(kFallbackHeading, kAdminBanner, HtxProcessor::EscapeHtmlTags(message).c_str());
         if (result == -1) {
             std::printf("ERROR: Can't open html prototype file %s.", kErrorPrototype);
         } else {
             std::printf("ERROR: Processing of html prototype file failed fith code %d.", result);
         }
     } else {
-        std::printf(kFallbackHeading, message.c_str());
+        std::printf(kFallbackHeading, kAdminBanner, message.c_str());
     }
     DeleteSession();
     EndProcess();
@@ -141,6 +123,7 @@ void AdminApplication::EndInit() {
     if (!sessionLoaded_) {
         session_.Reset();
     }
+    ClaimPageVariables(*processor_);
 }
 
 bool AdminApplication::LoadSession() {
@@ -148,7 +131,7 @@ bool AdminApplication::LoadSession() {
     if (path.empty()) {
         return false;
     }
-    const std::optional<std::string> bytes = ReadLockedFile(path, kMaxSessionFileBytes);
+    const std::optional<std::string> bytes = Platform().ReadLockedFile(path, kMaxSessionFileBytes);
     if (!bytes) {
         return false;
     }
@@ -171,14 +154,14 @@ bool AdminApplication::SaveSession() {
         // Stored on every page for its last-activity time, so it is rewritten in place: a new
         // file and a rename each time would cost more than the page, and a session lost in a
         // crash only means logging in again.
-        return RewriteLockedFile(path, StoreSession(session_), 0600);
+        return Platform().RewriteLockedFile(path, StoreSession(session_), 0600);
     } catch (const CException&) {
         return false;
     }
 }
 
 void AdminApplication::TouchSession() {
-    session_.lastActivity = static_cast<uint32_t>(std::time(nullptr));
+    session_.lastActivity = static_cast<uint32_t>(Platform().Now());
     if (!SaveSession()) {
         DeleteSession();
         RaiseCode(event_, "ERR_WRITESF");
@@ -189,7 +172,7 @@ bool AdminApplication::CheckSession(bool quiet) {
     const bool matches =
         clientAddress_ == session_.clientAddress && session_.token == requestToken_;
     if (SessionExpired(session_.lastActivity, settings_.inactivityTimeout,
-                       static_cast<uint64_t>(std::time(nullptr)))) {
+                       static_cast<uint64_t>(Platform().Now()))) {
         return false;
     }
     if (matches) {
@@ -210,6 +193,6 @@ std::string AdminApplication::SessionFilePath() {
 void AdminApplication::DeleteSession() {
     const std::string path = SessionFilePath();
     if (!path.empty()) {
-        ::unlink(path.c_str());
+        Platform().RemoveFile(path);
     }
 }

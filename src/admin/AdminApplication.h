@@ -14,12 +14,6 @@ class AdminApplication : public CgiApplication {
     AdminApplication();
     ~AdminApplication() override;
 
-    static AdminApplication& Get() { return static_cast<AdminApplication&>(CgiApplication::Get()); }
-
-    // The entry point's body: makes the page processor, starts up and runs the request.
-    // Returns only when start-up fails.
-    int Dispatch(int argc, char** argv) override;
-
     // A diagnostic line (logging forced on when no data directory is configured), then the
     // error page with the message.
     [[noreturn]] void Fatal(const char* format, ...) override;
@@ -62,11 +56,15 @@ class AdminApplication : public CgiApplication {
     static constexpr const char* kSessionFileName = "quar_session.dat";
 
   protected:
+    // Makes the page processor first: every later step may end in the error page.
     void BeginInit(int argc, char** argv) override;
     const char* ContentType() const override { return "text/html"; }
     void ReadRequestInput() override;
     bool LoadSettings() override;
+    // Loads the session, then claims the variables the pages own from the form's fields.
     void EndInit() override;
+    std::string TakeRequestName() override { return requestName_; }
+    const char* Banner() const override;
 
   private:
     // Sets "err_msg", renders the error page, or prints the fallback page; ends the process.

@@ -1,136 +1,92 @@
 #include "admin/Diagnostics.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 
+#include "admin/AdminApplication.h"
 #include "platform/DataDirectory.h"
-#include "platform/FileUtil.h"
+#include "platform/Env.h"
 #include "platform/Registry.h"
-#include "runtime/CgiApplication.h"
 
 namespace {
 
 constexpr const char* kProbeName = "__tst_write";
 constexpr std::size_t kProbeBytes = 5;
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
+// The steps of the probe that can fail without a message of their own: the answer names the
+// step, as the administrator's support expects.
+constexpr int kStepClearProbe = 90;
+constexpr int kStepWriteProbe = 120;
+constexpr int kStepCloseProbe = 123;
+constexpr int kStepRemoveProbe = 125;
 
-// Every check uses the same probe name, so a check running at the same time in another
-// process may have removed the probe already: that is no fault of the directory.
-bool RemoveProbe(const std::string& probe) {
-    return ::unlink(probe.c_str()) == 0 || errno == ENOENT;
+bool Exception(std::string& output, int step) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Exception at step %d.", step);
+    output += text;
+    return false;
 }
 
 }  // namespace
 
-bool CheckConfiguration(std::string& output, bool verbose, Registry& registry) {
-    int step = 0;
-    const auto exception = [&] {
-        char text[64];
-        std::snprintf(text, sizeof text, "Exception at step %d.", step);
-        output += text;
-        return false;
-    };
+bool CheckConfiguration(std::string& output, bool verbose, Env& env) {
     if (verbose) {
         output += kAdminBanner;
-    }
-    step = 10;
-    if (verbose) {
         output += "<BR><BR>";
     }
-    step = 20;
 
-    const std::optional<std::string> directory = ReadDataDirectory(registry);
+    const std::optional<std::string> directory = ReadDataDirectory(*env.OpenRegistry());
     if (!directory) {
         output += "Config file not found.";
         return false;
     }
     if (verbose) {
-        output += "Config file OK.";
+        output += "Config file OK.<BR>";
     }
-    step = 30;
-    if (verbose) {
-        output += "<BR>";
-    }
-    step = 40;
 
     // An empty value names no directory: probing it would write to the file system's root.
     if (directory->empty()) {
-        step = 50;
         output += "QUAR NBX DB Directory not defined in config file.";
         return false;
     }
-    step = 60;
     if (verbose) {
-        output += "QUAR NBX DB Directory Path: OK";
-    }
-    step = 70;
-    if (verbose) {
-        output += "<BR>";
+        output += "QUAR NBX DB Directory Path: OK<BR>";
     }
 
     const std::string directoryText = WithTrailingSlash(*directory);
-    step = 80;
     const std::string probe = directoryText + kProbeName;
-    step = 90;
-    if (Exists(probe) && !RemoveProbe(probe)) {
-        return exception();
+    // Every check uses the same probe name, so a check running at the same time in another
+    // process may have removed the probe already: that is no fault of the directory.
+    if (env.FileExists(probe) && !env.RemoveFile(probe)) {
+        return Exception(output, kStepClearProbe);
     }
-    step = 100;
-    UniqueFd fd(::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (!fd) {
-        step = 110;
+    std::unique_ptr<WritableFile> file = env.NewWritableFile(probe, 0600);
+    if (!file) {
         output += "Can't create file in DB directory. Please check if directory \"" +
                   directoryText + "\" exist and read/write access is permitted.";
         return false;
     }
-    step = 120;
-    if (!WriteAll(fd.get(), probe.data(),
-                  kProbeBytes < probe.size() ? kProbeBytes : probe.size())) {
-        return exception();
+    if (!file->Append(probe.data(), kProbeBytes < probe.size() ? kProbeBytes : probe.size())) {
+        return Exception(output, kStepWriteProbe);
     }
-    step = 123;
-    if (!fd.close()) {
-        return exception();
+    if (!file->Close()) {
+        return Exception(output, kStepCloseProbe);
     }
-    step = 125;
-    if (!RemoveProbe(probe)) {
-        return exception();
+    if (!env.RemoveFile(probe)) {
+        return Exception(output, kStepRemoveProbe);
     }
-    step = 127;
     if (verbose) {
-        output += "Write to DB Directory: OK.";
-    }
-    step = 130;
-    if (verbose) {
-        output += "<BR>";
-    }
-    step = 190;
-    if (verbose) {
-        output += "<BR>";
+        output += "Write to DB Directory: OK.<BR><BR>";
     }
     return true;
 }
 
-bool CheckConfiguration(std::string& output, bool verbose) {
-    return CheckConfiguration(output, verbose, *OpenSystemRegistry());
+void HandleBanner(AdminApplication& app) {
+    app.ShowBanner();
 }
 
-void HandleBanner() {
-    std::fputs(kAdminBanner, stdout);
-    CgiApplication::EndProcess();
-}
-
-void HandleCheckConfiguration() {
+void HandleCheckConfiguration(AdminApplication& app) {
     std::string output;
-    CheckConfiguration(output, true);
+    CheckConfiguration(output, true, app.Platform());
     std::fputs(output.c_str(), stdout);
     CgiApplication::EndProcess();
 }

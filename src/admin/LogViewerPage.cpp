@@ -32,14 +32,10 @@ constexpr int kHiddenShift = 4;
 constexpr const char* kSortByDate = "ve_log_sort_by_date";
 constexpr const char* kSortByCategory = "ve_log_sort_by_cat";
 
-HtxProcessor& Page() {
-    return AdminApplication::Get().Processor();
-}
-
 // A typed page or line number: form numbers beyond the 32-bit range are cut to it, as the
 // page arithmetic expects.
-std::int64_t FormLineNumber(const char* field) {
-    const std::int64_t value = FormDecimal(FormText(field));
+std::int64_t FormLineNumber(const HtxProcessor& page, const char* field) {
+    const std::int64_t value = FormDecimal(FormText(page, field));
     return std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
                                     std::numeric_limits<std::int32_t>::max());
 }
@@ -61,17 +57,19 @@ bool Store(T& setting, T value) {
 
 // The filters and category check boxes of the form; only a request that carries the form
 // (it always has "ve_log_sort_by") changes them. True when a stored choice changed.
-bool ApplyViewForm(ServerSettings& settings, int categories) {
+bool ApplyViewForm(const HtxProcessor& page, ServerSettings& settings, int categories) {
     bool changed = false;
-    changed |= Store(settings.logProductFilter, UpperCaseFilter(FormText("ve_log_filter_by_prod")));
-    changed |= Store(settings.logUserFilter, UpperCaseFilter(FormText("ve_log_filter_by_user")));
     changed |=
-        Store(settings.logComputerFilter, UpperCaseFilter(FormText("ve_log_filter_by_comp")));
+        Store(settings.logProductFilter, UpperCaseFilter(FormText(page, "ve_log_filter_by_prod")));
+    changed |=
+        Store(settings.logUserFilter, UpperCaseFilter(FormText(page, "ve_log_filter_by_user")));
+    changed |=
+        Store(settings.logComputerFilter, UpperCaseFilter(FormText(page, "ve_log_filter_by_comp")));
     std::uint32_t flags = settings.logViewFlags;
     for (int i = 0; i < categories; ++i) {
         const std::uint32_t hidden = 1u << (kHiddenShift + i);
         const std::string field = "ve_log_show_cat" + std::to_string(i);
-        flags = FormText(field.c_str()).empty() ? flags | hidden : flags & ~hidden;
+        flags = FormText(page, field.c_str()).empty() ? flags | hidden : flags & ~hidden;
     }
     changed |= Store(settings.logViewFlags, flags);
     return changed;
@@ -126,8 +124,8 @@ std::shared_ptr<RowList> GroupRows(const PageEntries& page, const std::vector<st
     return rows;
 }
 
-void SetPagingVariables(std::int64_t entries, std::int64_t topLine, std::int32_t pageSize) {
-    HtxProcessor& page = Page();
+void SetPagingVariables(HtxProcessor& page, std::int64_t entries, std::int64_t topLine,
+                        std::int32_t pageSize) {
     const LogPageNumbers numbers = PageNumbersOf(entries, topLine, pageSize);
     page.SetIntVar("ve_log_page", pageSize);
     page.SetIntVar("ve_log_page_tot", AsTemplateInt(numbers.pages));
@@ -143,9 +141,8 @@ void SetPagingVariables(std::int64_t entries, std::int64_t topLine, std::int32_t
     }
 }
 
-void SetViewVariables(const ServerSettings& settings, const std::vector<std::string>& names,
-                      int categories) {
-    HtxProcessor& page = Page();
+void SetViewVariables(HtxProcessor& page, const ServerSettings& settings,
+                      const std::vector<std::string>& names, int categories) {
     page.SetStringVar("ve_log_filter_by_prod", settings.logProductFilter);
     page.SetStringVar("ve_log_filter_by_user", settings.logUserFilter);
     page.SetStringVar("ve_log_filter_by_comp", settings.logComputerFilter);
@@ -172,9 +169,9 @@ void SetViewVariables(const ServerSettings& settings, const std::vector<std::str
 
 }  // namespace
 
-void HandleViewLog() {
-    BeginProtectedPage();
-    AdminApplication& app = AdminApplication::Get();
+void HandleViewLog(AdminApplication& app) {
+    BeginProtectedPage(app);
+    HtxProcessor& page = app.Processor();
     ServerSettings& settings = app.Settings();
     const MessageCatalogue& catalogue = app.Catalogue();
     const std::vector<std::string>& names = catalogue.CategoryNames();
@@ -183,9 +180,9 @@ void HandleViewLog() {
 
     // Page size and position. A new page size keeps the top line; the typed page number
     // counts in the page size it was typed for.
-    const std::int64_t pageNumber = FormLineNumber("ve_log_page_num");
-    std::int64_t topLine = FormLineNumber("ve_log_top_line");
-    const std::string sizeText = FormText("ve_log_page");
+    const std::int64_t pageNumber = FormLineNumber(page, "ve_log_page_num");
+    std::int64_t topLine = FormLineNumber(page, "ve_log_top_line");
+    const std::string sizeText = FormText(page, "ve_log_page");
     const std::int32_t pageSize =
         BoundedLogPageSize(sizeText.empty() ? settings.logPageSize : FormDecimal(sizeText));
     bool changed = Store(settings.logPageSize, pageSize);
@@ -193,18 +190,18 @@ void HandleViewLog() {
         topLine = pageSize * (pageNumber - 1);
     }
 
-    const std::string sortBy = FormText("ve_log_sort_by");
+    const std::string sortBy = FormText(page, "ve_log_sort_by");
     if (sortBy == kSortByDate) {
         changed |= Store(settings.logViewFlags, settings.logViewFlags & ~kGroupByCategoryFlag);
     } else if (sortBy == kSortByCategory) {
         changed |= Store(settings.logViewFlags, settings.logViewFlags | kGroupByCategoryFlag);
     }
-    if (HasFormField("ve_log_sort_by")) {
-        changed |= ApplyViewForm(settings, categories);
+    if (HasFormField(page, "ve_log_sort_by")) {
+        changed |= ApplyViewForm(page, settings, categories);
     }
     if (changed) {
         // The page shows the new choices even when they cannot be kept.
-        SaveServerSettings(settings, app.DataDirectory());
+        SaveServerSettings(settings, app.DataDirectory(), app.Platform());
     }
 
     LogViewSelection selection;
@@ -222,7 +219,7 @@ void HandleViewLog() {
         IndexLog(log.get(), index);
     }
 
-    const std::string button = FormText("vl_butt");
+    const std::string button = FormText(page, "vl_butt");
     if (button == "Clear Log File") {
         ::unlink(logPath.c_str());  // a log that cannot be deleted still shows empty here
         index.Clear();
@@ -230,16 +227,16 @@ void HandleViewLog() {
     const std::int64_t entries = static_cast<std::int64_t>(index.size());
     topLine = TopLineAfterButton(button, topLine, entries, pageSize);
 
-    SetPagingVariables(entries, topLine, pageSize);
-    SetViewVariables(settings, names, categories);
+    SetPagingVariables(page, entries, topLine, pageSize);
+    SetViewVariables(page, settings, names, categories);
     const std::int64_t end = std::min(topLine + pageSize, entries);
     PageEntries shown;
     if (log) {
         shown = ReadPage(log.get(), index, topLine, end, catalogue);
     }
     if (selection.groupByCategory) {
-        Page().SetListVar("vl_log_groups", GroupRows(shown, names));
+        page.SetListVar("vl_log_groups", GroupRows(shown, names));
     }
-    Page().SetStringVar("vl_log_cont", std::move(shown.text));
+    page.SetStringVar("vl_log_cont", std::move(shown.text));
     app.RenderPage(kViewLogPage);
 }

@@ -3,5 +3,7 @@
 // computer; the viewer's choices are kept in the server settings.
 #pragma once
 
+class AdminApplication;
+
 // Handler of the request "viewlog". Ends the process.
-[[noreturn]] void HandleViewLog();
+[[noreturn]] void HandleViewLog(AdminApplication& app);

@@ -8,6 +8,7 @@
 #include "admin/FormDecimal.h"
 #include "admin/PageVariables.h"
 #include "admin/PasswordCompare.h"
+#include "admin/PasswordRules.h"
 #include "admin/SessionPages.h"
 #include "htx/HtxProcessor.h"
 #include "settings/SettingsStore.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr const char* kOptionsPage = "quar_options.htx";
-constexpr std::size_t kMinPasswordLength = 4;
 constexpr std::int64_t kSecondsPerMinute = 60;
 // The longest time-out that still fits the stored seconds, in whole minutes.
 constexpr std::int64_t kMaxTimeoutMinutes =
@@ -24,13 +24,8 @@ constexpr std::int64_t kMaxTimeoutMinutes =
 constexpr const char* kUpdatedMessage = "<FONT COLOR=\"#FF172E\" SIZE=+2>Options updated.</FONT>";
 constexpr const char* kUpdatedEvent = "Options updated.";
 
-HtxProcessor& Page() {
-    return AdminApplication::Get().Processor();
-}
-
 // The stored values as the form shows them; the password fields stay empty.
-void FillForm(const ServerSettings& settings) {
-    HtxProcessor& page = Page();
+void FillForm(HtxProcessor& page, const ServerSettings& settings) {
     page.SetStringVar("sysopname", settings.adminName);
     page.SetStringVar("sysoptel", settings.adminPhone);
     page.SetStringVar("sysopemail", settings.adminEmail);
@@ -45,8 +40,8 @@ void FillForm(const ServerSettings& settings) {
 }
 
 // A contact field is replaced only by a non-empty text: this page cannot empty it.
-void UpdateContact(const char* field, std::string& setting) {
-    const std::string text = FormText(field);
+void UpdateContact(const HtxProcessor& page, const char* field, std::string& setting) {
+    const std::string text = FormText(page, field);
     if (!text.empty() && text != setting) {
         setting = text;
     }
@@ -54,17 +49,17 @@ void UpdateContact(const char* field, std::string& setting) {
 
 // The password rules: null when the submission may go on (the new password, if any, is then in
 // `settings`), otherwise the refusal.
-const char* UpdatePassword(ServerSettings& settings) {
-    const std::string current = FormText("pswdold");
-    const std::string first = FormText("pswd1");
-    const std::string second = FormText("pswd2");
+const char* UpdatePassword(const HtxProcessor& page, ServerSettings& settings) {
+    const std::string current = FormText(page, "pswdold");
+    const std::string first = FormText(page, "pswd1");
+    const std::string second = FormText(page, "pswd2");
     const bool currentRight = SamePassword(current, settings.adminPassword);
     if (!current.empty() && !currentRight) {
-        return "ERROR: Invalid password. Please reenter.";
+        return kPasswordInvalid;
     }
     if (currentRight) {
-        if (first.size() < kMinPasswordLength || second != first) {
-            return "ERROR: New passwords does not match. Please reenter.";
+        if (!LongEnoughPassword(first) || second != first) {
+            return kPasswordsDiffer;
         }
         settings.adminPassword = first;
         return nullptr;
@@ -90,41 +85,41 @@ std::uint32_t TimeoutSeconds(const std::string& minutes) {
 }
 
 // The checks of a submitted form, applied to `settings` in memory; null when all pass.
-const char* ApplySubmission(ServerSettings& settings) {
-    UpdateContact("sysopname", settings.adminName);
-    UpdateContact("sysoptel", settings.adminPhone);
-    UpdateContact("sysopemail", settings.adminEmail);
+const char* ApplySubmission(const HtxProcessor& page, ServerSettings& settings) {
+    UpdateContact(page, "sysopname", settings.adminName);
+    UpdateContact(page, "sysoptel", settings.adminPhone);
+    UpdateContact(page, "sysopemail", settings.adminEmail);
     if (settings.adminPhone.empty() && settings.adminEmail.empty()) {
         return "ERROR: Please enter Administrator telephone and/or e-mail.";
     }
-    if (const char* refusal = UpdatePassword(settings)) {
+    if (const char* refusal = UpdatePassword(page, settings)) {
         return refusal;
     }
-    settings.inactivityTimeout = TimeoutSeconds(FormText("timeout"));
-    settings.eventLogging = HasFormField("optn_log") ? 1 : 0;
+    settings.inactivityTimeout = TimeoutSeconds(FormText(page, "timeout"));
+    settings.eventLogging = HasFormField(page, "optn_log") ? 1 : 0;
     return nullptr;
 }
 
 }  // namespace
 
-void HandleOptions() {
-    BeginProtectedPage();
-    AdminApplication& app = AdminApplication::Get();
+void HandleOptions(AdminApplication& app) {
+    BeginProtectedPage(app);
+    HtxProcessor& page = app.Processor();
     ServerSettings& settings = app.Settings();
-    if (FormText("snd") != "Submit") {
-        FillForm(settings);
+    if (FormText(page, "snd") != "Submit") {
+        FillForm(page, settings);
         app.RenderPage(kOptionsPage);
     }
-    if (const char* refusal = ApplySubmission(settings)) {
+    if (const char* refusal = ApplySubmission(page, settings)) {
         // The request's own fields are the form's variables: the page shows what was typed.
-        SetPageMessage(Page(), MessageKind::Error, refusal);
+        SetPageMessage(page, MessageKind::Error, refusal);
         app.RenderPage(kOptionsPage);
     }
-    if (!SaveServerSettings(settings, app.DataDirectory())) {
+    if (!SaveServerSettings(settings, app.DataDirectory(), app.Platform())) {
         app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
-    FillForm(settings);
-    SetPageMessage(Page(), MessageKind::Ok, kUpdatedMessage);
+    FillForm(page, settings);
+    SetPageMessage(page, MessageKind::Ok, kUpdatedMessage);
     EventRecord& event = app.Event();
     event.message = kUpdatedEvent;
     app.LogCode(event, "MESSAGE");

@@ -3,7 +3,9 @@
 // "quar_options.htx".
 #pragma once
 
+class AdminApplication;
+
 // Handler of the request "options". Shows the stored values, or applies the submitted form
 // ("snd" = "Submit"): a refused form saves nothing and comes back as it was typed; an accepted
 // one is saved and logged as a "MESSAGE" event. Ends the process.
-[[noreturn]] void HandleOptions();
+[[noreturn]] void HandleOptions(AdminApplication& app);

@@ -1,11 +1,10 @@
 #include "admin/SessionPages.h"
 
-#include <ctime>
-
 #include "admin/AdminApplication.h"
 #include "admin/Diagnostics.h"
 #include "admin/PageVariables.h"
 #include "admin/PasswordCompare.h"
+#include "admin/PasswordRules.h"
 #include "htx/HtxProcessor.h"
 #include "runtime/RequestInput.h"
 #include "settings/SettingsStore.h"
@@ -15,25 +14,17 @@ namespace {
 constexpr const char* kInitPage = "quar_init.htx";
 constexpr const char* kLoginPage = "quar_login.htx";
 constexpr const char* kMainPage = "quar_main.htx";
-// The shortest administrator password.
-constexpr std::size_t kMinPasswordLength = 4;
-constexpr const char* kPasswordPrompt = "Please enter Administrator password (>= 4 chars).";
 constexpr const char* kTimeoutMessage = "ERROR: Inactivity timeout. Please relogin.";
+constexpr const char* kPasswordCleared =
+    "The administrator password has been cleared. Please enter a new Administrator password.";
 
-AdminApplication& App() {
-    return AdminApplication::Get();
-}
-HtxProcessor& Page() {
-    return App().Processor();
-}
-
-uint32_t Now() {
-    return static_cast<uint32_t>(std::time(nullptr));
+uint32_t Now(AdminApplication& app) {
+    return static_cast<uint32_t>(app.Platform().Now());
 }
 
-void CopyField(const char* name, std::string& setting) {
-    if (HasFormField(name)) {
-        setting = FormText(name);
+void CopyField(const HtxProcessor& page, const char* name, std::string& setting) {
+    if (HasFormField(page, name)) {
+        setting = FormText(page, name);
     }
 }
 
@@ -48,18 +39,17 @@ const char* SetupProblem(const ServerSettings& s, const std::string& repeated) {
     if (s.adminPhone.empty() && s.adminEmail.empty()) {
         return "ERROR: Please enter Administrator telephone and/or e-mail.";
     }
-    if (s.adminPassword.size() < kMinPasswordLength) {
+    if (!LongEnoughPassword(s.adminPassword)) {
         return kPasswordPrompt;
     }
     if (s.adminPassword != repeated) {
-        return "ERROR: New passwords does not match. Please reenter.";
+        return kPasswordsDiffer;
     }
     return nullptr;
 }
 
 // A new session for the requesting client.
-void OpenSession(const std::string& token) {
-    AdminApplication& app = App();
+void OpenSession(AdminApplication& app, const std::string& token) {
     AdminSession& session = app.Session();
     session.version = AdminSession::kVersion;
     session.clientAddress = app.ClientAddress();
@@ -68,81 +58,102 @@ void OpenSession(const std::string& token) {
     session.token = token;
 }
 
-[[noreturn]] void ShowTimeoutLogin() {
-    AdminApplication& app = App();
+[[noreturn]] void ShowTimeoutLogin(AdminApplication& app) {
     app.DeleteSession();
     app.LogCode(app.Event(), "AUTOLOGOUT");
-    SetPageMessage(Page(), MessageKind::Error, kTimeoutMessage);
+    SetPageMessage(app.Processor(), MessageKind::Error, kTimeoutMessage);
     app.RenderPage(kLoginPage);
 }
 
 // A refused login: an event of its own, so that the log shows password guessing and where it
 // came from, then the login page again.
-[[noreturn]] void RefuseLogin() {
-    AdminApplication& app = App();
+[[noreturn]] void RefuseLogin(AdminApplication& app) {
     app.LogCode(app.Event(), "LOGIN_REFUSED");
-    SetPageMessage(Page(), MessageKind::Error, "ERROR: Invalid password. Please reenter.");
+    SetPageMessage(app.Processor(), MessageKind::Error, kPasswordInvalid);
     app.RenderPage(kLoginPage);
 }
 
 }  // namespace
 
-std::string FormText(const char* name) {
-    const HtxValue* value = Page().FindVar(name);
+std::string FormText(const HtxProcessor& page, const char* name) {
+    const HtxValue* value = page.FindVar(name);
     return value && value->AsText() ? *value->AsText() : std::string();
 }
 
-bool HasFormField(const char* name) {
-    const HtxValue* value = Page().FindVar(name);
+bool HasFormField(const HtxProcessor& page, const char* name) {
+    const HtxValue* value = page.FindVar(name);
     return value && value->AsText();
 }
 
-bool ServerInitialised() {
-    AdminApplication& app = App();
+bool ServerInitialised(AdminApplication& app) {
     return app.SettingsLoaded() && !app.Settings().adminPassword.empty();
 }
 
-void HandleInitBase() {
-    AdminApplication& app = App();
-    if (ServerInitialised()) {
-        HandleMain();
+void ShowFirstPage(AdminApplication& app) {
+    HtxProcessor& page = app.Processor();
+    if (ServerInitialised(app)) {
+        // The start page is open to anyone: it never learns the active session's token,
+        // which would let any visitor take the session over.
+        app.RenderPage("quar_prelogin.htx");
     }
+    page.SetIntVar("isonwin", 1);
+    std::string problem;
+    if (!CheckConfiguration(problem, false, app.Platform())) {
+        SetPageMessage(page, MessageKind::Error, problem);
+    } else if (app.SettingsLoaded()) {
+        // Set up before, and the password cleared by the installer: the form shows the stored
+        // values, and only a new password is missing.
+        const ServerSettings& settings = app.Settings();
+        page.SetStringVar("compname", settings.companyName);
+        page.SetStringVar("sysopname", settings.adminName);
+        page.SetStringVar("sysoptel", settings.adminPhone);
+        page.SetStringVar("sysopemail", settings.adminEmail);
+        SetPageMessage(page, MessageKind::Info, kPasswordCleared);
+    }
+    app.RenderPage(kInitPage);
+}
+
+void HandleInitBase(AdminApplication& app) {
+    if (ServerInitialised(app)) {
+        HandleMain(app);
+    }
+    HtxProcessor& page = app.Processor();
     ServerSettings& settings = app.Settings();
-    CopyField("compname", settings.companyName);
-    CopyField("sysopname", settings.adminName);
-    CopyField("sysoptel", settings.adminPhone);
-    CopyField("sysopemail", settings.adminEmail);
-    CopyField("pswd1", settings.adminPassword);
-    if (const char* problem = SetupProblem(settings, FormText("pswd2"))) {
-        Page().SetIntVar("isonwin", 1);
-        SetPageMessage(Page(), MessageKind::Error, problem);
+    CopyField(page, "compname", settings.companyName);
+    CopyField(page, "sysopname", settings.adminName);
+    CopyField(page, "sysoptel", settings.adminPhone);
+    CopyField(page, "sysopemail", settings.adminEmail);
+    CopyField(page, "pswd1", settings.adminPassword);
+    if (const char* problem = SetupProblem(settings, FormText(page, "pswd2"))) {
+        page.SetIntVar("isonwin", 1);
+        SetPageMessage(page, MessageKind::Error, problem);
         app.RenderPage(kInitPage);
     }
-    if (!SaveServerSettings(settings, app.DataDirectory())) {
+    if (!SaveServerSettings(settings, app.DataDirectory(), app.Platform())) {
         app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     AdminSession& session = app.Session();
     // A fresh token, as at login: a session left from before a cleared password is not reused.
-    OpenSession(GenerateRequestToken());
-    session.lastActivity = Now();
+    OpenSession(app, GenerateRequestToken(app.Platform()));
+    session.lastActivity = Now(app);
     if (!app.SaveSession()) {
         app.DeleteSession();
         app.RaiseCode(app.Event(), "ERR_WRITESF");
     }
-    Page().SetStringVar("qa_lm_sm_name", session.token);
+    page.SetStringVar("qa_lm_sm_name", session.token);
     app.LogCode(app.Event(), "INIT");
     app.RenderPage(kMainPage);
 }
 
-void HandleLogin() {
-    AdminApplication& app = App();
-    if (!ServerInitialised()) {
-        HandleInitBase();
+void HandleLogin(AdminApplication& app) {
+    if (!ServerInitialised(app)) {
+        HandleInitBase(app);
     }
+    HtxProcessor& page = app.Processor();
     if (app.SessionLoaded()) {
         const AdminSession& session = app.Session();
         const bool active =
-            SessionActive(session.lastActivity, app.Settings().inactivityTimeout, Now());
+            SessionActive(session.lastActivity, app.Settings().inactivityTimeout, Now(app));
         if (active &&
             (session.clientAddress != app.ClientAddress() || session.token != app.RequestToken())) {
             app.RaiseCode(app.Event(), "LOGGET_OTHER");
@@ -150,58 +161,56 @@ void HandleLogin() {
         app.DeleteSession();
         app.LogCode(app.Event(), "AUTOLOGOUT");
     }
-    if (!HasFormField("passwd")) {
-        SetPageMessage(Page(), MessageKind::Info, kPasswordPrompt);
+    if (!HasFormField(page, "passwd")) {
+        SetPageMessage(page, MessageKind::Info, kPasswordPrompt);
         app.RenderPage(kLoginPage);
     }
-    if (!SamePassword(FormText("passwd"), app.Settings().adminPassword)) {
-        RefuseLogin();
+    if (!SamePassword(FormText(page, "passwd"), app.Settings().adminPassword)) {
+        RefuseLogin(app);
     }
     // The session gets a token of the server's own making: a token from the request could
     // have been chosen by whoever sent the administrator the link.
-    OpenSession(GenerateRequestToken());
+    OpenSession(app, GenerateRequestToken(app.Platform()));
     app.TouchSession();
-    Page().SetStringVar("qa_lm_sm_name", app.Session().token);
+    page.SetStringVar("qa_lm_sm_name", app.Session().token);
     std::string problem;
-    if (CheckConfiguration(problem, false)) {
-        SetPageMessage(Page(), MessageKind::Info, kAdminBanner);
+    if (CheckConfiguration(problem, false, app.Platform())) {
+        SetPageMessage(page, MessageKind::Info, kAdminBanner);
     } else {
-        SetPageMessage(Page(), MessageKind::Error, problem);
+        SetPageMessage(page, MessageKind::Error, problem);
     }
     app.LogCode(app.Event(), "LOGIN");
     app.RenderPage(kMainPage);
 }
 
-void BeginProtectedPage() {
-    AdminApplication& app = App();
-    if (!ServerInitialised()) {
-        HandleInitBase();
+void BeginProtectedPage(AdminApplication& app) {
+    if (!ServerInitialised(app)) {
+        HandleInitBase(app);
     }
     if (!app.SessionLoaded()) {
-        HandleLogin();
+        HandleLogin(app);
     }
     if (!app.CheckSession(false)) {
-        ShowTimeoutLogin();
+        ShowTimeoutLogin(app);
     }
     app.TouchSession();
 }
 
-void HandleMain() {
-    BeginProtectedPage();
-    App().RenderPage(kMainPage);
+void HandleMain(AdminApplication& app) {
+    BeginProtectedPage(app);
+    app.RenderPage(kMainPage);
 }
 
-void HandleLogout() {
-    AdminApplication& app = App();
-    if (!ServerInitialised()) {
-        HandleInitBase();
+void HandleLogout(AdminApplication& app) {
+    if (!ServerInitialised(app)) {
+        HandleInitBase(app);
     }
     if (!app.SessionLoaded()) {
-        HandleLogin();
+        HandleLogin(app);
     }
     const bool valid = app.CheckSession(false);
     app.DeleteSession();
     app.ForgetSession();
     app.LogCode(app.Event(), valid ? "LOGOUT" : "AUTOLOGOUT");
-    HandleLogin();
+    HandleLogin(app);
 }

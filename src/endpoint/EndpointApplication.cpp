@@ -1,8 +1,6 @@
 #include "endpoint/EndpointApplication.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -11,7 +9,6 @@
 #include "archive/CKvTokenizer.h"
 #include "eventlog/LogFiles.h"
 #include "runtime/RequestInput.h"
-#include "runtime/RunRequest.h"
 #include "settings/SettingsStore.h"
 
 namespace {
@@ -20,20 +17,6 @@ namespace {
 constexpr std::size_t kTestInputLength = 32000;
 // The input is re-read as text in pieces of this size, each up to its first zero byte.
 constexpr std::size_t kInputChunk = 2046;
-
-[[noreturn]] void Banner() {
-    std::fputs(EndpointApplication::kBanner, stdout);
-    CgiApplication::EndProcess();
-}
-
-void HandleTest() {
-    Banner();
-}
-
-const RequestEntry kEndpointRequests[] = {
-    {"test", HandleTest},
-    {nullptr, nullptr},
-};
 
 // The text of the input from its current position: chunks, each cut at its first zero byte.
 std::string ReadRemainingText(MemoryStream& input) {
@@ -54,53 +37,13 @@ std::string ReadRemainingText(MemoryStream& input) {
 EndpointApplication::EndpointApplication() = default;
 EndpointApplication::~EndpointApplication() = default;
 
-int EndpointApplication::Dispatch(int argc, char** argv) {
-    EndWhenReaderGoes();
-    const char* testInput = std::getenv("QUAR_TEST_INPUT");
-    // Start-up and the request share one catch-all: any exception ends in Fatal.
-    RunGuarded(*this, [&] {
-        if (!Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
-            return;
-        }
-        std::string text = ReadRemainingText(*input_);
-        if (text.empty()) {
-            Banner();
-        }
-        AttachInput(std::move(text));
-        std::string name;
-        inputArchive_->serializeString(name);
-        RunRequest(kEndpointRequests, name);
-    });
-    return 0;
-}
-
 void EndpointApplication::ReadRequestInput() {
-    std::size_t length = kTestInputLength;
-    if (!testInput_) {
-        const char* lengthText = std::getenv("CONTENT_LENGTH");
-        const std::optional<std::size_t> parsed = ParseContentLength(lengthText ? lengthText : "");
-        if (!parsed) {
-            Fatal("Request body of %.40s bytes exceeds the limit of %zu bytes.", lengthText,
-                  kMaxContentLength);
-        }
-        length = *parsed;
+    std::optional<std::string> body = ReadRequestBody(kTestInputLength);
+    // A request without a body (a GET) is answered with the banner.
+    if (!body || body->empty() || (*body)[0] == '\0') {
+        ShowBanner();
     }
-    if (length == 0) {
-        Banner();
-    }
-    std::FILE* source = stdin;
-    if (testInput_) {
-        source = std::fopen("tstin", "rb");
-        if (source == nullptr) {
-            const int error = errno;
-            Fatal("Can't open stdin, error %d (%s)", error, std::strerror(error));
-        }
-    }
-    std::string body = ReadBody(source, length);
-    if (body.empty() || body[0] == '\0') {
-        Banner();
-    }
-    input_.reset(new (std::nothrow) MemoryStream(std::move(body)));
+    input_.reset(new (std::nothrow) MemoryStream(std::move(*body)));
     if (input_) {
         inputTokenizer_.reset(new (std::nothrow) CKvTokenizer(*input_));
     }
@@ -119,6 +62,21 @@ void EndpointApplication::ReadRequestInput() {
     ReadClientAddress();
 }
 
+void EndpointApplication::ReportNoTestInput(int error) {
+    Fatal("Can't open stdin, error %d (%s)", error, std::strerror(error));
+}
+
+std::string EndpointApplication::TakeRequestName() {
+    std::string text = ReadRemainingText(*input_);
+    if (text.empty()) {
+        ShowBanner();
+    }
+    AttachInput(std::move(text));
+    std::string name;
+    inputArchive_->serializeString(name);
+    return name;
+}
+
 void EndpointApplication::AttachInput(std::string text) {
     input_->assign(std::move(text));
     inputTokenizer_ = std::make_unique<CKvTokenizer>(*input_);
@@ -126,7 +84,7 @@ void EndpointApplication::AttachInput(std::string text) {
 }
 
 bool EndpointApplication::LoadSettings() {
-    return LoadServerSettings(settings_, DataDirectory());
+    return LoadServerSettings(settings_, DataDirectory(), Platform());
 }
 
 void EndpointApplication::Fatal(const char* format, ...) {
@@ -142,7 +100,7 @@ void EndpointApplication::RaiseCode(EventRecord& event, const char* code) {
     if (!settings_.eventLogging) {
         return;
     }
-    AppendEvent(event, code, DataDirectory());
+    AppendEvent(event, code, DataDirectory(), Platform());
     ReplyError(event.DisplayText(catalogue_));
 }
 

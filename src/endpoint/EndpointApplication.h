@@ -16,9 +16,6 @@ class EndpointApplication : public CgiApplication {
     EndpointApplication();
     ~EndpointApplication() override;
 
-    // The entry point's body. Returns only when start-up fails.
-    int Dispatch(int argc, char** argv) override;
-
     // A diagnostic line when event logging is on, then the reply words "ACK_ERR" and the
     // message.
     [[noreturn]] void Fatal(const char* format, ...) override;
@@ -28,12 +25,15 @@ class EndpointApplication : public CgiApplication {
 
     CKvArchive& InputArchive() { return *inputArchive_; }
 
-    static constexpr const char* kBanner = "Orvelle Pellmora version 2.0 (Aug 27 2002)";
-
   protected:
     const char* ContentType() const override { return "text/plain"; }
+    // The body as an archive; no body, an empty one or one that starts with a zero byte is
+    // answered with the banner.
     void ReadRequestInput() override;
     bool LoadSettings() override;
+    // The first word of the archive; an input without text is answered with the banner.
+    std::string TakeRequestName() override;
+    void ReportNoTestInput(int error) override;
 
   private:
     [[noreturn]] void ReplyError(const std::string& message);

@@ -57,8 +57,8 @@ void EventRecord::Reset() {
     *this = EventRecord();
 }
 
-void EventRecord::Stamp(const std::string& messageCode) {
-    time = Now();
+void EventRecord::Stamp(const std::string& messageCode, std::time_t now) {
+    time = static_cast<std::int32_t>(now);
     code = messageCode;
 }
 

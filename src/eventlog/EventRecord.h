@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,9 @@ class EventRecord {
     // Back to the constructed state: time now, every text empty.
     void Reset();
 
-    // Prepares the record for writing: time now and the given message code.
-    void Stamp(const std::string& messageCode);
+    // Prepares the record for writing: the time `now` (seconds since 1970) and the given
+    // message code.
+    void Stamp(const std::string& messageCode, std::time_t now);
 
     // The log line without its line end. Tabs, carriage returns and line feeds in the code,
     // the addresses, user, computer and product become blanks, and carriage returns and line

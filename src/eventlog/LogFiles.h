@@ -8,7 +8,10 @@
 // a line that cannot be written is reported in the result only.
 #pragma once
 
+#include <ctime>
 #include <string>
+
+#include "platform/Env.h"
 
 class EventRecord;
 
@@ -40,15 +43,18 @@ struct LogAppendResult {
 LogFileChoice ChooseEventLog(const std::string& dataDirectory);
 LogFileChoice ChooseDiagnosticLog(const std::string& dataDirectory);
 
-// The core of LogCode and RaiseCode: stamps `event` with the current time and `code`, then
-// appends its FormatLine() and CR LF to the event log. The event keeps time and code also
+// The core of LogCode and RaiseCode: stamps `event` with env's time and `code`, then appends
+// its FormatLine() and CR LF to the event log through env. The event keeps time and code also
 // when no file can be written.
 LogAppendResult AppendEvent(EventRecord& event, const std::string& code,
-                            const std::string& dataDirectory);
+                            const std::string& dataDirectory, Env& env = Env::Default());
 
-// The core of Fatal and Warning: appends FormatDiagnosticLine(message) to the diagnostic log.
-LogAppendResult AppendDiagnostic(const std::string& message, const std::string& dataDirectory);
+// The core of Fatal and Warning: appends FormatDiagnosticLine(message, env's time) to the
+// diagnostic log through env.
+LogAppendResult AppendDiagnostic(const std::string& message, const std::string& dataDirectory,
+                                 Env& env = Env::Default());
 
-// "<long local time of now>: <message>\n". Line breaks at the end of `message` are dropped and
-// any others become blanks, so that one message is one line.
-std::string FormatDiagnosticLine(const std::string& message);
+// "<long local time of `now`>: <message>\n" (`now` in seconds since 1970; 0 is the time of
+// day). Line breaks at the end of `message` are dropped and any others become blanks, so that
+// one message is one line.
+std::string FormatDiagnosticLine(const std::string& message, std::time_t now);

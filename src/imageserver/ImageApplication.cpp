@@ -12,7 +12,6 @@
 #include "runtime/ProgramDirectory.h"
 
 namespace {
-constexpr const char* kBanner = "Orvelle Pellmora version 2.0 (Aug 27 2002)";
 
 // The whole file, or nothing with errno set. Only regular files count: a directory name such
 // as ".." is not an image, and neither is a FIFO (opened without waiting for a writer) nor a
@@ -75,18 +74,16 @@ void ImageApplication::Fatal(const char*, ...) {
     std::_Exit(0);
 }
 
-int ImageApplication::Dispatch(int argc, char** argv) {
+void ImageApplication::Serve(int argc, char** argv) {
     EndWhenReaderGoes();
     cgiMode_ = true;
     const char* query = std::getenv("QUERY_STRING");
     fileName_ = FileNameOf(query ? query : "");
     if (fileName_.empty()) {
-        std::fputs("Content-Type: text/plain\r\nPragma: no-cache\r\n\r\n", stdout);
-        std::fputs(kBanner, stdout);
-        EndProcess();
+        WriteHeader("text/plain");
+        ShowBanner();
     }
-    std::fputs("Content-Type: image/gif\r\nPragma: no-cache\r\n\r\n", stdout);
-    std::fflush(stdout);
+    WriteHeader(ContentType());
     programDirectory_ = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
 
     const std::string path = programDirectory_ + fileName_;

@@ -12,7 +12,7 @@ extern const unsigned char kBuiltInPixel[49];
 class ImageApplication : public CgiApplication {
   public:
     // The whole request: start-up, then serving. Ends the process.
-    int Dispatch(int argc, char** argv) override;
+    [[noreturn]] void Serve(int argc, char** argv);
 
     // The base name of the requested file: the query string after its last "/", then after
     // its last "\", then after its last ":".

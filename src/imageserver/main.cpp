@@ -5,5 +5,5 @@ ImageApplication theApplication;
 }  // namespace
 
 int main(int argc, char** argv) {
-    return theApplication.Dispatch(argc, argv);
+    theApplication.Serve(argc, argv);
 }

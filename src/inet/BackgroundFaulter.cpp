@@ -1,5 +1,6 @@
 #include "inet/BackgroundFaulter.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "inet/InetHeap.h"
@@ -23,28 +24,40 @@ BackgroundFaulter::~BackgroundFaulter() {
     }
 }
 
-bool BackgroundFaulter::Update(char* block, size_t size) {
+void BackgroundFaulter::Grown(char* block, size_t from, size_t capacity) {
+    // Pages the thread faulted in move with the block (the heap moves large blocks' pages).
     block_ = block;
-    size_ = size;
+    done_ = std::max(done_, from);
+    if (capacity < kBackgroundFrom) {
+        if (done_ < capacity) {
+            HeapPrefault(block + done_, capacity - done_);
+            done_ = capacity;
+        }
+        return;
+    }
+    target_ = std::max(capacity, std::min(HeapRoom(block), capacity + kAhead));
     if (!thread_.joinable()) {
         try {
             thread_ = std::thread([this] { Run(); });
         } catch (const std::system_error&) {
-            return false;
+            if (done_ < capacity) {
+                HeapPrefault(block + done_, capacity - done_);
+                done_ = capacity;
+            }
+            return;
         }
     }
     changed_.notify_one();
-    return true;
 }
 
 void BackgroundFaulter::Run() {
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
-        changed_.wait(hold, [this] { return stop_ || done_ < size_; });
+        changed_.wait(hold, [this] { return stop_ || done_ < target_; });
         if (stop_) {
             return;
         }
-        const size_t turn = size_ - done_ < kTurn ? size_ - done_ : kTurn;
+        const size_t turn = std::min(target_ - done_, kTurn);
         HeapPrefault(block_ + done_, turn);
         done_ += turn;
         // Let a waiting growth in between turns.

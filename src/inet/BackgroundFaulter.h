@@ -1,5 +1,6 @@
-// Faults in the pages of a growing heap block on a thread of its own, ahead of the reads that
-// fill it, so that the reading thread does not pay for fresh memory itself.
+// Faults in the pages of a growing heap block ahead of the writes that fill it: the room of a
+// small block at once, that of a large one on a thread of its own (started on first need), so
+// that the writing thread does not pay for fresh memory itself.
 #pragma once
 
 #include <cstddef>
@@ -10,23 +11,25 @@
 
 namespace inet {
 
-// Blocks that grow to this size are worth a faulter: from there on, their pages are faulted in
-// on a thread of their own.
-constexpr size_t kBackgroundFaultFrom = 4u << 20;
-
 class BackgroundFaulter {
   public:
-    // Pages below `done` bytes of the block are in already.
-    explicit BackgroundFaulter(size_t done) : done_(done) {}
+    // From this capacity on, pages are faulted in on the thread.
+    static constexpr size_t kBackgroundFrom = 4u << 20;
+    // How far past the capacity the thread may go within the block's own room (HeapRoom), so
+    // that the next growth finds its pages in already.
+    static constexpr size_t kAhead = 8u << 20;
+
+    BackgroundFaulter() = default;
+    // Stops the thread; the block may then go.
     ~BackgroundFaulter();
     BackgroundFaulter(const BackgroundFaulter&) = delete;
     BackgroundFaulter& operator=(const BackgroundFaulter&) = delete;
 
-    // While the returned lock is held the faulter keeps off the block, which may then move.
+    // While the returned lock is held the thread keeps off the block, which may then move.
     std::unique_lock<std::mutex> Hold() { return std::unique_lock<std::mutex>(lock_); }
-    // The block's place and size now; called under Hold. Starts the thread on the first call
-    // (false when no thread can be started: the caller then faults the pages in itself).
-    bool Update(char* block, size_t size);
+    // The block (a heap block) now has `capacity` bytes, of which the first `from` are in
+    // already; called under Hold. Faults in the rest, or has the thread do it.
+    void Grown(char* block, size_t from, size_t capacity);
 
   private:
     void Run();
@@ -34,8 +37,8 @@ class BackgroundFaulter {
     std::mutex lock_;
     std::condition_variable changed_;
     char* block_ = nullptr;
-    size_t size_ = 0;
-    size_t done_;
+    size_t target_ = 0;
+    size_t done_ = 0;
     bool stop_ = false;
     std::thread thread_;
 };

@@ -41,14 +41,10 @@ bool DecodeWholeMember(const uint8_t* bytes, size_t size, size_t limit, GunzipRe
     libdeflate_result rc;
     {
         // The output's pages are faulted in by another thread while the decoder fills them.
-        BackgroundFaulter faulter(0);
-        if (expected >= kBackgroundFaultFrom) {
+        BackgroundFaulter faulter;
+        {
             std::unique_lock<std::mutex> hold = faulter.Hold();
-            if (!faulter.Update(out.get(), expected)) {
-                HeapPrefault(out.get(), expected);
-            }
-        } else {
-            HeapPrefault(out.get(), expected);
+            faulter.Grown(out.get(), 0, expected);
         }
         rc = libdeflate_gzip_decompress_ex(decompressor.get(), bytes, size, out.get(), expected,
                                            &consumed, &produced);

@@ -12,6 +12,8 @@ namespace inet {
 void* HeapAllocate(size_t size);
 // Resizes `block` (null allocates); on failure returns null and leaves `block` as it was.
 void* HeapReallocate(void* block, size_t size);
+// The bytes `block` can grow to without moving: at least its size.
+size_t HeapRoom(void* block);
 // Releases a block of this heap; null is ignored.
 void HeapRelease(void* block);
 

@@ -29,22 +29,17 @@ bool ReceiveBuffer::Commit(size_t n) {
     if (grow == 0) {
         return RoomSize() > 0;
     }
-    if (faulter_ == nullptr && capacity_ + grow >= kBackgroundFaultFrom) {
-        faulter_ = std::make_unique<BackgroundFaulter>(capacity_);
+    if (faulter_ == nullptr) {
+        faulter_ = std::make_unique<BackgroundFaulter>();
     }
-    std::unique_lock<std::mutex> hold;
-    if (faulter_ != nullptr) {
-        hold = faulter_->Hold();
-    }
+    std::unique_lock<std::mutex> hold = faulter_->Hold();
     char* grown = static_cast<char*>(HeapReallocate(data_.get(), capacity_ + grow));
     if (grown == nullptr) {
         return false;
     }
     data_.release();
     data_.reset(grown);
-    if (faulter_ == nullptr || !faulter_->Update(grown, capacity_ + grow)) {
-        HeapPrefault(grown + capacity_, grow);
-    }
+    faulter_->Grown(grown, capacity_, capacity_ + grow);
     capacity_ += grow;
     return true;
 }

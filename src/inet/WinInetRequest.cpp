@@ -1,13 +1,13 @@
 // The exchange through the platform internet library: session, connection and request handles,
 // the error dialog's answers, and the response read in the blocks the library has at hand.
-#include <sys/mman.h>
-#include <unistd.h>
 #include <cstring>
 
+#include <memory>
 #include <mutex>
 #include <new>
 
 #include "QuarInet.h"
+#include "inet/BackgroundFaulter.h"
 #include "inet/HeaderLimits.h"
 #include "inet/InetHeap.h"
 #include "inet/WinInetTable.h"
@@ -41,22 +41,6 @@ uint64_t GrownCapacity(uint64_t capacity, uint64_t needed, uint64_t available) {
         grown = capacity + step;
     }
     return grown;
-}
-
-// Maps the pages of a body buffer's new room in one call: a large body would otherwise take
-// one fault per page as the reads fill it. Only advice; ignored where unsupported.
-void PopulateRoom(char* block, uint64_t from, uint64_t to) {
-#ifdef MADV_POPULATE_WRITE
-    constexpr uint64_t kLeast = 256 * 1024;
-    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-    const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + from + page - 1) & ~(page - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + to) & ~(page - 1);
-    if (to - from >= kLeast && end > start) {
-        madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
-    }
-#else
-    (void)block, (void)from, (void)to;
-#endif
 }
 
 }  // namespace
@@ -251,6 +235,8 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
     responseBodyLength = 0;
     uint64_t capacity = 0;
     uint32_t read = 0;
+    // Stopped before the body may be replaced (UnpackContent) or handed over.
+    auto faulter = std::make_unique<inet::BackgroundFaulter>();
     do {
         uint32_t available = 0;
         if (table_->InternetQueryDataAvailable(request, &available, 0, 0) == 0) {
@@ -260,6 +246,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
         if (capacity <= needed) {
             const uint64_t grown = GrownCapacity(capacity, needed, available);
             // A body's length travels as 32 bits: a larger one cannot be held.
+            std::unique_lock<std::mutex> hold = faulter->Hold();
             void* larger = grown > UINT32_MAX ? nullptr : inet::HeapReallocate(responseBody, grown);
             if (larger == nullptr) {
                 return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
@@ -268,7 +255,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
             // Only the room already held is cleared: the new pages are written by the reads,
             // and touching them all here would cost a large body dearly.
             std::memset(responseBody + responseBodyLength, 0, capacity - responseBodyLength);
-            PopulateRoom(responseBody, capacity, grown);
+            faulter->Grown(responseBody, capacity, grown);
             capacity = grown;
             BodyCapacityChanged(static_cast<uint32_t>(capacity));
         }
@@ -282,6 +269,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
             return table_->GetLastError();
         }
     } while (read != 0);
+    faulter.reset();
     Report(session, QUARINET_STATUS_RESPONSE_RECEIVED, &responseBodyLength);
 
     char version[inet::kStatusLineLimit];

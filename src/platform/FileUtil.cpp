@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <new>
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
@@ -32,35 +33,47 @@ bool UniqueFd::close() {
 namespace {
 
 // The rest of an open file, as ReadWholeFile reads it.
-std::optional<std::string> ReadRest(int fd, std::size_t maxBytes) {
-    std::string data;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-        if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
-            errno = EFBIG;
-            return std::nullopt;
-        }
-        data.reserve(static_cast<std::size_t>(st.st_size));
-    }
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
+std::optional<std::string> ReadRest(int fd, std::size_t maxBytes, ReadFailure* failure) {
+    ReadFailure ignored;
+    ReadFailure& why = failure != nullptr ? *failure : ignored;
+    try {
+        std::string data;
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+            if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+                why = ReadFailure::kTooLarge;
+                errno = EFBIG;
+                return std::nullopt;
             }
-            return std::nullopt;
+            // The size is a hint only: the file may change while it is read.
+            data.reserve(static_cast<std::size_t>(st.st_size));
         }
-        if (n == 0) {
-            break;
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                why = ReadFailure::kReadFailed;
+                return std::nullopt;
+            }
+            if (n == 0) {
+                break;
+            }
+            if (static_cast<std::size_t>(n) > maxBytes - data.size()) {
+                why = ReadFailure::kTooLarge;
+                errno = EFBIG;
+                return std::nullopt;
+            }
+            data.append(buffer, static_cast<std::size_t>(n));
         }
-        if (static_cast<std::size_t>(n) > maxBytes - data.size()) {
-            errno = EFBIG;
-            return std::nullopt;
-        }
-        data.append(buffer, static_cast<std::size_t>(n));
+        return data;
+    } catch (const std::bad_alloc&) {
+        why = ReadFailure::kNoMemory;
+        errno = ENOMEM;
+        return std::nullopt;
     }
-    return data;
 }
 
 bool Lock(int fd, int operation) {
@@ -74,12 +87,33 @@ bool Lock(int fd, int operation) {
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes,
+                                         bool regularOnly, ReadFailure* failure) {
+    const auto cannotOpen = [failure] {
+        if (failure != nullptr) {
+            *failure = ReadFailure::kCannotOpen;
+        }
         return std::nullopt;
+    };
+    if (path.find('\0') != std::string::npos) {
+        errno = EINVAL;
+        return cannotOpen();
     }
-    return ReadRest(fd.get(), maxBytes);
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0)));
+    if (!fd) {
+        return cannotOpen();
+    }
+    if (regularOnly) {
+        struct stat st;
+        if (::fstat(fd.get(), &st) != 0) {
+            return cannotOpen();
+        }
+        if (!S_ISREG(st.st_mode)) {
+            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            return cannotOpen();
+        }
+    }
+    return ReadRest(fd.get(), maxBytes, failure);
 }
 
 std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t maxBytes) {
@@ -87,7 +121,7 @@ std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t m
     if (!fd || !Lock(fd.get(), LOCK_SH)) {
         return std::nullopt;
     }
-    return ReadRest(fd.get(), maxBytes);
+    return ReadRest(fd.get(), maxBytes, nullptr);
 }
 
 bool RewriteLockedFile(const std::string& path, const std::string& data, int mode) {

@@ -31,11 +31,18 @@ class UniqueFd {
     int fd_ = -1;
 };
 
+// Why ReadWholeFile gave nothing.
+enum class ReadFailure { kCannotOpen, kReadFailed, kTooLarge, kNoMemory };
+
 // The whole content of a file, or nothing when it cannot be opened or read (errno set), or
 // when it holds more than maxBytes (errno EFBIG; the read stops there, so that a device
-// without end such as /dev/zero cannot hold the caller).
+// without end such as /dev/zero cannot hold the caller). A path holding a NUL names no file.
+// With regularOnly a directory, pipe or device counts as a file that cannot be opened, and
+// opening never waits, so that neither a pipe nor an endless device can hold the caller.
+// `failure`, when given, says why nothing came back.
 std::optional<std::string> ReadWholeFile(const std::string& path,
-                                         std::size_t maxBytes = static_cast<std::size_t>(-1));
+                                         std::size_t maxBytes = static_cast<std::size_t>(-1),
+                                         bool regularOnly = false, ReadFailure* failure = nullptr);
 
 // Writes all of `data` to `fd`, continuing after short writes and interruptions.
 bool WriteAll(int fd, const char* data, std::size_t size);

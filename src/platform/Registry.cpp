@@ -212,10 +212,13 @@ std::unique_ptr<Registry> OpenFileRegistry(std::string machineFile, std::string 
     return std::make_unique<FileRegistry>(std::move(machineFile), std::move(userFile));
 }
 
-std::unique_ptr<Registry> OpenSystemRegistry() {
+std::string MachineRegistryFile() {
     const char* machine = std::getenv("QUAR_MACHINE_REGISTRY");
-    return OpenFileRegistry(machine && *machine ? machine : "/etc/quar/machine.reg",
-                            DefaultUserFile());
+    return machine && *machine ? machine : kDefaultMachineRegistryFile;
+}
+
+std::unique_ptr<Registry> OpenSystemRegistry() {
+    return OpenFileRegistry(MachineRegistryFile(), DefaultUserFile());
 }
 
 long RegQueryValueA(Registry& registry, Hive hive, const char* subKey, char* buffer, long* size) {
@@ -232,25 +235,4 @@ long RegQueryValueA(Registry& registry, Hive hive, const char* subKey, char* buf
     std::memcpy(buffer, text.c_str(), text.size() + 1);
     *size = needed;
     return ERROR_SUCCESS;
-}
-
-long FailingRegistry::QueryText(Hive h, const std::string& k, const std::string& n,
-                                std::string* t) {
-    return failReads ? error : inner_->QueryText(h, k, n, t);
-}
-long FailingRegistry::QueryDword(Hive h, const std::string& k, const std::string& n, uint32_t* v) {
-    return failReads ? error : inner_->QueryDword(h, k, n, v);
-}
-bool FailingRegistry::KeyExists(Hive h, const std::string& k) {
-    return !failReads && inner_->KeyExists(h, k);
-}
-long FailingRegistry::CreateKey(Hive h, const std::string& k) {
-    return failWrites ? error : inner_->CreateKey(h, k);
-}
-long FailingRegistry::SetText(Hive h, const std::string& k, const std::string& n,
-                              const std::string& t) {
-    return failWrites ? error : inner_->SetText(h, k, n, t);
-}
-long FailingRegistry::SetDword(Hive h, const std::string& k, const std::string& n, uint32_t v) {
-    return failWrites ? error : inner_->SetDword(h, k, n, v);
 }

@@ -50,10 +50,16 @@ class Registry {
                           uint32_t value) = 0;
 };
 
-// The registry over the two files: the machine file is $QUAR_MACHINE_REGISTRY or
-// /etc/quar/machine.reg; the user file is $QUAR_USER_REGISTRY, else
-// $XDG_CONFIG_HOME/quar/user.reg, else ~/.config/quar/user.reg. Where the user file has no
-// Internet Settings key, reading it gives ProxyEnable and ProxyServer derived from http_proxy.
+// The machine file when the environment names none.
+constexpr const char* kDefaultMachineRegistryFile = "/etc/quar/machine.reg";
+
+// The machine file: $QUAR_MACHINE_REGISTRY when set and not empty, else the default.
+std::string MachineRegistryFile();
+
+// The registry over the two files: the machine file is MachineRegistryFile(); the user file is
+// $QUAR_USER_REGISTRY, else $XDG_CONFIG_HOME/quar/user.reg, else ~/.config/quar/user.reg. Where the
+// user file has no Internet Settings key, reading it gives ProxyEnable and ProxyServer derived from
+// http_proxy.
 std::unique_ptr<Registry> OpenSystemRegistry();
 
 // The same over two given files, for installers and tests.
@@ -63,23 +69,3 @@ std::unique_ptr<Registry> OpenFileRegistry(std::string machineFile, std::string 
 // On success *size is the length copied plus one; ERROR_MORE_DATA (and the needed size) when
 // the buffer is too small.
 long RegQueryValueA(Registry& registry, Hive hive, const char* subKey, char* buffer, long* size);
-
-// A registry for tests whose operations fail with `error` while the switches say so, and
-// otherwise pass to `inner`.
-class FailingRegistry : public Registry {
-  public:
-    explicit FailingRegistry(std::unique_ptr<Registry> inner) : inner_(std::move(inner)) {}
-    bool failReads = false;
-    bool failWrites = false;
-    long error = ERROR_ACCESS_DENIED;
-
-    long QueryText(Hive h, const std::string& k, const std::string& n, std::string* t) override;
-    long QueryDword(Hive h, const std::string& k, const std::string& n, uint32_t* v) override;
-    bool KeyExists(Hive h, const std::string& k) override;
-    long CreateKey(Hive h, const std::string& k) override;
-    long SetText(Hive h, const std::string& k, const std::string& n, const std::string& t) override;
-    long SetDword(Hive h, const std::string& k, const std::string& n, uint32_t v) override;
-
-  private:
-    std::unique_ptr<Registry> inner_;
-};

@@ -8,31 +8,22 @@
 
 #include "eventlog/LogFiles.h"
 #include "platform/DataDirectory.h"
+#include "platform/Env.h"
 #include "platform/Registry.h"
 #include "runtime/ReplyChannel.h"
 #include "runtime/RequestInput.h"
 #include "runtime/RunRequest.h"
 
 namespace {
-CgiApplication* theApplication = nullptr;
 constexpr std::size_t kMaxMessage = 4095;
-// The body length a test-input run reads from "tstin".
-constexpr const char* kTestInputLength = "3000";
+// Set in the environment by whoever runs a program on a saved request ("tstin") instead of a
+// live one; a web server never sets it from a request.
+constexpr const char* kTestInputVariable = "QUAR_TEST_INPUT";
+constexpr const char* kTestInputFile = "tstin";
 }  // namespace
 
-CgiApplication::CgiApplication() {
-    theApplication = this;
-}
-
-CgiApplication::~CgiApplication() {
-    if (theApplication == this) {
-        theApplication = nullptr;
-    }
-}
-
-CgiApplication& CgiApplication::Get() {
-    return *theApplication;
-}
+CgiApplication::CgiApplication() : env_(&Env::Default()) {}
+CgiApplication::~CgiApplication() = default;
 
 void CgiApplication::EndProcess() {
     std::fflush(stdout);
@@ -47,7 +38,7 @@ void CgiApplication::EndWhenReaderGoes() {
 
 const std::string& CgiApplication::DataDirectory() {
     if (!dataDirectory_) {
-        dataDirectory_ = ReadDataDirectory(*OpenSystemRegistry());
+        dataDirectory_ = ReadDataDirectory(*env_->OpenRegistry());
         if (!dataDirectory_) {
             static const std::string kNone;
             return kNone;
@@ -56,15 +47,36 @@ const std::string& CgiApplication::DataDirectory() {
     return *dataDirectory_;
 }
 
+int CgiApplication::Run(int argc, char** argv,
+                        const std::function<void(const std::string& name)>& dispatch) {
+    EndWhenReaderGoes();
+    const char* testInput = std::getenv(kTestInputVariable);
+    RunGuarded(*this, [&] {
+        if (Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
+            dispatch(TakeRequestName());
+        }
+    });
+    return 0;
+}
+
+void CgiApplication::ShowBanner() {
+    std::fputs(Banner(), stdout);
+    EndProcess();
+}
+
+void CgiApplication::WriteHeader(const char* contentType) {
+    std::fputs("Content-Type: ", stdout);
+    std::fputs(contentType, stdout);
+    std::fputs("\r\nPragma: no-cache\r\n\r\n", stdout);
+    std::fflush(stdout);
+}
+
 bool CgiApplication::Init(int argc, char** argv, bool testInput) {
     testInput_ = testInput;
     cgiMode_ = !testInput;
     BeginInit(argc, argv);
     if (cgiMode_) {
-        std::fputs("Content-Type: ", stdout);
-        std::fputs(ContentType(), stdout);
-        std::fputs("\r\nPragma: no-cache\r\n\r\n", stdout);
-        std::fflush(stdout);
+        WriteHeader(ContentType());
     }
     if (!CreateReplyArchive()) {
         return false;
@@ -100,7 +112,7 @@ void CgiApplication::WriteDiagnostic(const std::string& message, bool forceWhenN
         settings_.eventLogging = 1;
     }
     if (settings_.eventLogging) {
-        AppendDiagnostic(message, directory);
+        AppendDiagnostic(message, directory, *env_);
     }
 }
 
@@ -128,7 +140,7 @@ void CgiApplication::RaiseCode(EventRecord& event, const char* code) {
 
 void CgiApplication::LogCode(EventRecord& event, const char* code) {
     if (settings_.eventLogging) {
-        AppendEvent(event, code, DataDirectory());
+        AppendEvent(event, code, DataDirectory(), *env_);
     }
 }
 
@@ -142,39 +154,24 @@ void CgiApplication::ReadClientAddress() {
     remoteHost_ = std::move(addresses.remoteHost);
 }
 
-std::optional<std::string> CgiApplication::ReadRequestBody() {
-    const char* lengthText = testInput_ ? kTestInputLength : std::getenv("CONTENT_LENGTH");
-    if (lengthText == nullptr) {
-        return std::nullopt;
-    }
-    std::FILE* source = stdin;
-    if (testInput_) {
-        source = std::fopen("tstin", "rb");
-        if (source == nullptr) {
-            RaiseCode(event_, "ERR_NOSTDIN");
-            return std::nullopt;
-        }
-    }
-    const std::optional<std::size_t> length = ParseContentLength(lengthText);
-    if (!length) {
-        if (source != stdin) {
-            std::fclose(source);
-        }
+std::optional<std::string> CgiApplication::ReadRequestBody(std::size_t testInputLength) {
+    const std::string testLength = std::to_string(testInputLength);
+    const char* lengthText = testInput_ ? testLength.c_str() : std::getenv("CONTENT_LENGTH");
+    RequestBody body = ::ReadRequestBody(lengthText, testInput_ ? kTestInputFile : nullptr);
+    using Outcome = RequestBody::Outcome;
+    if (body.outcome == Outcome::kTooLong) {
         Fatal("Request body of %.40s bytes exceeds the limit of %zu bytes.", lengthText,
               kMaxContentLength);
     }
-    return ReadBody(source, *length);
+    if (body.outcome == Outcome::kCannotOpen) {
+        ReportNoTestInput(body.error);
+    }
+    if (body.outcome != Outcome::kRead) {
+        return std::nullopt;
+    }
+    return std::move(body.bytes);
 }
 
-void CgiApplication::RunRequest(const RequestEntry* table, const std::string& name) {
-    RunGuarded(*this, [&] {
-        int walked = 0;
-        const RequestEntry* row = FindRequest(table, name, &walked);
-        if (row == nullptr) {
-            Fatal("Unknown request %s (%d)", name.c_str(), walked);
-        }
-        row->handler();
-        EndProcess();
-    });
-    EndProcess();
+void CgiApplication::ReportNoTestInput(int) {
+    RaiseCode(event_, "ERR_NOSTDIN");
 }

@@ -1,19 +1,20 @@
 // The application object of a server program: one per process, built before main runs,
-// initialised from the CGI environment, asked to dispatch the request to one handler. Every
+// initialised from the CGI environment, asked to run the request through one handler. Every
 // handler and every error path ends the process with exit status 0.
 #pragma once
 
 #include <cstdarg>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "eventlog/EventRecord.h"
 #include "eventlog/MessageCatalogue.h"
-#include "runtime/RequestTable.h"
 #include "settings/ServerSettings.h"
 
 class CKvArchive;
+class Env;
 struct ReplyChannel;
 
 class CgiApplication {
@@ -23,16 +24,20 @@ class CgiApplication {
     CgiApplication(const CgiApplication&) = delete;
     CgiApplication& operator=(const CgiApplication&) = delete;
 
-    // The application object of this process (the most recently constructed one).
-    static CgiApplication& Get();
-
     // Start-up from the CGI environment (or, with testInput, from the file "tstin"). False
     // only when the reply writer or archive cannot be made; the failure is already printed.
     virtual bool Init(int argc, char** argv, bool testInput);
 
-    // The entry point's body: start-up, then the one request. Returns only when start-up
-    // fails; every other path ends the process with status 0.
-    virtual int Dispatch(int argc, char** argv) = 0;
+    // The entry point's body: start-up (from "tstin" when QUAR_TEST_INPUT is set and not
+    // empty), then `dispatch` with the request name the program takes from its input, both
+    // inside one catch-all. Returns only when start-up fails; every other path ends the
+    // process with status 0.
+    int Run(int argc, char** argv, const std::function<void(const std::string& name)>& dispatch);
+
+    // Writes the program's banner, without a line end, and ends the process.
+    [[noreturn]] void ShowBanner();
+    // The banner of the endpoint and the image program; the administration program has its own.
+    static constexpr const char* kBanner = "Orvelle Pellmora version 2.0 (Aug 27 2002)";
 
     // Reports a formatted error and ends the process. Does not return.
     [[noreturn]] virtual void Fatal(const char* format, ...);
@@ -59,6 +64,13 @@ class CgiApplication {
     // of its work for nobody. Called first thing by every program.
     static void EndWhenReaderGoes();
 
+    // What the program takes from the system: registry, data files, logs, clock and random
+    // source. Env::Default() unless UsePlatform chose another.
+    Env& Platform() { return *env_; }
+    // Replaces the system for this application object (tests hand in doubles). Called before
+    // Init only: what Init has read stays read. `env` must outlive the application object.
+    void UsePlatform(Env& env) { env_ = &env; }
+
     ServerSettings& Settings() { return settings_; }
     bool SettingsLoaded() const { return settingsLoaded_; }
     EventRecord& Event() { return event_; }
@@ -79,9 +91,16 @@ class CgiApplication {
     // Loads the settings record; false when there is none or it cannot be read.
     virtual bool LoadSettings() { return false; }
     virtual void EndInit() {}
+    // The name of the request to run, taken once start-up is done; may answer at once and end
+    // the process. None by default.
+    virtual std::string TakeRequestName() { return std::string(); }
+    virtual const char* Banner() const { return kBanner; }
+    // Reports a "tstin" that cannot be opened (`error` is errno): the message code
+    // "ERR_NOSTDIN" by default.
+    virtual void ReportNoTestInput(int error);
 
-    // Runs the handler of `name` inside the catch-all; unknown names end in Fatal.
-    [[noreturn]] void RunRequest(const RequestEntry* table, const std::string& name);
+    // Writes the HTTP header of a reply of `contentType` that is never cached, and flushes it.
+    static void WriteHeader(const char* contentType);
 
     // The message of a format and its arguments, at most 4095 characters.
     static std::string FormatText(const char* format, va_list args);
@@ -90,9 +109,10 @@ class CgiApplication {
     void WriteDiagnostic(const std::string& message, bool forceWhenNoDataDirectory);
     // Reads the client's addresses into the application and its event.
     void ReadClientAddress();
-    // The request body of a CGI request (empty without CONTENT_LENGTH), or of "tstin" in
-    // test-input mode. A length beyond the limit ends in Fatal.
-    std::optional<std::string> ReadRequestBody();
+    // The request body of a CGI request (nothing without CONTENT_LENGTH), or up to
+    // testInputLength bytes of "tstin" in test-input mode. A length beyond the limit ends in
+    // Fatal; a "tstin" that cannot be opened goes to ReportNoTestInput and gives nothing.
+    std::optional<std::string> ReadRequestBody(std::size_t testInputLength);
 
     ServerSettings settings_;
     bool settingsLoaded_ = false;
@@ -107,6 +127,8 @@ class CgiApplication {
 
   private:
     bool CreateReplyArchive();
+
+    Env* env_;
 
     std::optional<std::string> dataDirectory_;
 };

@@ -1,12 +1,10 @@
 #include "runtime/RequestInput.h"
 
-#include <sys/random.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "platform/Decimal.h"
 
@@ -27,7 +25,7 @@ ClientAddresses ReadClientAddresses() {
     return addresses;
 }
 
-RequestName SplitQueryString(const char* query) {
+RequestName SplitQueryString(const char* query, Env& env) {
     RequestName request;
     if (query == nullptr) {
         return request;
@@ -44,28 +42,18 @@ RequestName SplitQueryString(const char* query) {
         request.name.erase(cut);
     }
     if (request.token.empty()) {
-        request.token = GenerateRequestToken();
+        request.token = GenerateRequestToken(env);
     }
     return request;
 }
 
-std::string GenerateRequestToken() {
+std::string GenerateRequestToken(Env& env) {
     unsigned char bytes[16];
-    std::size_t got = 0;
-    while (got < sizeof bytes) {
-        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    if (got < sizeof bytes) {
-        // No random source at all: still unique per process, if not secret.
-        const unsigned long mix = static_cast<unsigned long>(std::time(nullptr)) ^
-                                  (static_cast<unsigned long>(::getpid()) << 20);
+    if (!env.RandomBytes(bytes, sizeof bytes)) {
+        // What a failed source left in the buffer is not to be relied on.
+        std::memset(bytes, 0, sizeof bytes);
+        const unsigned long mix =
+            static_cast<unsigned long>(env.Now()) ^ (static_cast<unsigned long>(::getpid()) << 20);
         std::memcpy(bytes, &mix, sizeof mix);
     }
     static const char kHex[] = "0123456789abcdef";
@@ -98,5 +86,26 @@ std::string ReadBody(std::FILE* source, std::size_t length) {
     }
     body.resize(got);
     std::fclose(source);
+    return body;
+}
+
+RequestBody ReadRequestBody(const char* lengthText, const char* path) {
+    RequestBody body;
+    if (lengthText == nullptr) {
+        return body;
+    }
+    const std::optional<std::size_t> length = ParseContentLength(lengthText);
+    if (!length) {
+        body.outcome = RequestBody::Outcome::kTooLong;
+        return body;
+    }
+    std::FILE* source = path ? std::fopen(path, "rb") : stdin;
+    if (source == nullptr) {
+        body.outcome = RequestBody::Outcome::kCannotOpen;
+        body.error = errno;
+        return body;
+    }
+    body.outcome = RequestBody::Outcome::kRead;
+    body.bytes = ReadBody(source, *length);
     return body;
 }

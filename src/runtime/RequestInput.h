@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/Env.h"
+
 // The largest request body a program accepts. Forms of the administration pages and requests
 // of the endpoint are far smaller; a larger CONTENT_LENGTH is refused before anything is
 // allocated.
@@ -27,12 +29,13 @@ struct RequestName {
 };
 
 // Splits a query string at the first "|", else at the first "%7C" (upper-case C only). An empty
-// token is replaced by a freshly generated one. A null query gives an empty name and token.
-RequestName SplitQueryString(const char* query);
+// token is replaced by a freshly generated one (from env). A null query gives an empty name and
+// token.
+RequestName SplitQueryString(const char* query, Env& env = Env::Default());
 
-// A session token that another client cannot guess: 32 hexadecimal digits from the system's
-// random source.
-std::string GenerateRequestToken();
+// A session token that another client cannot guess: 32 hexadecimal digits from env's random
+// source. Without one it is still unique per process (time and process id), if not secret.
+std::string GenerateRequestToken(Env& env);
 
 // The body length that a length text announces: its leading decimal digits, 0 when there are
 // none (a negative text is 0). Nothing when the number exceeds kMaxContentLength.
@@ -40,3 +43,20 @@ std::optional<std::size_t> ParseContentLength(const char* text);
 
 // Reads up to `length` bytes from `source` (until end of input) and closes it.
 std::string ReadBody(std::FILE* source, std::size_t length);
+
+// What reading a request body came to.
+struct RequestBody {
+    enum class Outcome {
+        kRead,        // `bytes` holds what was read, at most the announced length
+        kNoLength,    // no length text: the request has no body
+        kTooLong,     // the length exceeds kMaxContentLength; nothing was opened or read
+        kCannotOpen,  // the source file could not be opened; `error` holds errno
+    };
+    Outcome outcome = Outcome::kNoLength;
+    std::string bytes;
+    int error = 0;
+};
+
+// Reads the body whose length `lengthText` announces (as ParseContentLength reads it) from the
+// file `path`, or from standard input when `path` is null, and closes the source.
+RequestBody ReadRequestBody(const char* lengthText, const char* path);

@@ -1,15 +1,36 @@
-// The request table of a program: names matched exactly and case-sensitively, in table order.
+// The request table of a program: names matched exactly and case-sensitively, in table order,
+// each naming the handler that answers it. A handler receives the program's application object.
 #pragma once
 
 #include <string>
 
-using RequestHandler = void (*)();
-
+template <class Application>
 struct RequestEntry {
     const char* name;  // null in the row that ends the table
-    RequestHandler handler;
+    void (*handler)(Application& app);
+};
+
+template <class Application>
+struct RequestTable {
+    const RequestEntry<Application>* rows;
+    // Answers an empty request name without looking at the rows; null: an empty name is looked
+    // up like any other.
+    void (*emptyName)(Application& app);
 };
 
 // The first row whose name equals `name`, or null. `*walked` receives the number of named rows
 // looked at (all of them when nothing matched).
-const RequestEntry* FindRequest(const RequestEntry* table, const std::string& name, int* walked);
+template <class Application>
+const RequestEntry<Application>* FindRequest(const RequestEntry<Application>* rows,
+                                             const std::string& name, int* walked) {
+    int looked = 0;
+    for (const RequestEntry<Application>* row = rows; row->name != nullptr; ++row) {
+        ++looked;
+        if (name == row->name) {
+            *walked = looked;
+            return row;
+        }
+    }
+    *walked = looked;
+    return nullptr;
+}

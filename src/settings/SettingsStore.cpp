@@ -4,7 +4,6 @@
 #include "archive/CException.h"
 #include "archive/CKvArchive.h"
 #include "archive/ClassRegistry.h"
-#include "platform/FileUtil.h"
 
 namespace {
 // The archive name of the settings record.
@@ -12,11 +11,12 @@ const ClassRegistration kRegistration("quar_srv_settings", &ServerSettings::clas
                                       &ServerSettings::serialize);
 }  // namespace
 
-bool LoadServerSettings(ServerSettings& settings, const std::string& dataDirectory) {
+bool LoadServerSettings(ServerSettings& settings, const std::string& dataDirectory, Env& env) {
     if (dataDirectory.empty()) {
         return false;
     }
-    std::optional<std::string> bytes = ReadWholeFile(dataDirectory + kSettingsFileName);
+    std::optional<std::string> bytes =
+        env.ReadFile(dataDirectory + kSettingsFileName, static_cast<std::size_t>(-1));
     if (!bytes || bytes->empty()) {
         return false;
     }
@@ -30,7 +30,8 @@ bool LoadServerSettings(ServerSettings& settings, const std::string& dataDirecto
     }
 }
 
-bool SaveServerSettings(const ServerSettings& settings, const std::string& dataDirectory) {
+bool SaveServerSettings(const ServerSettings& settings, const std::string& dataDirectory,
+                        Env& env) {
     if (dataDirectory.empty()) {
         return false;
     }
@@ -42,6 +43,6 @@ bool SaveServerSettings(const ServerSettings& settings, const std::string& dataD
     } catch (const CException&) {
         return false;
     }
-    return ReplaceFileAtomically(dataDirectory + kSettingsFileName, std::string(stream.contents()),
-                                 0600);
+    return env.ReplaceFile(dataDirectory + kSettingsFileName, std::string(stream.contents()), 0600,
+                           false);
 }

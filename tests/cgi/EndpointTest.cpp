@@ -1,6 +1,7 @@
 // quarnbx run as a web server runs it: banner answers, the request table, error replies.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "support/CgiSite.h"
@@ -66,4 +67,28 @@ TEST_F(Endpoint, OversizedBodyIsRefused) {
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.output.rfind(kPlain + "|ACK_ERR|", 0), 0u) << r.output;
     EXPECT_NE(r.output.find("exceeds the limit of 8388608 bytes."), std::string::npos);
+}
+
+TEST_F(Endpoint, TestInputModeReadsTstinAndWritesNoHeader) {
+    struct Case {
+        const char* tstin;  // null: no such file
+        std::string output;
+    };
+    const Case cases[] = {
+        {"|test", kBanner},
+        {"", kBanner},
+        {"|TEST", "|ACK_ERR|\\24:Unknown request TEST (1)"},
+        {nullptr, "|ACK_ERR|\\53:Can't open stdin, error 2 (No such file or directory)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tstin ? c.tstin : "(no tstin)");
+        if (c.tstin) {
+            site_.dir().Write("cgi/tstin", c.tstin);
+        } else {
+            std::remove(site_.cgi("tstin").c_str());
+        }
+        const CgiResult r = site_.Run(nullptr, "|ignored", {{"QUAR_TEST_INPUT", "1"}});
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.output, c.output);
+    }
 }

@@ -156,8 +156,8 @@ TEST(EventRecordState, ResetAndStampUseTheCurrentTime) {
 
     event.time = 0;
     event.user = "kept";
-    event.Stamp("LOGOUT");
-    EXPECT_GE(event.time, before);
+    event.Stamp("LOGOUT", before + 5);
+    EXPECT_EQ(event.time, before + 5);
     EXPECT_EQ(event.code, "LOGOUT");
     EXPECT_EQ(event.user, "kept");
 }

@@ -9,9 +9,11 @@
 #include <optional>
 #include <regex>
 #include <sstream>
+#include <vector>
 
 #include "UtcZone.h"
 #include "eventlog/EventRecord.h"
+#include "support/FaultyEnv.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -157,8 +159,47 @@ TEST_F(LogFiles, LinkPlantedInTmpIsNotFollowed) {
     EXPECT_EQ(ReadFile(victim), "keep");
 }
 
+// A log file that cannot be opened (held by another program, its permissions changed): the line
+// goes to the next file, stamped with the time of the Env it went through.
+TEST_F(LogFiles, LogThatCannotBeOpenedGivesWayToTheNextFile) {
+    ScopedTmp tmp(tmp_.path());
+    event_.user = "NBX_admin";
+    const std::string eventLine = "LOGIN\t1249049100\t07/31/2009 14:05\t\t\tNBX_admin\t\t\t\r\n";
+    const std::string diagnosticLine = "Fri Jul 31 14:05:00 UTC 2009: lost\n";
+    struct Case {
+        const char* unopenable;
+        bool diagnostic;  // the diagnostic log, else the event log
+        std::string dataDirectory;
+        std::string writtenPath;  // empty: nothing written
+    };
+    const std::vector<Case> cases = {
+        {"quar_nbx_log.txt", false, data_.path(), tmp_ / "quar_nbx.log"},
+        {"quar_nbx.log", false, data_.path(), data_ / "quar_nbx_log.txt"},
+        {"quar_nbx.log", true, data_.path(), ""},  // primary and fallback share the name
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.unopenable) + " in '" + c.dataDirectory + "'");
+        FaultyEnv env;
+        env.SetNow(1249049100);
+        env.FailOpening(c.unopenable);
+        const LogAppendResult result = c.diagnostic
+                                           ? AppendDiagnostic("lost", c.dataDirectory, env)
+                                           : AppendEvent(event_, "LOGIN", c.dataDirectory, env);
+        EXPECT_EQ(result.written, !c.writtenPath.empty());
+        EXPECT_EQ(result.path, c.writtenPath);
+        if (c.writtenPath.empty()) {
+            EXPECT_TRUE(env.Writes().empty());
+        } else {
+            ASSERT_EQ(env.Writes().size(), 1u);
+            EXPECT_EQ(env.Writes()[0].path, c.writtenPath);
+            EXPECT_EQ(env.Writes()[0].data, c.diagnostic ? diagnosticLine : eventLine);
+        }
+    }
+}
+
 TEST_F(LogFiles, DiagnosticLineIsOneLineStampedWithTheLongTime) {
-    const std::string line = FormatDiagnosticLine("CKvArchiveException: bad\r\nLOGIN\tforged\n\n");
+    const std::string line =
+        FormatDiagnosticLine("CKvArchiveException: bad\r\nLOGIN\tforged\n\n", 0);
     const std::regex shape(
         "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} UTC [0-9]{4}: "
         "CKvArchiveException: bad  LOGIN\tforged\n");

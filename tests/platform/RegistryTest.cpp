@@ -10,6 +10,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Registry.h"
 #include "platform/Scramble.h"
+#include "support/FailingRegistry.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

@@ -15,9 +15,6 @@
 namespace {
 
 class BareApplication : public CgiApplication {
-  public:
-    int Dispatch(int, char**) override { return 0; }
-
   protected:
     const char* ContentType() const override { return "text/plain"; }
     void ReadRequestInput() override {}

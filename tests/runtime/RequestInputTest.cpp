@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
 #include "runtime/RequestTable.h"
+#include "runtime/RunRequest.h"
+#include "support/FaultyEnv.h"
+#include "support/TempDir.h"
 
 TEST(QueryString, SplitsAtBarOrUpperCaseEscape) {
     RequestName r = SplitQueryString("main|123");
@@ -32,6 +40,36 @@ TEST(QueryString, MissingTokenIsGeneratedAndUnguessable) {
         tokens.insert(SplitQueryString("main").token);
     }
     EXPECT_EQ(tokens.size(), 100u);
+}
+
+TEST(RequestToken, ComesFromTheRandomSourceOrElseFromTimeAndProcess) {
+    struct Case {
+        std::string random;  // empty: the source fails
+        std::time_t now;
+        std::string token;  // empty: any 32 hexadecimal digits
+    };
+    const std::vector<Case> cases = {
+        {"\x01\x23\x45\x67\x89\xab\xcd\xef", 1, "0123456789abcdef0123456789abcdef"},
+        {"\xff", 1, "ffffffffffffffffffffffffffffffff"},
+        {"", 1249049100, ""},
+        {"", 1249049101, ""},
+    };
+    std::set<std::string> fallbacks;
+    for (const Case& c : cases) {
+        FaultyEnv env;
+        env.SetRandomBytes(c.random);
+        env.SetNow(c.now);
+        const std::string token = GenerateRequestToken(env);
+        if (c.token.empty()) {
+            EXPECT_EQ(token.size(), 32u);
+            EXPECT_EQ(token.find_first_not_of("0123456789abcdef"), std::string::npos) << token;
+            EXPECT_EQ(token, GenerateRequestToken(env));  // nothing but time and process
+            fallbacks.insert(token);
+        } else {
+            EXPECT_EQ(token, c.token);
+        }
+    }
+    EXPECT_EQ(fallbacks.size(), 2u);  // another second, another token
 }
 
 TEST(QueryString, NoQueryGivesEmptyNameAndToken) {
@@ -62,6 +100,38 @@ TEST(ReadBody, ReadsUntilTheLengthOrTheEnd) {
     EXPECT_EQ(ReadBody(f, 3000), "short");
 }
 
+TEST(RequestBodyRead, LengthTextSourceAndLimit) {
+    const TempDir dir;
+    dir.Write("body", "hello world");
+    const std::string body = dir / "body";
+    const std::string missing = dir / "missing";
+    const std::string tooLong = std::to_string(kMaxContentLength + 1);
+    using Outcome = RequestBody::Outcome;
+    struct Case {
+        const char* lengthText;
+        const char* path;
+        Outcome outcome;
+        const char* bytes;
+        int error;
+    };
+    const Case cases[] = {
+        {nullptr, body.c_str(), Outcome::kNoLength, "", 0},
+        {"5", body.c_str(), Outcome::kRead, "hello", 0},
+        {"3000", body.c_str(), Outcome::kRead, "hello world", 0},
+        {"", body.c_str(), Outcome::kRead, "", 0},
+        {"3000", missing.c_str(), Outcome::kCannotOpen, "", ENOENT},
+        // Refused before the source is opened: a missing file does not matter.
+        {tooLong.c_str(), missing.c_str(), Outcome::kTooLong, "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lengthText ? c.lengthText : "(none)");
+        const RequestBody read = ReadRequestBody(c.lengthText, c.path);
+        EXPECT_EQ(read.outcome, c.outcome);
+        EXPECT_EQ(read.bytes, c.bytes);
+        EXPECT_EQ(read.error, c.error);
+    }
+}
+
 TEST(ClientAddress, ForwardedForWinsAndHidesRemoteHost) {
     ::setenv("HTTP_X_FORWARDED_FOR", "10.0.0.1, 10.0.0.2", 1);
     ::setenv("REMOTE_ADDR", "127.0.0.1", 1);
@@ -89,9 +159,48 @@ TEST(ProgramDirectoryOf, KeepsTheLastSlashAndNeedsOneAfterTheStart) {
 }
 
 namespace {
-void NoOp() {}
-const RequestEntry kTable[] = {{"a", NoOp}, {"b", NoOp}, {"c", NoOp}, {nullptr, nullptr}};
+// An application that tells on standard error what ran, so that a run can be told from its
+// exit.
+struct Recorder {
+    [[noreturn]] void Fatal(const char* format, ...) {
+        va_list args;
+        va_start(args, format);
+        std::vfprintf(stderr, format, args);
+        va_end(args);
+        std::_Exit(0);
+    }
+};
+void NoOp(Recorder&) {}
+void SayB(Recorder&) {
+    std::fputs("ran b", stderr);
+}
+void SayFirst(Recorder&) {
+    std::fputs("first page", stderr);
+}
+const RequestEntry<Recorder> kTable[] = {{"a", NoOp}, {"b", NoOp}, {"c", NoOp}, {nullptr, nullptr}};
+const RequestEntry<Recorder> kSayingRows[] = {{"a", NoOp}, {"b", SayB}, {nullptr, nullptr}};
 }  // namespace
+
+TEST(RequestDispatch, RunsTheRowOrTheEmptyNameHandlerOrEndsInFatal) {
+    const RequestTable<Recorder> withFirstPage = {kSayingRows, SayFirst};
+    const RequestTable<Recorder> rowsOnly = {kSayingRows, nullptr};
+    struct Case {
+        const RequestTable<Recorder>* table;
+        const char* name;
+        const char* says;  // a regular expression over standard error
+    };
+    const Case cases[] = {
+        {&withFirstPage, "b", "^ran b$"},
+        {&withFirstPage, "", "^first page$"},
+        {&rowsOnly, "", "^Unknown request  \\(2\\)$"},
+        {&withFirstPage, "B", "^Unknown request B \\(2\\)$"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorder app;
+        EXPECT_EXIT(RunRequest(app, *c.table, c.name), ::testing::ExitedWithCode(0), c.says);
+    }
+}
 
 TEST(RequestTableWalk, ExactCaseSensitiveMatchAndRowCount) {
     int walked = 0;

@@ -9,9 +9,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +18,8 @@
 #include "Arguments.h"
 #include "Progress.h"
 #include "QuarInet.h"
+#include "platform/Decimal.h"
+#include "platform/FileUtil.h"
 
 namespace {
 
@@ -27,12 +28,13 @@ struct LibraryFree {
 };
 using LibraryText = std::unique_ptr<char, LibraryFree>;
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+// The whole content of a file named on the command line into `out`; false when it cannot be read.
+bool ReadNamedFile(const std::string& path, std::string& out) {
+    std::optional<std::string> content = ReadWholeFile(path);
+    if (!content) {
         return false;
     }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    out = std::move(*content);
     return true;
 }
 
@@ -50,10 +52,10 @@ bool StoreProxySettings(QuarInetHttpConnection& connection, const Arguments& arg
     if (args.proxy) {
         const size_t colon = args.proxy->rfind(':');
         address = args.proxy->substr(0, colon);
-        port =
-            colon == std::string::npos
-                ? 80
-                : static_cast<uint32_t>(std::strtoul(args.proxy->c_str() + colon + 1, nullptr, 10));
+        // Beyond the port range either way is held just outside it, and refused below.
+        port = colon == std::string::npos
+                   ? 80
+                   : static_cast<uint32_t>(LeadingDecimal(args.proxy->substr(colon + 1), 0, 65536));
         if (address.empty() || port == 0 || port > 65535) {
             error = "--proxy needs HOST:PORT";
             return false;
@@ -88,7 +90,7 @@ bool BuildRequest(const Arguments& args, std::string& headers, std::string& body
     }
     if (args.data) {
         body = *args.data;
-        if (!body.empty() && body[0] == '@' && !ReadWholeFile(body.substr(1), body)) {
+        if (!body.empty() && body[0] == '@' && !ReadNamedFile(body.substr(1), body)) {
             error = "cannot read " + args.data->substr(1);
             return false;
         }
@@ -103,7 +105,7 @@ bool BuildRequest(const Arguments& args, std::string& headers, std::string& body
         std::string disposition = "Content-Disposition: form-data; name=\"" + field.name + "\"";
         std::string content = field.value;
         if (field.fromFile) {
-            if (!ReadWholeFile(field.value, content)) {
+            if (!ReadNamedFile(field.value, content)) {
                 error = "cannot read " + field.value;
                 return false;
             }

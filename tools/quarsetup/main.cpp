@@ -32,14 +32,15 @@ const char* const kPrograms[] = {"quarnbxadmin", "quarnbx", "quarnbxpic"};
 const char* const kBuildFolders[] = {"src/admin/", "src/endpoint/", "src/imageserver/"};
 
 int Usage() {
-    std::fputs(
+    std::fprintf(
+        stderr,
         "usage: quarsetup --data-dir DIR --cgi-dir DIR [--registry FILE] [--bin-dir DIR]\n"
         "                 [--site-dir DIR] [--owner USER]\n"
         "       quarsetup --clear-password [--registry FILE] [--data-dir DIR]\n"
         "       quarsetup --print-config lighttpd|apache --cgi-dir DIR [--registry FILE]\n"
         "                 [--port N] [--state-dir DIR] [--user USER]\n"
         "  --registry  machine registry file (default $QUAR_MACHINE_REGISTRY or\n"
-        "              /etc/quar/machine.reg)\n"
+        "              %s)\n"
         "  --bin-dir   folder holding the programs (default: beside quarsetup, the installed\n"
         "              ../lib/quar, else the build tree)\n"
         "  --site-dir  folder holding the pages, catalogue and images (default: the installed\n"
@@ -53,7 +54,7 @@ int Usage() {
         "              on 127.0.0.1:N (default 8080); its own log, pid and upload files go\n"
         "              to --state-dir (default: the CGI folder's parent); --user is the\n"
         "              account Apache runs the programs as when started by root\n",
-        stderr);
+        kDefaultMachineRegistryFile);
     return 2;
 }
 
@@ -122,8 +123,7 @@ int PrintConfig(const std::string& serverName, ServeLayout layout) {
 int main(int argc, char** argv) {
     InstallPlan plan;
     std::string binDirectory;
-    const char* registry = std::getenv("QUAR_MACHINE_REGISTRY");
-    plan.registryFile = registry && *registry ? registry : "/etc/quar/machine.reg";
+    plan.registryFile = MachineRegistryFile();
     plan.siteDirectory = DefaultSiteDirectory();
     bool clearPassword = false;
     std::string printConfig;

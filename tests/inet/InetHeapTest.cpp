@@ -1,0 +1,72 @@
+// The library's heap: blocks keep their bytes through any sequence of growth and shrinking,
+// across the size where large blocks get a mapping of their own.
+#include <gtest/gtest.h>
+#include <stdint.h>
+
+#include <vector>
+
+#include "QuarInet.h"
+#include "inet/InetHeap.h"
+
+namespace {
+
+constexpr size_t kMiB = 1u << 20;
+
+unsigned char Pattern(size_t i) {
+    return static_cast<unsigned char>((i * 2654435761u) >> 13);
+}
+
+// Fills [from, to) of the block with the pattern; true when [0, from) still holds it.
+bool KeepsAndFills(void* block, size_t from, size_t to) {
+    auto* bytes = static_cast<unsigned char*>(block);
+    for (size_t i = 0; i < from; i += 4093) {
+        if (bytes[i] != Pattern(i) || bytes[from - 1] != Pattern(from - 1)) {
+            return false;
+        }
+    }
+    for (size_t i = from; i < to; ++i) {
+        bytes[i] = Pattern(i);
+    }
+    return true;
+}
+
+TEST(InetHeap, BlocksKeepTheirBytesThroughGrowthAndShrinking) {
+    const std::vector<std::vector<size_t>> sequences = {
+        {16386, 16386, 49154, 1 * kMiB, 3 * kMiB},  // small blocks of the C heap
+        {64, 4 * kMiB - 1, 4 * kMiB, 9 * kMiB},     // into a mapping of its own at 4 MiB
+        {5 * kMiB, 5 * kMiB + 1, 11 * kMiB, 40 * kMiB, 41 * kMiB},  // mappings that move
+        {20 * kMiB, 3 * kMiB, 1, 30 * kMiB},                        // shrunk mapping grows again
+        {0, 1, 0, 6 * kMiB, 0},                                     // empty blocks on either side
+    };
+    for (const auto& sizes : sequences) {
+        void* block = inet::HeapAllocate(sizes[0]);
+        ASSERT_NE(block, nullptr);
+        size_t filled = sizes[0];
+        ASSERT_TRUE(KeepsAndFills(block, 0, filled));
+        for (size_t step = 1; step < sizes.size(); ++step) {
+            SCOPED_TRACE(testing::Message() << "from " << filled << " to " << sizes[step]);
+            block = inet::HeapReallocate(block, sizes[step]);
+            ASSERT_NE(block, nullptr);
+            const size_t kept = std::min(filled, sizes[step]);
+            ASSERT_TRUE(KeepsAndFills(block, kept, sizes[step]));
+            filled = sizes[step];
+        }
+        QuarInetFree(block);
+    }
+}
+
+TEST(InetHeap, AnImpossibleSizeFailsAndLeavesTheBlock) {
+    for (const size_t start : {size_t(100), 8 * kMiB}) {
+        void* block = inet::HeapAllocate(start);
+        ASSERT_NE(block, nullptr);
+        ASSERT_TRUE(KeepsAndFills(block, 0, start));
+        EXPECT_EQ(inet::HeapReallocate(block, SIZE_MAX - 8), nullptr);
+        EXPECT_EQ(inet::HeapReallocate(block, SIZE_MAX / 2), nullptr);
+        EXPECT_TRUE(KeepsAndFills(block, start, start));
+        QuarInetFree(block);
+    }
+    EXPECT_EQ(inet::HeapAllocate(SIZE_MAX), nullptr);
+    QuarInetFree(nullptr);
+}
+
+}  // namespace
