@@ -5,6 +5,7 @@
 
 #include "archive/KxTime.h"
 #include "eventlog/MessageCatalogue.h"
+#include "platform/Decimal.h"
 
 namespace {
 
@@ -42,29 +43,10 @@ void AppendLastColumn(std::string& line, const std::string& text) {
 // The leading decimal number with an optional sign, 0 when there is none; values beyond the
 // 32-bit range are clamped rather than wrapped.
 std::int32_t ParseTime(std::string_view text) {
-    std::size_t pos = 0;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t value = 0;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        if (value <= kLimit) {
-            value = value * 10 + (text[pos] - '0');
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value > std::numeric_limits<std::int32_t>::max()) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    if (value < std::numeric_limits<std::int32_t>::min()) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(ScanDecimal(text, DecimalSyntax::kSignedDigits,
+                                                 std::numeric_limits<std::int32_t>::min(),
+                                                 std::numeric_limits<std::int32_t>::max())
+                                         .value);
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 #include "htx/HtxCondition.h"
 
-#include <cctype>
 #include <limits>
 
-namespace htx::detail {
+#include "platform/Decimal.h"
 
 bool IsNumeric(std::string_view text) {
     if (!text.empty() && text.front() == '-') {
@@ -18,29 +17,8 @@ bool IsNumeric(std::string_view text) {
 }
 
 std::int32_t ParseDecimal(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Accumulate beyond the 32-bit range and saturate; stop growing once past it.
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (magnitude <= kLimit) {
-            magnitude = magnitude * 10 + (text[i] - '0');
-        }
-    }
-    if (negative) {
-        return magnitude >= kLimit ? std::numeric_limits<std::int32_t>::min()
-                                   : static_cast<std::int32_t>(-magnitude);
-    }
-    return magnitude >= kLimit ? std::numeric_limits<std::int32_t>::max()
-                               : static_cast<std::int32_t>(magnitude);
+    return static_cast<std::int32_t>(LeadingDecimal(text, std::numeric_limits<std::int32_t>::min(),
+                                                    std::numeric_limits<std::int32_t>::max()));
 }
 
 std::string UpperCase(std::string_view token) {
@@ -119,5 +97,3 @@ bool EvaluateCondition(std::string_view first, HtxOperator op, std::string_view 
     }
     return false;
 }
-
-}  // namespace htx::detail

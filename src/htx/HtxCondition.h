@@ -6,8 +6,6 @@
 #include <string>
 #include <string_view>
 
-namespace htx::detail {
-
 enum class HtxOperator { Eq, Gt, Lt, Contains, Ne, Ge, Le };
 
 // True when, after an optional single leading "-", every byte is a digit. The empty text and a
@@ -30,5 +28,3 @@ std::string UpperCase(std::string_view token);
 // first; the others compare numerically when both texts are numeric, else byte by byte as
 // unsigned bytes (a proper prefix is less).
 bool EvaluateCondition(std::string_view first, HtxOperator op, std::string_view second);
-
-}  // namespace htx::detail

@@ -1,6 +1,5 @@
 #include "htx/HtxEscaping.h"
 
-namespace htx::detail {
 namespace {
 
 // The replacement of one byte, or an empty view when the byte is written unchanged.
@@ -75,5 +74,3 @@ void WriteEscaped(HtxOutput& out, std::string_view text, HtxEscape escape) {
         }
     }
 }
-
-}  // namespace htx::detail

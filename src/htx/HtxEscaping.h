@@ -6,8 +6,6 @@
 
 #include "htx/HtxOutput.h"
 
-namespace htx::detail {
-
 // The numbers are the values of the "#str_esc_mode" setting.
 enum class HtxEscape : std::int32_t { None = 0, Html = 1, Script = 2, FullHtml = 3 };
 
@@ -19,5 +17,3 @@ HtxEscape EscapeForMode(std::int32_t mode);
 //   Script:   "  -> \"       '  -> \'      \ -> \\      (for script string literals)
 //   FullHtml: as Html, and & -> &amp;   < -> &lt;   > -> &gt;
 void WriteEscaped(HtxOutput& out, std::string_view text, HtxEscape escape);
-
-}  // namespace htx::detail

@@ -2,8 +2,6 @@
 
 #include "platform/FileUtil.h"
 
-namespace htx::detail {
-
 HtxFileStatus ReadFileText(const std::string& name, std::string& text) {
     ReadFailure failure = ReadFailure::kCannotOpen;
     std::optional<std::string> content =
@@ -24,5 +22,3 @@ HtxFileStatus ReadFileText(const std::string& name, std::string& text) {
     }
     return HtxFileStatus::ReadFailed;
 }
-
-}  // namespace htx::detail

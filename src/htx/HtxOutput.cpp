@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-namespace htx::detail {
-
 HtxOutput::HtxOutput(const HtxWriter* writer) : writer_(writer && *writer ? writer : nullptr) {
     buffer_.reserve(kFlushSize);
 }
@@ -34,5 +32,3 @@ void HtxOutput::Flush() {
     }
     buffer_.clear();
 }
-
-}  // namespace htx::detail

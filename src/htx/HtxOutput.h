@@ -7,8 +7,6 @@
 
 #include "htx/HtxWriter.h"
 
-namespace htx::detail {
-
 class HtxOutput {
   public:
     // writer: null or empty means standard output (through stdio, flushed when the program
@@ -34,5 +32,3 @@ class HtxOutput {
     const HtxWriter* writer_;
     std::string buffer_;
 };
-
-}  // namespace htx::detail

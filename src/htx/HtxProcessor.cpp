@@ -20,10 +20,10 @@ constexpr int kSkippedEnvironmentEntry = 12;
 
 }  // namespace
 
-HtxProcessor::HtxProcessor(bool import_environment) : HtxProcessor(import_environment, environ) {}
+HtxProcessor::HtxProcessor(bool importEnvironment) : HtxProcessor(importEnvironment, environ) {}
 
-HtxProcessor::HtxProcessor(bool import_environment, const char* const* environment) {
-    ImportEnvironment(import_environment ? environment : nullptr);
+HtxProcessor::HtxProcessor(bool importEnvironment, const char* const* environment) {
+    ImportEnvironment(importEnvironment ? environment : nullptr);
 }
 
 void HtxProcessor::ImportEnvironment(const char* const* environment) {
@@ -88,32 +88,32 @@ std::string HtxProcessor::EscapeHtmlTags(std::string_view text) {
     const HtxWriter append = [&](const char* piece, std::size_t length) {
         escaped.append(piece, length);
     };
-    htx::detail::HtxOutput out(&append);
-    htx::detail::WriteEscaped(out, text, htx::detail::HtxEscape::FullHtml);
+    HtxOutput out(&append);
+    WriteEscaped(out, text, HtxEscape::FullHtml);
     out.Flush();
     return escaped;
 }
 
-std::int32_t HtxProcessor::ProcessTemplate(const std::string& file_name, const HtxWriter& writer) {
+std::int32_t HtxProcessor::ProcessTemplate(const std::string& fileName, const HtxWriter& writer) {
     std::string text;
-    switch (htx::detail::ReadFileText(file_name, text)) {
-        case htx::detail::HtxFileStatus::Ok:
+    switch (ReadFileText(fileName, text)) {
+        case HtxFileStatus::Ok:
             return ProcessTemplateText(std::move(text), writer);
-        case htx::detail::HtxFileStatus::NoMemory:
+        case HtxFileStatus::NoMemory:
             return kNoMemory;
-        case htx::detail::HtxFileStatus::CannotOpen:
-        case htx::detail::HtxFileStatus::ReadFailed:
+        case HtxFileStatus::CannotOpen:
+        case HtxFileStatus::ReadFailed:
             break;
     }
     return kCannotOpen;
 }
 
 std::int32_t HtxProcessor::ProcessTemplateText(std::string text, const HtxWriter& writer) {
-    htx::detail::HtxOutput out(&writer);
+    HtxOutput out(&writer);
     std::int32_t result = kProcessed;
     try {
-        htx::detail::HtxReader reader(std::make_shared<const std::string>(std::move(text)));
-        htx::detail::HtxRun run(vars_, reader, out);
+        HtxReader reader(std::make_shared<const std::string>(std::move(text)));
+        HtxRun run(vars_, reader, out);
         run.ProcessMain();
     } catch (const std::bad_alloc&) {
         result = kNoMemory;

@@ -44,7 +44,7 @@ class HtxProcessor {
 
     // With import_environment, imports the process environment (below); either way sets the
     // List "EnvVars" (empty without the import). Cheap without the import.
-    explicit HtxProcessor(bool import_environment);
+    explicit HtxProcessor(bool importEnvironment);
 
     // As above, importing the given environment block (NULL-terminated, "NAME=value" entries)
     // instead of the process environment. The import walks the entries from the first, at
@@ -53,7 +53,7 @@ class HtxProcessor {
     // a String variable (the name is the text before the first "=", the value the rest) and a
     // row {"EnvKey", "EnvData"} added at the front of "EnvVars", which therefore runs in
     // reverse environment order.
-    HtxProcessor(bool import_environment, const char* const* environment);
+    HtxProcessor(bool importEnvironment, const char* const* environment);
 
     HtxProcessor(const HtxProcessor&) = delete;
     HtxProcessor& operator=(const HtxProcessor&) = delete;
@@ -83,7 +83,7 @@ class HtxProcessor {
     // kCannotOpen when the file cannot be opened or read (or is not a regular file), kNoMemory
     // when the file does not fit in memory or memory runs out while processing (the output made
     // so far is delivered). Settings changed by the template stay for later runs.
-    std::int32_t ProcessTemplate(const std::string& file_name, const HtxWriter& writer = {});
+    std::int32_t ProcessTemplate(const std::string& fileName, const HtxWriter& writer = {});
 
     // Processes a text held in memory exactly as ProcessTemplate processes a file's text;
     // include directives still read files. Returns kProcessed, or kNoMemory as above.

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <utility>
 
-namespace htx::detail {
 namespace {
 
 bool IsTrimSpace(int c) {
@@ -67,12 +66,12 @@ std::size_t HtxReader::CopyPlainRun(HtxOutput* out) {
     return length;
 }
 
-bool HtxReader::CopyLiteral(HtxOutput* out, bool trim_space) {
-    bool after_space = false;
+bool HtxReader::CopyLiteral(HtxOutput* out, bool trimSpace) {
+    bool afterSpace = false;
     for (;;) {
         // Without trimming, the bytes up to the next "<" (or NUL) go out as they stand.
-        if (!trim_space && CopyPlainRun(out) > 0) {
-            after_space = false;
+        if (!trimSpace && CopyPlainRun(out) > 0) {
+            afterSpace = false;
         }
         const int c = Get();
         if (c == kEnd) {
@@ -87,21 +86,21 @@ bool HtxReader::CopyLiteral(HtxOutput* out, bool trim_space) {
                 return false;
             }
             if (next == '%') {
-                directive_start_ = std::move(start);
+                directiveStart_ = std::move(start);
                 return true;
             }
             if (out) {
                 out->Put('<');
                 out->Put(static_cast<char>(next));
             }
-            after_space = IsTrimSpace(next);
+            afterSpace = IsTrimSpace(next);
             continue;
         }
         const bool space = IsTrimSpace(c);
-        if (out && !(trim_space && space && after_space)) {
+        if (out && !(trimSpace && space && afterSpace)) {
             out->Put(static_cast<char>(c));
         }
-        after_space = space;
+        afterSpace = space;
     }
 }
 
@@ -146,11 +145,11 @@ void HtxReader::Include(HtxText text) {
 
 HtxReader::DetailPass::DetailPass(HtxReader& reader, const HtxMark& start, std::size_t end)
     : reader_(reader),
-      saved_text_(std::move(reader.current_.text)),
-      saved_pos_(reader.current_.pos),
-      saved_limit_(reader.current_.limit),
-      saved_floor_(reader.floor_),
-      saved_end_(reader.end_) {
+      savedText_(std::move(reader.current_.text)),
+      savedPos_(reader.current_.pos),
+      savedLimit_(reader.current_.limit),
+      savedFloor_(reader.floor_),
+      savedEnd_(reader.end_) {
     reader_.current_ = Frame{start.text, start.pos, end};
     reader_.floor_ = reader_.suspended_.size();
     reader_.end_ = false;
@@ -159,9 +158,7 @@ HtxReader::DetailPass::DetailPass(HtxReader& reader, const HtxMark& start, std::
 HtxReader::DetailPass::~DetailPass() {
     // Texts included by the body and not yet used up (the pass was cut short) are dropped.
     reader_.suspended_.resize(reader_.floor_);
-    reader_.current_ = Frame{std::move(saved_text_), saved_pos_, saved_limit_};
-    reader_.floor_ = saved_floor_;
-    reader_.end_ = saved_end_;
+    reader_.current_ = Frame{std::move(savedText_), savedPos_, savedLimit_};
+    reader_.floor_ = savedFloor_;
+    reader_.end_ = savedEnd_;
 }
-
-}  // namespace htx::detail

@@ -9,12 +9,6 @@
 
 #include "htx/HtxOutput.h"
 
-namespace htx::detail {
-
-// Includes nested deeper than this are refused like a file that cannot be opened; it also
-// stops a file that includes itself.
-constexpr std::size_t kMaxIncludeDepth = 8;
-
 using HtxText = std::shared_ptr<const std::string>;
 
 // How a token began: unquoted, with a single quote or with a double quote.
@@ -38,6 +32,10 @@ struct HtxMark {
 
 class HtxReader {
   public:
+    // Includes nested deeper than this are refused like a file that cannot be opened; it also
+    // stops a file that includes itself.
+    static constexpr std::size_t kMaxIncludeDepth = 8;
+
     static constexpr int kEnd = -1;
 
     explicit HtxReader(HtxText text);
@@ -53,10 +51,10 @@ class HtxReader {
     // goes out with the byte after it, that byte exempt from trimming; a "<" as the last byte
     // is dropped. With trim_space, a blank, tab, line feed or carriage return that follows
     // another one within this stretch is left out.
-    bool CopyLiteral(HtxOutput* out, bool trim_space);
+    bool CopyLiteral(HtxOutput* out, bool trimSpace);
 
     // Where the "<" of the "<%" last found by CopyLiteral stands.
-    const HtxMark& directive_start() const { return directive_start_; }
+    const HtxMark& DirectiveStart() const { return directiveStart_; }
 
     // Reads one token of a directive.
     HtxToken ReadToken();
@@ -84,9 +82,9 @@ class HtxReader {
 
       private:
         HtxReader& reader_;
-        HtxText saved_text_;
-        std::size_t saved_pos_, saved_limit_, saved_floor_;
-        bool saved_end_;
+        HtxText savedText_;
+        std::size_t savedPos_, savedLimit_, savedFloor_;
+        bool savedEnd_;
     };
 
   private:
@@ -104,7 +102,5 @@ class HtxReader {
     std::vector<Frame> suspended_;  // texts suspended by includes, outermost first
     std::size_t floor_ = 0;         // suspended texts below this belong to an outer detail pass
     bool end_ = false;
-    HtxMark directive_start_;
+    HtxMark directiveStart_;
 };
-
-}  // namespace htx::detail

@@ -9,7 +9,6 @@
 #include "htx/HtxTable.h"
 #include "htx/RowList.h"
 
-namespace htx::detail {
 namespace {
 
 // Keeps the nesting count up for the life of the object.
@@ -28,7 +27,7 @@ class NestingLevel {
 
 HtxRun::BlockEnd HtxRun::ProcessBlock(BlockKind kind) {
     for (;;) {
-        if (!reader_.CopyLiteral(&out_, vars_.trim_space() != 0)) {
+        if (!reader_.CopyLiteral(&out_, vars_.TrimSpace() != 0)) {
             return BlockEnd::Input;
         }
         const HtxToken command = reader_.ReadToken();
@@ -76,7 +75,7 @@ std::optional<std::string> HtxRun::ResolveOperand(const HtxToken& token) const {
     if (!value) {
         return std::nullopt;
     }
-    switch (value->kind()) {
+    switch (value->Kind()) {
         case HtxKind::Int:
             return std::to_string(value->AsInt());
         case HtxKind::String:
@@ -92,36 +91,36 @@ void HtxRun::RunIf() {
         Skip(Closer::Endif, false);
         return;
     }
-    const HtxToken first_token = reader_.ReadToken();
-    std::optional<std::string> first = ResolveOperand(first_token);
+    const HtxToken firstToken = reader_.ReadToken();
+    std::optional<std::string> first = ResolveOperand(firstToken);
     if (!first) {
         if (Debugging()) {
             out_.Write("**** Invalid or undefined first operand in 'if' expression: ");
-            out_.Write(first_token.text);
+            out_.Write(firstToken.text);
             Skip(Closer::Endif, false);
             return;
         }
         first.emplace();
     }
-    const HtxToken operator_token = reader_.ReadToken();
-    const HtxToken second_token = reader_.ReadToken();
-    std::optional<std::string> second = ResolveOperand(second_token);
+    const HtxToken operatorToken = reader_.ReadToken();
+    const HtxToken secondToken = reader_.ReadToken();
+    std::optional<std::string> second = ResolveOperand(secondToken);
     if (!second) {
         if (Debugging()) {
             out_.Write("**** Invalid or undefined second operand in 'if' expression: ");
-            out_.Write(second_token.text);
+            out_.Write(secondToken.text);
             Skip(Closer::Endif, false);
             return;
         }
         second.emplace();
     }
     std::optional<HtxOperator> op;
-    if (operator_token.quote == HtxQuote::None) {
-        op = SelectOperator(operator_token.text);
+    if (operatorToken.quote == HtxQuote::None) {
+        op = SelectOperator(operatorToken.text);
     }
     if (!op) {
         out_.Write("**** Invalid opcode in if expression: ");
-        out_.Write(UpperCase(operator_token.text));
+        out_.Write(UpperCase(operatorToken.text));
         Skip(Closer::Endif, false);
         return;
     }
@@ -142,7 +141,7 @@ void HtxRun::RunBranches(bool condition) {
     }
 }
 
-HtxRun::Closer HtxRun::Skip(Closer wanted, bool else_closes) {
+HtxRun::Closer HtxRun::Skip(Closer wanted, bool elseCloses) {
     // Closers expected by the nested blocks met so far, innermost last.
     std::vector<Closer> nested;
     while (reader_.CopyLiteral(nullptr, false)) {
@@ -162,7 +161,7 @@ HtxRun::Closer HtxRun::Skip(Closer wanted, bool else_closes) {
                 found = Closer::Endif;
             } else if (command == "enddetail") {
                 found = Closer::Enddetail;
-            } else if (command == "else" && else_closes) {
+            } else if (command == "else" && elseCloses) {
                 found = Closer::Else;
             }
             if (found == wanted || found == Closer::Else) {
@@ -179,14 +178,14 @@ void HtxRun::RunDetail() {
     if (name.end != '>') {
         reader_.SkipToDirectiveEnd();
     }
-    const HtxMark body_start = reader_.Here();
-    std::size_t body_end = body_start.limit;
+    const HtxMark bodyStart = reader_.Here();
+    std::size_t bodyEnd = bodyStart.limit;
     if (Skip(Closer::Enddetail, false) == Closer::Enddetail) {
         // Skipping only ever leaves texts, so the same depth means the same text. An enddetail
         // found in an including text cuts the body at the end of its own text.
-        const HtxMark& closer = reader_.directive_start();
-        if (closer.depth == body_start.depth && closer.text == body_start.text) {
-            body_end = closer.pos;
+        const HtxMark& closer = reader_.DirectiveStart();
+        if (closer.depth == bodyStart.depth && closer.text == bodyStart.text) {
+            bodyEnd = closer.pos;
         }
     }
     if (depth_ >= kMaxNestingDepth) {
@@ -200,10 +199,10 @@ void HtxRun::RunDetail() {
         }
         return;
     }
-    if (value->kind() != HtxKind::List) {
+    if (value->Kind() != HtxKind::List) {
         if (Debugging()) {
             out_.Write("**** Invalid operand type in 'begindetail'. Type = ");
-            out_.WriteDecimal(static_cast<std::int32_t>(value->kind()));
+            out_.WriteDecimal(static_cast<std::int32_t>(value->Kind()));
         }
         return;
     }
@@ -213,7 +212,7 @@ void HtxRun::RunDetail() {
     VarMap scratch;
     for (std::size_t i = 0; i < list->size(); ++i) {
         HtxScopedRow row(vars_, list->Row(i, scratch));
-        HtxReader::DetailPass pass(reader_, body_start, body_end);
+        HtxReader::DetailPass pass(reader_, bodyStart, bodyEnd);
         ProcessBlock(BlockKind::Plain);
     }
 }
@@ -248,7 +247,7 @@ void HtxRun::RunSet() {
     }
 
     if (std::int32_t* setting = vars_.Setting(target.text)) {
-        switch (value->kind()) {
+        switch (value->Kind()) {
             case HtxKind::Int:
                 *setting = value->AsInt();
                 break;
@@ -269,12 +268,12 @@ void HtxRun::RunReference(const std::string& name) {
     if (const std::int32_t* setting = vars_.Setting(name)) {
         out_.WriteDecimal(*setting);
     } else if (const HtxValue* value = vars_.LookUp(name)) {
-        switch (value->kind()) {
+        switch (value->Kind()) {
             case HtxKind::Int:
                 out_.WriteDecimal(value->AsInt());
                 break;
             case HtxKind::String:
-                WriteEscaped(out_, *value->AsText(), EscapeForMode(vars_.str_esc_mode()));
+                WriteEscaped(out_, *value->AsText(), EscapeForMode(vars_.StrEscMode()));
                 break;
             case HtxKind::List:
                 WriteTable(out_, *value->AsList());
@@ -294,7 +293,7 @@ void HtxRun::RunEscaped(const std::string& command) {
                                                           : HtxEscape::Script;
     const HtxToken name = reader_.ReadToken();
     if (const HtxValue* value = vars_.LookUp(name.text)) {
-        switch (value->kind()) {
+        switch (value->Kind()) {
             case HtxKind::Int:
                 out_.WriteDecimal(value->AsInt());
                 break;
@@ -317,5 +316,3 @@ void HtxRun::RunEscaped(const std::string& command) {
     }
     reader_.SkipToDirectiveEnd();
 }
-
-}  // namespace htx::detail

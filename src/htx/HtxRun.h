@@ -8,15 +8,13 @@
 #include "htx/HtxReader.h"
 #include "htx/HtxVariables.h"
 
-namespace htx::detail {
-
-// If and begindetail blocks nested deeper than this inside one another are not run: such an if
-// is passed over up to its endif as if false without else, such a detail block as if its list
-// had no rows. It keeps the processor's own recursion bounded whatever the template holds.
-constexpr int kMaxNestingDepth = 200;
-
 class HtxRun {
   public:
+    // If and begindetail blocks nested deeper than this inside one another are not run: such an if
+    // is passed over up to its endif as if false without else, such a detail block as if its list
+    // had no rows. It keeps the processor's own recursion bounded whatever the template holds.
+    static constexpr int kMaxNestingDepth = 200;
+
     HtxRun(HtxVariables& vars, HtxReader& reader, HtxOutput& out)
         : vars_(vars), reader_(reader), out_(out) {}
 
@@ -45,17 +43,15 @@ class HtxRun {
     // Passes over text up to the directive that closes it: wanted at this level (and else too
     // when else_closes), nested if and begindetail blocks skipped whole. That directive is
     // consumed to its ">". Gives Closer::None at the end of input.
-    Closer Skip(Closer wanted, bool else_closes);
+    Closer Skip(Closer wanted, bool elseCloses);
 
     // The text of an if operand, or nothing when it names a List or nothing.
     std::optional<std::string> ResolveOperand(const HtxToken& token) const;
 
-    bool Debugging() const { return vars_.debug_level() != 0; }
+    bool Debugging() const { return vars_.DebugLevel() != 0; }
 
     HtxVariables& vars_;
     HtxReader& reader_;
     HtxOutput& out_;
     int depth_ = 0;  // if branches and detail passes now running inside one another
 };
-
-}  // namespace htx::detail

@@ -1,12 +1,11 @@
 #include "htx/HtxTable.h"
 
-namespace htx::detail {
 namespace {
 
 void WriteTableAt(HtxOutput& out, const RowList& list, int depth);
 
 void WriteCell(HtxOutput& out, const HtxValue& value, int depth) {
-    switch (value.kind()) {
+    switch (value.Kind()) {
         case HtxKind::Int:
             out.WriteDecimal(value.AsInt());
             break;
@@ -48,5 +47,3 @@ void WriteTableAt(HtxOutput& out, const RowList& list, int depth) {
 void WriteTable(HtxOutput& out, const RowList& list) {
     WriteTableAt(out, list, 0);
 }
-
-}  // namespace htx::detail

@@ -4,8 +4,6 @@
 #include "htx/HtxOutput.h"
 #include "htx/RowList.h"
 
-namespace htx::detail {
-
 // Lists nested in cells deeper than this are left out (their cell stays empty). Templates
 // cannot build such lists; the bound keeps a list that holds itself from recursing forever.
 constexpr int kMaxTableDepth = 64;
@@ -15,5 +13,3 @@ constexpr int kMaxTableDepth = 64;
 // iteration order. Cells: Int in decimal, String unescaped, List as a nested table. An empty
 // list writes nothing.
 void WriteTable(HtxOutput& out, const RowList& list);
-
-}  // namespace htx::detail

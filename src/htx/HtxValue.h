@@ -21,7 +21,7 @@ class HtxValue {
     // A null list is taken as a new empty list, so a List value always has rows to walk.
     static HtxValue MakeList(std::shared_ptr<RowList> list);
 
-    HtxKind kind() const { return static_cast<HtxKind>(data_.index() + 1); }
+    HtxKind Kind() const { return static_cast<HtxKind>(data_.index() + 1); }
 
     // The number of an Int; -1 for any other kind.
     std::int32_t AsInt() const;

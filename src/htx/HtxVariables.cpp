@@ -43,13 +43,13 @@ const HtxValue* HtxVariables::LookUp(std::string_view name) const {
 
 std::int32_t* HtxVariables::Setting(std::string_view name) {
     if (name == "#debug_level") {
-        return &debug_level_;
+        return &debugLevel_;
     }
     if (name == "#str_esc_mode") {
-        return &str_esc_mode_;
+        return &strEscMode_;
     }
     if (name == "#trim_space") {
-        return &trim_space_;
+        return &trimSpace_;
     }
     return nullptr;
 }

@@ -32,9 +32,9 @@ class HtxVariables {
     // name. Settings are not variables: Find and LookUp never see them.
     std::int32_t* Setting(std::string_view name);
 
-    std::int32_t debug_level() const { return debug_level_; }
-    std::int32_t str_esc_mode() const { return str_esc_mode_; }
-    std::int32_t trim_space() const { return trim_space_; }
+    std::int32_t DebugLevel() const { return debugLevel_; }
+    std::int32_t StrEscMode() const { return strEscMode_; }
+    std::int32_t TrimSpace() const { return trimSpace_; }
 
     // Begindetail rows. The row must outlive its time on the stack.
     void PushRow(const VarMap& row) { rows_.push_back(&row); }
@@ -46,9 +46,9 @@ class HtxVariables {
     // Looked up, last first, when global_ has no entry.
     std::vector<std::unique_ptr<HtxPairVariables>> pairs_;
     std::vector<const VarMap*> rows_;  // innermost last
-    std::int32_t debug_level_ = 0;
-    std::int32_t str_esc_mode_ = 0;
-    std::int32_t trim_space_ = 0;
+    std::int32_t debugLevel_ = 0;
+    std::int32_t strEscMode_ = 0;
+    std::int32_t trimSpace_ = 0;
 };
 
 // Keeps one begindetail row on the scope stack for the life of the object.

@@ -3,7 +3,7 @@
 // that the writing thread does not pay for fresh memory itself.
 #pragma once
 
-#include <stddef.h>
+#include <cstddef>
 
 #include <condition_variable>
 #include <mutex>

@@ -1,6 +1,6 @@
 #include "inet/Base64.h"
 
-#include <string.h>
+#include <cstring>
 
 namespace inet {
 namespace {
@@ -12,7 +12,7 @@ int SextetOf(char c) {
     if (c == '\0') {
         return -1;
     }
-    const char* at = strchr(kAlphabet, c);
+    const char* at = std::strchr(kAlphabet, c);
     return at != nullptr ? static_cast<int>(at - kAlphabet) : -1;
 }
 

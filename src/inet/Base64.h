@@ -2,7 +2,7 @@
 // authorization line use it.
 #pragma once
 
-#include <stddef.h>
+#include <cstddef>
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include <string.h>
+#include <cstring>
 
 #include <new>
 
@@ -11,22 +11,22 @@
 namespace {
 
 bool FitsRecord(const char* text) {
-    return text == nullptr || strlen(text) < QuarInetOptions::TextSize;
+    return text == nullptr || std::strlen(text) < QuarInetOptions::TextSize;
 }
 
 void CopyText(char (&member)[QuarInetOptions::TextSize], const char* text) {
     member[0] = '\0';
     if (text != nullptr) {
-        strcpy(member, text);
+        std::strcpy(member, text);
     }
 }
 
 }  // namespace
 
-QuarInetHttpConnection::QuarInetHttpConnection(const char* settings_key, const char* import_key)
-    : SettingsKey(settings_key) {
-    if (import_key != nullptr && *import_key != '\0') {
-        QuarInetOptions options(import_key);
+QuarInetHttpConnection::QuarInetHttpConnection(const char* settingsKey, const char* importKey)
+    : SettingsKey(settingsKey) {
+    if (importKey != nullptr && *importKey != '\0') {
+        QuarInetOptions options(importKey);
         options.Save(SettingsKey);
     }
 }
@@ -42,19 +42,18 @@ bool QuarInetHttpConnection::Configure(const char* caption, QuarInetWindow paren
     return options.Save(SettingsKey);
 }
 
-bool QuarInetHttpConnection::Configure(int use_ie_settings, int use_proxy,
-                                       const char* proxy_address, uint32_t proxy_port,
-                                       int proxy_authorization, const char* user,
+bool QuarInetHttpConnection::Configure(int useIeSettings, int useProxy, const char* proxyAddress,
+                                       uint32_t proxyPort, int proxyAuthorization, const char* user,
                                        const char* password) {
-    if (!FitsRecord(proxy_address) || !FitsRecord(user) || !FitsRecord(password)) {
+    if (!FitsRecord(proxyAddress) || !FitsRecord(user) || !FitsRecord(password)) {
         return false;
     }
     QuarInetOptions options(SettingsKey);
-    options.UseIEsettings = use_ie_settings;
-    options.Proxy = use_proxy;
-    CopyText(options.ProxyAddress, proxy_address);
-    options.ProxyPort = proxy_port;
-    options.ProxyAuthorization = proxy_authorization;
+    options.UseIEsettings = useIeSettings;
+    options.Proxy = useProxy;
+    CopyText(options.ProxyAddress, proxyAddress);
+    options.ProxyPort = proxyPort;
+    options.ProxyAuthorization = proxyAuthorization;
     CopyText(options.ProxyLog, user);
     CopyText(options.ProxyPwd, password);
     return options.Save(SettingsKey);

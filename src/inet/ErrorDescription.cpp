@@ -1,4 +1,4 @@
-#include <stdio.h>
+#include <cstdio>
 
 #include "QuarInet.h"
 #include "inet/ErrorTable.h"
@@ -22,7 +22,7 @@ const char* QuarInetGetErrorDescription(uint32_t code) {
     if (inet::FormatMessageA(inet::FORMAT_MESSAGE_FROM_SYSTEM | inet::FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, code, kUserDefaultLanguage, gMessageBuffer,
                              sizeof gMessageBuffer, nullptr) == 0) {
-        snprintf(gMessageBuffer, sizeof gMessageBuffer, "Error 0x%X has occured", code);
+        std::snprintf(gMessageBuffer, sizeof gMessageBuffer, "Error 0x%X has occured", code);
     }
     return gMessageBuffer;
 }

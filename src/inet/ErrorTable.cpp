@@ -1,6 +1,6 @@
 #include "inet/ErrorTable.h"
 
-#include <stddef.h>
+#include <cstddef>
 
 namespace inet {
 namespace {

@@ -1,7 +1,7 @@
 // The library's own texts for Windows Sockets and WinInet result codes.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 namespace inet {
 

@@ -1,6 +1,6 @@
 #include "inet/FormatMessage.h"
 
-#include <string.h>
+#include <cstring>
 
 namespace inet {
 namespace {
@@ -31,11 +31,11 @@ uint32_t FormatMessageA(uint32_t flags, const void* /*source*/, uint32_t message
         if (message.code != messageId) {
             continue;
         }
-        size_t length = strlen(message.text);
+        size_t length = std::strlen(message.text);
         if (length >= size) {
             return 0;
         }
-        memcpy(buffer, message.text, length + 1);
+        std::memcpy(buffer, message.text, length + 1);
         return static_cast<uint32_t>(length);
     }
     return 0;

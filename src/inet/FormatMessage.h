@@ -2,7 +2,7 @@
 // system error code. Only the codes that the library itself produces have a message here.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 namespace inet {
 

@@ -2,15 +2,12 @@
 
 #include <zlib.h>
 
+#include "inet/GzipFormat.h"
 #include "inet/GzipWholeMember.h"
 #include "inet/MemoryStream.h"
 
 namespace inet {
 namespace {
-
-constexpr uint8_t kMagic0 = 0x1F;
-constexpr uint8_t kMagic1 = 0x8B;
-constexpr uint8_t kMethodDeflate = 8;
 
 // Header flag bits.
 constexpr uint8_t kFlagHeaderCrc = 0x02;
@@ -18,8 +15,6 @@ constexpr uint8_t kFlagExtra = 0x04;
 constexpr uint8_t kFlagName = 0x08;
 constexpr uint8_t kFlagComment = 0x10;
 constexpr uint8_t kFlagsReserved = 0xE0;
-
-constexpr int kRawWindowBits = -15;
 
 // Deflate cannot expand data by more than 1032 to 1; a trailer that claims more is not believed.
 constexpr uint64_t kMaxInflateRatio = 1032;
@@ -46,8 +41,9 @@ bool SkipZeroTerminated(MemoryInStream& in) {
 // Reads a member header up to the deflate data; false when it is not a readable gzip header.
 bool ReadHeader(MemoryInStream& in) {
     uint8_t fixed[10];
-    if (in.Read(fixed, sizeof fixed) != sizeof fixed || fixed[0] != kMagic0 ||
-        fixed[1] != kMagic1 || fixed[2] != kMethodDeflate || (fixed[3] & kFlagsReserved) != 0) {
+    if (in.Read(fixed, sizeof fixed) != sizeof fixed || fixed[0] != kGzipMagic0 ||
+        fixed[1] != kGzipMagic1 || fixed[2] != kGzipMethodDeflate ||
+        (fixed[3] & kFlagsReserved) != 0) {
         return false;
     }
     const uint8_t flags = fixed[3];
@@ -146,8 +142,8 @@ class Inflater {
     Inflater(const Inflater&) = delete;
     Inflater& operator=(const Inflater&) = delete;
 
-    bool ok() const { return ok_; }
-    z_stream& stream() { return stream_; }
+    bool Ok() const { return ok_; }
+    z_stream& Stream() { return stream_; }
 
   private:
     z_stream stream_{};
@@ -157,7 +153,7 @@ class Inflater {
 // Inflates one member's deflate data from `in` into `out` and checks its trailer. Leaves `in`
 // after the trailer on success.
 GunzipStatus InflateMember(Inflater& inflater, MemoryInStream& in, Output& out) {
-    z_stream& stream = inflater.stream();
+    z_stream& stream = inflater.Stream();
     inflateReset(&stream);
     stream.avail_in = 0;
     const size_t start = out.Size();
@@ -211,7 +207,7 @@ GunzipStatus InflateMember(Inflater& inflater, MemoryInStream& in, Output& out) 
 
 GunzipResult GzipDecompress(const uint8_t* bytes, size_t size, size_t limit) {
     GunzipResult result;
-    if (size < 2 || bytes[0] != kMagic0 || bytes[1] != kMagic1) {
+    if (size < 2 || bytes[0] != kGzipMagic0 || bytes[1] != kGzipMagic1) {
         result.status = GunzipStatus::kNotGzip;
         return result;
     }
@@ -225,7 +221,7 @@ GunzipResult GzipDecompress(const uint8_t* bytes, size_t size, size_t limit) {
     }
     Inflater inflater;
     Output out(limit);
-    if (!inflater.ok() || !out.Reserve(FirstCapacity(bytes, size, limit))) {
+    if (!inflater.Ok() || !out.Reserve(FirstCapacity(bytes, size, limit))) {
         result.status = GunzipStatus::kNoMemory;
         return result;
     }
@@ -236,7 +232,8 @@ GunzipResult GzipDecompress(const uint8_t* bytes, size_t size, size_t limit) {
             break;
         }
         // Another member may follow; anything else after a member ends the data.
-        if (in.Remaining() < 2 || in.Current()[0] != kMagic0 || in.Current()[1] != kMagic1) {
+        if (in.Remaining() < 2 || in.Current()[0] != kGzipMagic0 ||
+            in.Current()[1] != kGzipMagic1) {
             break;
         }
         if (!ReadHeader(in)) {

@@ -1,8 +1,8 @@
 // The gzip reader: decodes gzip members (RFC 1952) from memory on zlib's raw inflate.
 #pragma once
 
-#include <stddef.h>
-#include <stdint.h>
+#include <cstddef>
+#include <cstdint>
 
 #include "inet/InetHeap.h"
 

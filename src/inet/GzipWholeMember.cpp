@@ -1,7 +1,7 @@
 #include "inet/GzipWholeMember.h"
 
 #include <libdeflate.h>
-#include <string.h>
+#include <cstring>
 
 #include <memory>
 #include <mutex>
@@ -26,7 +26,7 @@ bool DecodeWholeMember(const uint8_t* bytes, size_t size, size_t limit, GunzipRe
     }
     // The trailer's size counts modulo 2^32; a larger output shows as insufficient space.
     uint32_t expected;
-    memcpy(&expected, bytes + size - 4, sizeof expected);
+    std::memcpy(&expected, bytes + size - 4, sizeof expected);
     if (expected > limit) {
         return false;
     }

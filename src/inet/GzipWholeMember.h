@@ -2,8 +2,8 @@
 // libdeflate (about twice zlib's rate here, since the whole body is in memory anyway).
 #pragma once
 
-#include <stddef.h>
-#include <stdint.h>
+#include <cstddef>
+#include <cstdint>
 
 #include "inet/GzipReader.h"
 

@@ -2,18 +2,19 @@
 
 #include <zlib.h>
 
+#include "inet/GzipFormat.h"
+
 namespace inet {
 namespace {
 
-// 1F 8B: the gzip magic; 08: deflate; then flags, modification time and extra flags all zero,
-// and 0B, the operating system code of the platform the format was written on.
-constexpr uint8_t kGzipHeader[10] = {0x1F, 0x8B, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B};
+// The magic and deflate; then flags, modification time and extra flags all zero, and 0B, the
+// operating system code of the platform the format was written on.
+constexpr uint8_t kGzipHeader[10] = {
+    kGzipMagic0, kGzipMagic1, kGzipMethodDeflate, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B};
 
 // Deflate output goes to the stream in blocks of this size.
 constexpr size_t kOutputBlock = 4096;
 
-// Raw deflate (no zlib header) with a 32 KiB window.
-constexpr int kRawWindowBits = -15;
 constexpr int kMemoryLevel = 8;
 
 bool PutLittleEndian32(MemoryOutStream& out, uint32_t value) {
@@ -36,8 +37,8 @@ class Deflater {
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
 
-    bool ok() const { return ok_; }
-    z_stream& stream() { return stream_; }
+    bool Ok() const { return ok_; }
+    z_stream& Stream() { return stream_; }
 
   private:
     z_stream stream_{};
@@ -48,10 +49,10 @@ class Deflater {
 
 bool GzipCompress(const void* data, size_t size, MemoryOutStream& out) {
     Deflater deflater;
-    if (!deflater.ok() || !out.Write(kGzipHeader, sizeof kGzipHeader)) {
+    if (!deflater.Ok() || !out.Write(kGzipHeader, sizeof kGzipHeader)) {
         return false;
     }
-    z_stream& stream = deflater.stream();
+    z_stream& stream = deflater.Stream();
     const Bytef* input = static_cast<const Bytef*>(data);
     size_t left = size;
     uLong crc = crc32(0L, Z_NULL, 0);

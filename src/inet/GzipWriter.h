@@ -1,8 +1,8 @@
 // The gzip writer: one gzip member (RFC 1952) over a memory stream, on zlib's raw deflate.
 #pragma once
 
-#include <stddef.h>
-#include <stdint.h>
+#include <cstddef>
+#include <cstdint>
 
 #include "inet/MemoryStream.h"
 

@@ -1,4 +1,4 @@
-#include <string.h>
+#include <cstring>
 
 #include "QuarInet.h"
 #include "inet/HeaderSearch.h"
@@ -11,19 +11,19 @@ bool QuarInetGetHeaderValue(const char* headers, const char* name, char* out, in
     if (match == nullptr) {
         return false;
     }
-    const char* value = match + strlen(name);
+    const char* value = match + std::strlen(name);
     while (*value == ' ') {
         ++value;
     }
     if (*value == '\0') {
         return false;
     }
-    const char* end = strstr(value, "\r\n");
-    size_t length = end != nullptr ? static_cast<size_t>(end - value) : strlen(value);
+    const char* end = std::strstr(value, "\r\n");
+    size_t length = end != nullptr ? static_cast<size_t>(end - value) : std::strlen(value);
     if (length > static_cast<size_t>(size) - 1) {
         length = static_cast<size_t>(size) - 1;
     }
-    memcpy(out, value, length);
+    std::memcpy(out, value, length);
     out[length] = '\0';
     return true;
 }
@@ -38,17 +38,17 @@ char* QuarInetRemoveHeader(char* headers, uint32_t& length, const char* name) {
         return nullptr;
     }
     size_t removed;
-    if (char* lineEnd = strstr(match, "\r\n")) {
+    if (char* lineEnd = std::strstr(match, "\r\n")) {
         char* rest = lineEnd + 2;
         removed = static_cast<size_t>(rest - match);
-        memmove(match, rest, strlen(rest) + 1);
+        std::memmove(match, rest, std::strlen(rest) + 1);
     } else {
-        removed = strlen(match);
+        removed = std::strlen(match);
         *match = '\0';
     }
     // A length that disagrees with the text is recounted rather than wrapped below zero.
     length = removed <= length ? length - static_cast<uint32_t>(removed)
-                               : static_cast<uint32_t>(strlen(headers));
+                               : static_cast<uint32_t>(std::strlen(headers));
     return match;
 }
 
@@ -56,21 +56,21 @@ char* QuarInetAppendHeader(char* headers, uint32_t& length, const char* line) {
     if (headers == nullptr || line == nullptr) {
         return nullptr;
     }
-    size_t lineLength = strlen(line);
+    size_t lineLength = std::strlen(line);
     // The closing blank line follows the last header line, or is all there is of a block whose
     // only header was removed.
     char* at = nullptr;
-    if (strncmp(headers, "\r\n", 2) == 0) {
+    if (std::strncmp(headers, "\r\n", 2) == 0) {
         at = headers;
-    } else if (char* blank = strstr(headers, "\r\n\r\n")) {
+    } else if (char* blank = std::strstr(headers, "\r\n\r\n")) {
         at = blank + 2;
     }
     if (at != nullptr) {
-        memcpy(at, line, lineLength + 1);
+        std::memcpy(at, line, lineLength + 1);
         length = static_cast<uint32_t>(at - headers + lineLength);
         return at;
     }
-    memcpy(headers + length, line, lineLength + 1);
+    std::memcpy(headers + length, line, lineLength + 1);
     length += static_cast<uint32_t>(lineLength);
     return headers + length;
 }

@@ -1,6 +1,6 @@
 #include "inet/HeaderSearch.h"
 
-#include <string.h>
+#include <cstring>
 
 namespace inet {
 namespace {
@@ -43,7 +43,7 @@ const char* FindHeaderLine(const char* block, const char* name) {
         if (StartsWithNoCase(line, name)) {
             return line;
         }
-        line = strchr(line, '\n');
+        line = std::strchr(line, '\n');
         if (line != nullptr) {
             ++line;
         }

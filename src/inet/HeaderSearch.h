@@ -2,7 +2,7 @@
 // upper-casing ASCII letters only, independent of the process locale.
 #pragma once
 
-#include <stddef.h>
+#include <cstddef>
 
 namespace inet {
 

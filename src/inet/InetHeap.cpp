@@ -1,9 +1,9 @@
 #include "inet/InetHeap.h"
 
-#include <stdint.h>
-#include <stdlib.h>
-#include <string.h>
 #include <sys/mman.h>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include <cstddef>
 
@@ -87,7 +87,7 @@ BlockHeader* GrowMapped(BlockHeader* header, size_t size) {
     // Moves the page tables (whole huge pages where both ends are aligned) onto the target.
     void* moved = mremap(header, header->mapping, mapping, MREMAP_MAYMOVE | MREMAP_FIXED, target);
     if (moved == MAP_FAILED) {
-        memcpy(target, header, header->size + kHeader);
+        std::memcpy(target, header, header->size + kHeader);
         munmap(header, header->mapping);
     }
     madvise(target, mapping, MADV_HUGEPAGE);
@@ -115,7 +115,7 @@ void* HeapAllocate(size_t size) {
     BlockHeader* header = nullptr;
     if (size >= kMappedFrom) {
         header = MapBlock(size);
-    } else if ((header = static_cast<BlockHeader*>(malloc(kHeader + size))) != nullptr) {
+    } else if ((header = static_cast<BlockHeader*>(std::malloc(kHeader + size))) != nullptr) {
         header->size = size;
         header->mapping = 0;
     }
@@ -143,11 +143,11 @@ void* HeapReallocate(void* block, size_t size) {
         if (mapped == nullptr) {
             return nullptr;
         }
-        memcpy(BlockOf(mapped), block, header->size);
-        free(header);
+        std::memcpy(BlockOf(mapped), block, header->size);
+        std::free(header);
         return BlockOf(mapped);
     }
-    auto* grown = static_cast<BlockHeader*>(realloc(header, kHeader + size));
+    auto* grown = static_cast<BlockHeader*>(std::realloc(header, kHeader + size));
     if (grown == nullptr) {
         return nullptr;
     }
@@ -168,7 +168,7 @@ void HeapRelease(void* block) {
     if (header->mapping != 0) {
         munmap(header, header->mapping);
     } else {
-        free(header);
+        std::free(header);
     }
 }
 

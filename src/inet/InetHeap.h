@@ -2,7 +2,7 @@
 // QuarInetFree. Failures are reported as null, never thrown.
 #pragma once
 
-#include <stddef.h>
+#include <cstddef>
 
 #include <memory>
 

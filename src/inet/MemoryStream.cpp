@@ -1,6 +1,6 @@
 #include "inet/MemoryStream.h"
 
-#include <string.h>
+#include <cstring>
 
 namespace inet {
 
@@ -34,7 +34,7 @@ bool MemoryOutStream::Write(const void* bytes, size_t count) {
             return false;
         }
     }
-    memcpy(buffer_.get() + size_, bytes, count);
+    std::memcpy(buffer_.get() + size_, bytes, count);
     size_ += count;
     return true;
 }
@@ -52,7 +52,7 @@ size_t MemoryInStream::Read(void* out, size_t count) {
     if (count == 0) {
         return 0;
     }
-    memcpy(out, bytes_ + position_, count);
+    std::memcpy(out, bytes_ + position_, count);
     position_ += count;
     return count;
 }

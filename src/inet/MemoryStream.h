@@ -2,8 +2,8 @@
 // the library's heap, and an input stream that reads borrowed bytes.
 #pragma once
 
-#include <stddef.h>
-#include <stdint.h>
+#include <cstddef>
+#include <cstdint>
 
 #include "inet/InetHeap.h"
 

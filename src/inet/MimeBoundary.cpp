@@ -1,7 +1,7 @@
 #include "inet/MimeBoundary.h"
 
-#include <stdio.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
 
 #include "inet/HeaderSearch.h"
 
@@ -14,7 +14,7 @@ bool IsAlnum(char c) {
 
 // The characters of a boundary besides the blank, which may only appear inside quotes.
 bool IsBoundaryChar(char c) {
-    return IsAlnum(c) || (c != '\0' && strchr("'()+_,-./:=?", c));
+    return IsAlnum(c) || (c != '\0' && std::strchr("'()+_,-./:=?", c));
 }
 
 bool IsWhite(char c) {
@@ -29,7 +29,7 @@ const char* FindBoundaryValue(const char* contentType) {
         if (at > contentType && (IsAlnum(at[-1]) || at[-1] == '-' || at[-1] == '_')) {
             continue;
         }
-        const char* p = at + strlen("boundary");
+        const char* p = at + std::strlen("boundary");
         while (IsWhite(*p)) {
             ++p;
         }
@@ -47,7 +47,7 @@ const char* FindBoundaryValue(const char* contentType) {
 }  // namespace
 
 void FormatBoundary(uint32_t tick, char (&boundary)[kBoundaryRoom]) {
-    snprintf(boundary, sizeof boundary, "08%X", tick);
+    std::snprintf(boundary, sizeof boundary, "08%X", tick);
 }
 
 bool ReadBoundaryParameter(const char* contentType, char* out, size_t size) {

@@ -2,12 +2,15 @@
 // ones.
 #pragma once
 
-#include <stddef.h>
-#include <stdint.h>
+#include <cstddef>
+#include <cstdint>
 
 #include "QuarInet.h"
 
 namespace inet {
+
+// Room for a Content-type value as the multipart functions read it, with its NUL.
+constexpr size_t kContentTypeRoom = 256;
 
 // "08" and the tick count in upper-case hexadecimal: at most 10 characters.
 constexpr size_t kBoundaryRoom = 11;

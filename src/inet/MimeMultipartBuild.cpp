@@ -1,6 +1,6 @@
-#include <stdarg.h>
-#include <stdio.h>
-#include <string.h>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
 
 #include "QuarInet.h"
 #include "inet/HeaderSearch.h"
@@ -13,10 +13,11 @@ namespace {
 // A part's data_length that asks for the length of its NUL-terminated text.
 constexpr uint32_t kTextLength = 0xFFFFFFFF;
 
-// The longest Content-type value carried over into the new header line.
-constexpr int kContentTypeRoom = 255;
+// The Content-type value carried over into the new header line is read one character shorter
+// than a received one.
+constexpr size_t kCarriedContentTypeRoom = inet::kContentTypeRoom - 1;
 // Room for the Content-type line around that value and the boundary.
-constexpr size_t kHeaderLineRoom = kContentTypeRoom + inet::kBoundaryRoom + 64;
+constexpr size_t kHeaderLineRoom = kCarriedContentTypeRoom + inet::kBoundaryRoom + 64;
 
 const char* PartHeaders(const mime_part& part) {
     return part.headers != nullptr ? part.headers : "";
@@ -26,15 +27,15 @@ size_t PartLength(const mime_part& part) {
     if (part.data == nullptr) {
         return 0;
     }
-    return part.data_length == kTextLength ? strlen(part.data) : part.data_length;
+    return part.data_length == kTextLength ? std::strlen(part.data) : part.data_length;
 }
 
 bool AnyPartContains(const mime_part* parts, uint32_t count, const char* boundary) {
-    const size_t length = strlen(boundary);
+    const size_t length = std::strlen(boundary);
     for (uint32_t i = 0; i < count; ++i) {
         const char* headers = PartHeaders(parts[i]);
         if (inet::FindBytes(parts[i].data, PartLength(parts[i]), boundary, length) != nullptr ||
-            inet::FindBytes(headers, strlen(headers), boundary, length) != nullptr) {
+            inet::FindBytes(headers, std::strlen(headers), boundary, length) != nullptr) {
             return true;
         }
     }
@@ -57,7 +58,7 @@ void ChooseBoundary(const mime_part* parts, uint32_t count, char (&boundary)[ine
 
 void Append(char*& at, const void* bytes, size_t length) {
     if (length > 0) {
-        memcpy(at, bytes, length);
+        std::memcpy(at, bytes, length);
         at += length;
     }
 }
@@ -67,10 +68,10 @@ void Append(char*& at, const void* bytes, size_t length) {
 // library does: counted, it would go on the wire after the closing line, where strict multipart
 // readers refuse any byte. Null when the body cannot be made.
 char* BuildBody(const mime_part* parts, uint32_t count, const char* boundary, uint32_t& length) {
-    const size_t boundaryLength = strlen(boundary);
+    const size_t boundaryLength = std::strlen(boundary);
     uint64_t total = boundaryLength + 7;
     for (uint32_t i = 0; i < count; ++i) {
-        total += boundaryLength + 8 + strlen(PartHeaders(parts[i])) + PartLength(parts[i]);
+        total += boundaryLength + 8 + std::strlen(PartHeaders(parts[i])) + PartLength(parts[i]);
     }
     if (total > UINT32_MAX) {
         return nullptr;
@@ -85,7 +86,7 @@ char* BuildBody(const mime_part* parts, uint32_t count, const char* boundary, ui
         Append(at, "--", 2);
         Append(at, boundary, boundaryLength);
         Append(at, "\r\n", 2);
-        Append(at, headers, strlen(headers));
+        Append(at, headers, std::strlen(headers));
         Append(at, "\r\n", 2);
         Append(at, parts[i].data, PartLength(parts[i]));
         Append(at, "\r\n", 2);
@@ -103,20 +104,21 @@ char* BuildHeaders(const char* requestHeaders, const char* boundary) {
     if (requestHeaders == nullptr) {
         requestHeaders = "";
     }
-    const size_t requestLength = strlen(requestHeaders);
+    const size_t requestLength = std::strlen(requestHeaders);
     char* block = static_cast<char*>(inet::HeapAllocate(requestLength + kHeaderLineRoom));
     if (block == nullptr) {
         return nullptr;
     }
-    memcpy(block, requestHeaders, requestLength + 1);
+    std::memcpy(block, requestHeaders, requestLength + 1);
     uint32_t length = static_cast<uint32_t>(requestLength);
-    char value[kContentTypeRoom];
+    char value[kCarriedContentTypeRoom];
     char line[kHeaderLineRoom];
     if (QuarInetGetHeaderValue(block, "Content-type:", value, sizeof value)) {
         QuarInetRemoveHeader(block, length, "Content-type:");
-        snprintf(line, sizeof line, "Content-type: %s; boundary=%s\r\n", value, boundary);
+        std::snprintf(line, sizeof line, "Content-type: %s; boundary=%s\r\n", value, boundary);
     } else {
-        snprintf(line, sizeof line, "Content-type: multipart/form-data; boundary=%s\r\n", boundary);
+        std::snprintf(line, sizeof line, "Content-type: multipart/form-data; boundary=%s\r\n",
+                      boundary);
     }
     QuarInetAppendHeader(block, length, line);
     return block;
@@ -124,11 +126,11 @@ char* BuildHeaders(const char* requestHeaders, const char* boundary) {
 
 }  // namespace
 
-bool ConstructMimeMultipart(char*& headers_out, char*& body_out, uint32_t& body_length_out,
-                            const char* request_headers, const mime_part* parts, uint32_t count) {
-    headers_out = nullptr;
-    body_out = nullptr;
-    body_length_out = 0;
+bool ConstructMimeMultipart(char*& headersOut, char*& bodyOut, uint32_t& bodyLengthOut,
+                            const char* requestHeaders, const mime_part* parts, uint32_t count) {
+    headersOut = nullptr;
+    bodyOut = nullptr;
+    bodyLengthOut = 0;
     if (parts == nullptr) {
         count = 0;
     }
@@ -136,20 +138,20 @@ bool ConstructMimeMultipart(char*& headers_out, char*& body_out, uint32_t& body_
     ChooseBoundary(parts, count, boundary);
     uint32_t length = 0;
     inet::HeapPtr<char> body(BuildBody(parts, count, boundary, length));
-    inet::HeapPtr<char> headers(body ? BuildHeaders(request_headers, boundary) : nullptr);
+    inet::HeapPtr<char> headers(body ? BuildHeaders(requestHeaders, boundary) : nullptr);
     if (!body || !headers) {
         return false;
     }
-    headers_out = headers.release();
-    body_out = body.release();
-    body_length_out = length;
+    headersOut = headers.release();
+    bodyOut = body.release();
+    bodyLengthOut = length;
     return true;
 }
 
-bool ConstructMimeMultipart(char*& headers_out, char*& body_out, uint32_t& body_length_out,
-                            const char* request_headers, ...) {
+bool ConstructMimeMultipart(char*& headersOut, char*& bodyOut, uint32_t& bodyLengthOut,
+                            const char* requestHeaders, ...) {
     va_list args;
-    va_start(args, request_headers);
+    va_start(args, requestHeaders);
     va_list counting;
     va_copy(counting, args);
     uint32_t count = 0;
@@ -160,9 +162,9 @@ bool ConstructMimeMultipart(char*& headers_out, char*& body_out, uint32_t& body_
     }
     va_end(counting);
 
-    headers_out = nullptr;
-    body_out = nullptr;
-    body_length_out = 0;
+    headersOut = nullptr;
+    bodyOut = nullptr;
+    bodyLengthOut = 0;
     inet::HeapPtr<mime_part> parts(
         static_cast<mime_part*>(inet::HeapAllocate(sizeof(mime_part) * count)));
     if (!parts) {
@@ -177,6 +179,6 @@ bool ConstructMimeMultipart(char*& headers_out, char*& body_out, uint32_t& body_
         part.data_length = va_arg(args, uint32_t);
     }
     va_end(args);
-    return ConstructMimeMultipart(headers_out, body_out, body_length_out, request_headers,
-                                  parts.get(), count);
+    return ConstructMimeMultipart(headersOut, bodyOut, bodyLengthOut, requestHeaders, parts.get(),
+                                  count);
 }

@@ -1,4 +1,4 @@
-#include <string.h>
+#include <cstring>
 
 #include "QuarInet.h"
 #include "inet/HeaderSearch.h"
@@ -7,28 +7,25 @@
 
 namespace {
 
-// The longest Content-type value read, as the multipart check reads it.
-constexpr int kContentTypeRoom = 256;
-
 constexpr size_t kNotFound = static_cast<size_t>(-1);
 
 // The body and its delimiter "--boundary".
 struct Delimited {
     const char* body;
     size_t length;
-    char delimiter[kContentTypeRoom + 2];
+    char delimiter[inet::kContentTypeRoom + 2];
     size_t delimiterLength;
 
     // The first delimiter at or after `from` that begins a line: at the start of the body or
     // right after a CR LF.
     size_t FindDelimiter(size_t from) const {
         if (from == 0 && length >= delimiterLength &&
-            memcmp(body, delimiter, delimiterLength) == 0) {
+            std::memcmp(body, delimiter, delimiterLength) == 0) {
             return 0;
         }
         const size_t searchFrom = from >= 2 ? from - 2 : 0;
         char pattern[sizeof delimiter + 2] = "\r\n";
-        memcpy(pattern + 2, delimiter, delimiterLength);
+        std::memcpy(pattern + 2, delimiter, delimiterLength);
         const char* found =
             inet::FindBytes(body + searchFrom, length - searchFrom, pattern, delimiterLength + 2);
         return found != nullptr ? static_cast<size_t>(found - body) + 2 : kNotFound;
@@ -39,7 +36,7 @@ struct Delimited {
         if (from >= to) {
             return kNotFound;
         }
-        const char* found = inet::FindBytes(body + from, to - from, pattern, strlen(pattern));
+        const char* found = inet::FindBytes(body + from, to - from, pattern, std::strlen(pattern));
         return found != nullptr ? static_cast<size_t>(found - body) : kNotFound;
     }
 
@@ -78,7 +75,7 @@ class PartList {
 }  // namespace
 
 bool IsMimeMultipart(const char* headers) {
-    char contentType[kContentTypeRoom];
+    char contentType[inet::kContentTypeRoom];
     return QuarInetGetHeaderValue(headers, "Content-type:", contentType, sizeof contentType) &&
            inet::StartsWithNoCase(contentType, "multipart/");
 }
@@ -86,25 +83,25 @@ bool IsMimeMultipart(const char* headers) {
 // Delimiters are recognised at the start of a line only, and a part's content ends before the
 // line break that opens the next delimiter; an empty content shares that line break with the
 // blank line after the part's headers.
-uint32_t ParseMimeMultipart(const char* headers, const char* body, uint32_t body_length,
-                            mime_part*& parts_out) {
-    char contentType[kContentTypeRoom];
+uint32_t ParseMimeMultipart(const char* headers, const char* body, uint32_t bodyLength,
+                            mime_part*& partsOut) {
+    char contentType[inet::kContentTypeRoom];
     if (body == nullptr ||
         !QuarInetGetHeaderValue(headers, "Content-type:", contentType, sizeof contentType) ||
         !inet::StartsWithNoCase(contentType, "multipart/")) {
         return 0;
     }
-    Delimited text{body, body_length, "--", 0};
+    Delimited text{body, bodyLength, "--", 0};
     if (!inet::ReadBoundaryParameter(contentType, text.delimiter + 2, sizeof text.delimiter - 2)) {
         return 0;
     }
-    text.delimiterLength = strlen(text.delimiter);
+    text.delimiterLength = std::strlen(text.delimiter);
 
     PartList parts;
     size_t at = text.FindDelimiter(0);
     while (at != kNotFound) {
         if (text.IsClosing(at)) {
-            parts_out = parts.Count() > 0 ? parts.Release() : nullptr;
+            partsOut = parts.Count() > 0 ? parts.Release() : nullptr;
             return parts.Count();
         }
         const size_t lineEnd = text.Find(at + text.delimiterLength, text.length, "\r\n");

@@ -1,8 +1,8 @@
 #include "inet/ModuleLoader.h"
 
 #include <dlfcn.h>
-#include <stdlib.h>
 #include <strings.h>
+#include <cstdlib>
 
 #include <set>
 
@@ -14,7 +14,7 @@ namespace {
 // What $QUAR_HIDE_MODULES hides: whole modules ("MODULE") and entry points ("MODULE!entry").
 std::set<std::string> HiddenNames() {
     std::set<std::string> hidden;
-    const char* list = getenv("QUAR_HIDE_MODULES");
+    const char* list = std::getenv("QUAR_HIDE_MODULES");
     std::string text = list != nullptr ? list : "";
     size_t start = 0;
     while (start <= text.size()) {
@@ -71,7 +71,7 @@ std::string SharedObjectPath(const std::string& name) {
     if (strcasecmp(name.c_str(), "WININET.DLL") != 0) {
         return name;
     }
-    if (const char* path = getenv("QUAR_WININET_MODULE"); path != nullptr && *path != '\0') {
+    if (const char* path = std::getenv("QUAR_WININET_MODULE"); path != nullptr && *path != '\0') {
         return path;
     }
     return OwnDirectory() + "libquarwininet.so";

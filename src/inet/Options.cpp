@@ -1,4 +1,4 @@
-#include <string.h>
+#include <cstring>
 
 #include "QuarInet.h"
 #include "inet/OptionsStore.h"
@@ -6,7 +6,7 @@
 
 QuarInetOptions::QuarInetOptions() : QuarInetOptions(nullptr) {}
 
-QuarInetOptions::QuarInetOptions(const char* key_name)
+QuarInetOptions::QuarInetOptions(const char* keyName)
     : UseIEsettings(1),
       Proxy(0),
       ProxyAddress(),
@@ -15,29 +15,29 @@ QuarInetOptions::QuarInetOptions(const char* key_name)
       ProxyLog(),
       ProxyPwd(),
       DialogTitle(nullptr) {
-    if (key_name != nullptr) {
-        Load(key_name);
+    if (keyName != nullptr) {
+        Load(keyName);
     }
 }
 
 QuarInetOptions::QuarInetOptions(const QuarInetOptions& other) : DialogTitle(nullptr) {
     UseIEsettings = other.UseIEsettings;
     Proxy = other.Proxy;
-    memcpy(ProxyAddress, other.ProxyAddress, sizeof ProxyAddress);
+    std::memcpy(ProxyAddress, other.ProxyAddress, sizeof ProxyAddress);
     ProxyPort = other.ProxyPort;
     ProxyAuthorization = other.ProxyAuthorization;
-    memcpy(ProxyLog, other.ProxyLog, sizeof ProxyLog);
-    memcpy(ProxyPwd, other.ProxyPwd, sizeof ProxyPwd);
+    std::memcpy(ProxyLog, other.ProxyLog, sizeof ProxyLog);
+    std::memcpy(ProxyPwd, other.ProxyPwd, sizeof ProxyPwd);
 }
 
 QuarInetOptions& QuarInetOptions::operator=(const QuarInetOptions& other) = default;
 
-bool QuarInetOptions::Load(const char* key_name) {
-    return inet::LoadOptions(*OpenSystemRegistry(), key_name, *this);
+bool QuarInetOptions::Load(const char* keyName) {
+    return inet::LoadOptions(*OpenSystemRegistry(), keyName, *this);
 }
 
-bool QuarInetOptions::Save(const char* key_name) {
-    return inet::SaveOptions(*OpenSystemRegistry(), key_name, *this);
+bool QuarInetOptions::Save(const char* keyName) {
+    return inet::SaveOptions(*OpenSystemRegistry(), keyName, *this);
 }
 
 bool QuarInetOptions::ImportIESettings() {

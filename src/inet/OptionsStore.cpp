@@ -1,12 +1,12 @@
 #include "inet/OptionsStore.h"
 
-#include <ctype.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cstdint>
+#include <cstring>
 
 #include <string>
 
 #include "inet/Base64.h"
+#include "platform/Decimal.h"
 
 namespace inet {
 namespace {
@@ -17,12 +17,12 @@ constexpr size_t kTextRoom = QuarInetOptions::TextSize;
 constexpr size_t kStoredPasswordRoom = (kTextRoom - 1 + 2) / 3 * 4 + 1;
 
 bool UsableKeyName(const char* keyName) {
-    return keyName != nullptr && *keyName != '\0' && strlen(keyName) <= kMaxKeyNameLength;
+    return keyName != nullptr && *keyName != '\0' && std::strlen(keyName) <= kMaxKeyNameLength;
 }
 
 void CopyText(char (&member)[kTextRoom], const std::string& text) {
     const size_t length = text.size() < kTextRoom ? text.size() : kTextRoom - 1;
-    memcpy(member, text.data(), length);
+    std::memcpy(member, text.data(), length);
     member[length] = '\0';
 }
 
@@ -86,7 +86,7 @@ bool SaveOptions(Registry& registry, const char* keyName, const QuarInetOptions&
                           static_cast<uint32_t>(options.ProxyAuthorization)),
         registry.SetText(hive, key, "ProxyLog", options.ProxyLog),
         registry.SetText(hive, key, "ProxyPwd",
-                         Base64Encode(options.ProxyPwd, strlen(options.ProxyPwd))),
+                         Base64Encode(options.ProxyPwd, std::strlen(options.ProxyPwd))),
     };
     for (long result : results) {
         if (result != ERROR_SUCCESS) {
@@ -112,9 +112,8 @@ void SplitProxyServer(const std::string& server, QuarInetOptions& options) {
     CopyText(options.ProxyAddress, text.substr(0, colon));
     // The decimal number at the start of the rest; 0 when there is none.
     const char* digits = text.c_str() + colon + 1;
-    options.ProxyPort = isdigit(static_cast<unsigned char>(*digits))
-                            ? static_cast<uint32_t>(strtoul(digits, nullptr, 10))
-                            : 0;
+    options.ProxyPort =
+        static_cast<uint32_t>(ScanDecimal(digits, DecimalSyntax::kDigits, 0, UINT32_MAX).value);
 }
 
 bool ImportBrowserSettings(Registry& registry, QuarInetOptions& options) {

@@ -1,6 +1,6 @@
 #include "inet/ReceiveBuffer.h"
 
-#include <string.h>
+#include <cstring>
 
 namespace inet {
 
@@ -49,9 +49,9 @@ HeapPtr<char> ReceiveBuffer::TakeFront(size_t n) {
     if (front == nullptr) {
         return front;
     }
-    memcpy(front.get(), data_.get(), n);
+    std::memcpy(front.get(), data_.get(), n);
     front.get()[n] = '\0';
-    memmove(data_.get(), data_.get() + n, count_ - n + 1);
+    std::memmove(data_.get(), data_.get() + n, count_ - n + 1);
     count_ -= n;
     return front;
 }

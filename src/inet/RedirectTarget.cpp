@@ -1,7 +1,11 @@
 #include "inet/RedirectTarget.h"
 
-#include <ctype.h>
 #include <strings.h>
+
+#include <cctype>
+#include <cstdint>
+
+#include "platform/Decimal.h"
 
 namespace inet {
 namespace {
@@ -91,7 +95,8 @@ bool ParseAuthority(const std::string& authority, size_t maxHost, HttpTarget& ta
             if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) {
                 return false;
             }
-            const unsigned long port = std::stoul(digits);
+            const std::int64_t port =
+                ScanDecimal(digits, DecimalSyntax::kDigits, 0, UINT32_MAX).value;
             if (port == 0 || port > 65535) {
                 return false;
             }

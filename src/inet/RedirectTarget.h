@@ -2,7 +2,7 @@
 // (RFC 3986, section 5), as far as the socket transport can reach it.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 #include <optional>
 #include <string>

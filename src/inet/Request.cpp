@@ -1,8 +1,9 @@
-#include <stdio.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
 
 #include "QuarInet.h"
 #include "inet/GzipWriter.h"
+#include "inet/HeaderLimits.h"
 #include "inet/InetHeap.h"
 #include "inet/MemoryStream.h"
 #include "inet/WorkerThread.h"
@@ -13,7 +14,7 @@ namespace {
 inet::HeapPtr<char> CopyBytes(const char* bytes, size_t size) {
     inet::HeapPtr<char> copy(static_cast<char*>(inet::HeapAllocate(size + 1)));
     if (copy != nullptr) {
-        memcpy(copy.get(), bytes, size);
+        std::memcpy(copy.get(), bytes, size);
         copy.get()[size] = '\0';
     }
     return copy;
@@ -27,7 +28,6 @@ bool UsableLineText(const char* text) {
 // The fixed lines that announce a gzip-encoded body, and room for its length line.
 constexpr const char* kAcceptLine = "Accept-Encoding: x-gzip\r\n";
 constexpr const char* kEncodingLine = "Content-Encoding: x-gzip\r\n";
-constexpr size_t kLengthLineRoom = 40;
 
 void ReplaceOwned(char*& member, inet::HeapPtr<char> copy) {
     inet::HeapRelease(member);
@@ -71,43 +71,43 @@ QuarInetHttpRequest::~QuarInetHttpRequest() {
 
 uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, const char* verb,
                                                const char* path, const char* headers,
-                                               uint32_t headers_length, const char* body,
-                                               uint32_t body_length, bool compress) {
+                                               uint32_t headersLength, const char* body,
+                                               uint32_t bodyLength, bool compress) {
     if (!UsableLineText(host) || !UsableLineText(verb) || !UsableLineText(path) ||
-        strchr(host, ' ') != nullptr || *host == '\0' || *verb == '\0') {
+        std::strchr(host, ' ') != nullptr || *host == '\0' || *verb == '\0') {
         return QUARINET_ERROR_INVALID_PARAMETER;
     }
-    inet::HeapPtr<char> newHost = CopyBytes(host, strlen(host));
-    inet::HeapPtr<char> newVerb = CopyBytes(verb, strlen(verb));
-    inet::HeapPtr<char> newPath = CopyBytes(path, strlen(path));
+    inet::HeapPtr<char> newHost = CopyBytes(host, std::strlen(host));
+    inet::HeapPtr<char> newVerb = CopyBytes(verb, std::strlen(verb));
+    inet::HeapPtr<char> newPath = CopyBytes(path, std::strlen(path));
     if (newHost == nullptr || newVerb == nullptr || newPath == nullptr) {
         return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
     }
-    const bool hasHeaders = headers != nullptr && headers_length > 0;
-    const bool hasBody = body != nullptr && body_length > 0;
+    const bool hasHeaders = headers != nullptr && headersLength > 0;
+    const bool hasBody = body != nullptr && bodyLength > 0;
     inet::HeapPtr<char> newHeaders;
     inet::HeapPtr<char> newBody;
     uint32_t newHeadersLength = 0;
     uint32_t newBodyLength = 0;
     inet::MemoryOutStream compressed;
-    if (compress && hasBody && inet::GzipCompress(body, body_length, compressed)) {
+    if (compress && hasBody && inet::GzipCompress(body, bodyLength, compressed)) {
         // The block with its own encoding and length lines replaced by those of the gzip body.
-        const size_t room = (hasHeaders ? headers_length : 0) + strlen(kAcceptLine) +
-                            strlen(kEncodingLine) + kLengthLineRoom + 33;
+        const size_t room = (hasHeaders ? headersLength : 0) + std::strlen(kAcceptLine) +
+                            std::strlen(kEncodingLine) + inet::kLengthLineRoom + 33;
         newHeaders.reset(static_cast<char*>(inet::HeapAllocate(room)));
         if (newHeaders == nullptr) {
             return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
         }
         if (hasHeaders) {
-            memcpy(newHeaders.get(), headers, headers_length);
+            std::memcpy(newHeaders.get(), headers, headersLength);
         }
-        newHeadersLength = hasHeaders ? headers_length : 0;
+        newHeadersLength = hasHeaders ? headersLength : 0;
         newHeaders.get()[newHeadersLength] = '\0';
         QuarInetRemoveHeader(newHeaders.get(), newHeadersLength, "Accept-Encoding:");
         QuarInetRemoveHeader(newHeaders.get(), newHeadersLength, "Content-Encoding:");
         QuarInetRemoveHeader(newHeaders.get(), newHeadersLength, "Content-Length:");
-        char lengthLine[kLengthLineRoom];
-        snprintf(lengthLine, sizeof lengthLine, "Content-Length: %zu\r\n", compressed.Size());
+        char lengthLine[inet::kLengthLineRoom];
+        std::snprintf(lengthLine, sizeof lengthLine, "Content-Length: %zu\r\n", compressed.Size());
         QuarInetAppendHeader(newHeaders.get(), newHeadersLength, kAcceptLine);
         QuarInetAppendHeader(newHeaders.get(), newHeadersLength, kEncodingLine);
         QuarInetAppendHeader(newHeaders.get(), newHeadersLength, lengthLine);
@@ -120,12 +120,12 @@ uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, 
         // Also with compression asked for, a body that is empty or cannot be compressed is sent
         // as it is, with the caller's headers.
         if (hasHeaders) {
-            newHeaders = CopyBytes(headers, headers_length);
-            newHeadersLength = headers_length;
+            newHeaders = CopyBytes(headers, headersLength);
+            newHeadersLength = headersLength;
         }
         if (hasBody) {
-            newBody = CopyBytes(body, body_length);
-            newBodyLength = body_length;
+            newBody = CopyBytes(body, bodyLength);
+            newBodyLength = bodyLength;
         }
         if ((hasHeaders && newHeaders == nullptr) || (hasBody && newBody == nullptr)) {
             return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
@@ -144,19 +144,19 @@ uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, 
 
 QuarInetThread QuarInetHttpRequest::OpenUrl(const char* host, uint32_t port, const char* verb,
                                             const char* path, const char* headers,
-                                            uint32_t headers_length, const char* body,
-                                            uint32_t body_length, char** response_headers,
-                                            uint32_t* response_headers_length, char** response_body,
-                                            uint32_t* response_body_length, uint32_t* result) {
+                                            uint32_t headersLength, const char* body,
+                                            uint32_t bodyLength, char** responseHeaders,
+                                            uint32_t* responseHeadersLength, char** responseBody,
+                                            uint32_t* responseBodyLength, uint32_t* result) {
     // Invalid parameters leave the request without a host; the worker's Send reports them.
-    if (SetRequestParams(host, port, verb, path, headers, headers_length, body, body_length,
-                         false) != 0) {
+    if (SetRequestParams(host, port, verb, path, headers, headersLength, body, bodyLength, false) !=
+        0) {
         ReplaceOwned(Host, nullptr);
     }
-    ResponseHeadersOut = response_headers;
-    ResponseHeadersLengthOut = response_headers_length;
-    ResponseBodyOut = response_body;
-    ResponseBodyLengthOut = response_body_length;
+    ResponseHeadersOut = responseHeaders;
+    ResponseHeadersLengthOut = responseHeadersLength;
+    ResponseBodyOut = responseBody;
+    ResponseBodyLengthOut = responseBodyLength;
     ResultOut = result;
     ThreadHandle = inet::StartWorkerThread([this] { return Worker(this); }, ThreadId);
     return ThreadHandle;

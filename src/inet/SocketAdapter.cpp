@@ -1,10 +1,10 @@
 #include "inet/SocketAdapter.h"
 
 #include <arpa/inet.h>
-#include <errno.h>
-#include <string.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace inet {
 namespace wsock {
@@ -144,7 +144,7 @@ int WsSetSockOpt(SOCKET s, int level, int name, const char* value, int length) {
         return Fail(10042);  // option not supported here
     }
     uint32_t milliseconds;
-    memcpy(&milliseconds, value, sizeof milliseconds);
+    std::memcpy(&milliseconds, value, sizeof milliseconds);
     timeval limit{static_cast<time_t>(milliseconds / 1000),
                   static_cast<suseconds_t>(milliseconds % 1000 * 1000)};
     const int option = name == WS_SO_SNDTIMEO ? SO_SNDTIMEO : SO_RCVTIMEO;
@@ -163,11 +163,11 @@ int WsGetLastError() {
 
 int WsStartup(uint16_t version, WSADATA* data) {
     if (data != nullptr) {
-        memset(data, 0, sizeof *data);
+        std::memset(data, 0, sizeof *data);
         data->wVersion = version;
         data->wHighVersion = 0x0101;
-        strcpy(data->szDescription, "BSD sockets");
-        strcpy(data->szSystemStatus, "Running");
+        std::strcpy(data->szDescription, "BSD sockets");
+        std::strcpy(data->szSystemStatus, "Running");
     }
     return 0;
 }
@@ -276,7 +276,7 @@ int SocketErrorFromErrno(int error) {
 
 void* FindSocketEntryPoint(const char* name) {
     for (const wsock::Entry& entry : wsock::kEntries) {
-        if (strcmp(entry.name, name) == 0) {
+        if (std::strcmp(entry.name, name) == 0) {
             return entry.address;
         }
     }

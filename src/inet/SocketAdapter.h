@@ -7,8 +7,8 @@
 
 #include <netdb.h>
 #include <netinet/in.h>
-#include <stdint.h>
 #include <sys/socket.h>
+#include <cstdint>
 
 namespace inet {
 namespace wsock {

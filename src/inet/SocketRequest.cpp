@@ -1,8 +1,8 @@
 #include "inet/SocketRequest.h"
 
-#include <limits.h>
-#include <stdio.h>
-#include <string.h>
+#include <climits>
+#include <cstdio>
+#include <cstring>
 
 #include <chrono>
 #include <condition_variable>
@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "inet/Base64.h"
+#include "inet/HeaderLimits.h"
 #include "inet/HeaderSearch.h"
 #include "inet/InetHeap.h"
 #include "inet/ReceiveBuffer.h"
@@ -35,8 +36,6 @@ constexpr int kAddressFamilyInternet = 2;
 constexpr int kStreamSocket = 1;
 constexpr int kTcp = 6;
 
-// Room for the status line's parts, as far as the transport reads it.
-constexpr int kStatusLineLimit = 1024;
 // Room for a Location value; a longer one is taken as cut and not followed.
 constexpr size_t kLocationRoom = 4096;
 
@@ -175,7 +174,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::Connect(const char* target, uint32_t po
     uint32_t address = library_->inet_addr(target);
     if (address == inet::wsock::INADDR_NONE_VALUE) {
         Report(QUARINET_STATUS_RESOLVING_NAME, const_cast<char*>(target),
-               static_cast<uint32_t>(strlen(target)));
+               static_cast<uint32_t>(std::strlen(target)));
         if (const uint32_t rc = Resolve(target, address)) {
             // The socket is of no further use; it goes without the closing events.
             CloseSocket();
@@ -184,8 +183,8 @@ uint32_t QuarInetHttpRequestWinSockImpl::Connect(const char* target, uint32_t po
     }
     in_addr in{};
     in.s_addr = address;
-    snprintf(dotted, sizeof dotted, "%s", library_->inet_ntoa(in));
-    const uint32_t dottedLength = static_cast<uint32_t>(strlen(dotted));
+    std::snprintf(dotted, sizeof dotted, "%s", library_->inet_ntoa(in));
+    const uint32_t dottedLength = static_cast<uint32_t>(std::strlen(dotted));
     Report(QUARINET_STATUS_NAME_RESOLVED, dotted, dottedLength);
     Report(QUARINET_STATUS_CONNECTING_TO_SERVER, dotted, dottedLength);
 
@@ -218,7 +217,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::SendAll(const char* bytes, size_t size,
 
 uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
     std::string head;
-    head.reserve(strlen(Verb) + strlen(Host) + strlen(Path) + HeadersLength + 256);
+    head.reserve(std::strlen(Verb) + std::strlen(Host) + std::strlen(Path) + HeadersLength + 256);
     head.append(Verb).append(" http://").append(Host).append(":").append(std::to_string(Port));
     head.append(Path).append(" HTTP/1.0\r\n");
     if (Headers != nullptr && HeadersLength > 0) {
@@ -232,7 +231,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
     const bool hasBody = Body != nullptr && BodyLength > 0;
     // Servers refuse a body without its length (HTTP/1.0 has no other way to delimit it), and
     // a POST or PUT without one even when its body is empty.
-    const bool takesBody = strcmp(Verb, "POST") == 0 || strcmp(Verb, "PUT") == 0;
+    const bool takesBody = std::strcmp(Verb, "POST") == 0 || std::strcmp(Verb, "PUT") == 0;
     if ((hasBody || takesBody) && inet::FindHeaderLine(Headers, "Content-Length:") == nullptr) {
         head.append("Content-Length: ").append(std::to_string(BodyLength)).append("\r\n");
     }
@@ -256,13 +255,13 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
 
 uint32_t QuarInetHttpRequestWinSockImpl::Send(const char* host, uint32_t port, const char* verb,
                                               const char* path, const char* headers,
-                                              uint32_t headers_length, const char* body,
-                                              uint32_t body_length) {
+                                              uint32_t headersLength, const char* body,
+                                              uint32_t bodyLength) {
     if (!followingRedirect_) {
         redirects_ = 0;
     }
-    if (const uint32_t rc = SetRequestParams(host, port, verb, path, headers, headers_length, body,
-                                             body_length, false)) {
+    if (const uint32_t rc = SetRequestParams(host, port, verb, path, headers, headersLength, body,
+                                             bodyLength, false)) {
         return rc;
     }
     if (library_ == nullptr) {
@@ -300,10 +299,10 @@ uint32_t QuarInetHttpRequestWinSockImpl::Send(const char* host, uint32_t port, c
     return 0;
 }
 
-uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& response_headers,
-                                                 uint32_t& response_headers_length,
-                                                 char*& response_body,
-                                                 uint32_t& response_body_length) {
+uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
+                                                 uint32_t& responseHeadersLength,
+                                                 char*& responseBody,
+                                                 uint32_t& responseBodyLength) {
     if (library_ == nullptr) {
         return QUARINET_ERROR_NO_TRANSPORT;
     }
@@ -311,10 +310,10 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& response_headers,
         return QUARINET_ERROR_NOT_CONNECTED;
     }
     Report(QUARINET_STATUS_RECEIVING_RESPONSE);
-    response_headers = nullptr;
-    response_headers_length = 0;
-    response_body = nullptr;
-    response_body_length = 0;
+    responseHeaders = nullptr;
+    responseHeadersLength = 0;
+    responseBody = nullptr;
+    responseBodyLength = 0;
 
     inet::ReceiveBuffer buffer(responseLimit_);
     if (!buffer.Start()) {
@@ -374,29 +373,28 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& response_headers,
     const uint32_t provisional = last == 0 ? 0 : lastError;
     CloseSocketReporting();
 
-    response_headers = headerBlock.release();
-    response_headers_length = static_cast<uint32_t>(headerLength);
-    response_body = buffer.Release(bodyLength + 1);
-    response_body_length = static_cast<uint32_t>(bodyLength);
+    responseHeaders = headerBlock.release();
+    responseHeadersLength = static_cast<uint32_t>(headerLength);
+    responseBody = buffer.Release(bodyLength + 1);
+    responseBodyLength = static_cast<uint32_t>(bodyLength);
 
     char version[inet::kStatusLineLimit];
     char reason[inet::kStatusLineLimit];
     uint32_t status = 0;
-    if (!QuarInetGetHttpStatusCode(response_headers, version, status, reason,
+    if (!QuarInetGetHttpStatusCode(responseHeaders, version, status, reason,
                                    inet::kStatusLineLimit)) {
         return provisional;
     }
     switch (status) {
         case 200:
-            UnpackContent(response_headers, response_headers_length, response_body,
-                          response_body_length);
+            UnpackContent(responseHeaders, responseHeadersLength, responseBody, responseBodyLength);
             return provisional;
         case 301:
         case 302:
         case 305:
         case 307:
-            return FollowRedirect(response_headers, response_headers_length, response_body,
-                                  response_body_length, provisional);
+            return FollowRedirect(responseHeaders, responseHeadersLength, responseBody,
+                                  responseBodyLength, provisional);
         case 401:
         case 407:
             return provisional;
@@ -413,7 +411,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(char*& headers, uint32_t
         return provisional;
     }
     // A Location that filled the room was cut; where it leads is unknown.
-    if (strlen(location) >= sizeof location - 1) {
+    if (std::strlen(location) >= sizeof location - 1) {
         return QUARINET_ERROR_STATUS;
     }
     const std::optional<inet::HttpTarget> target =

@@ -3,7 +3,7 @@
 // follows redirects and decodes gzip bodies, reporting progress through the status callback.
 #pragma once
 
-#include <stddef.h>
+#include <cstddef>
 
 #include <atomic>
 #include <functional>
@@ -39,10 +39,10 @@ class QuarInetHttpRequestWinSockImpl : public QuarInetHttpRequest {
     ~QuarInetHttpRequestWinSockImpl() override;
 
     uint32_t Send(const char* host, uint32_t port, const char* verb, const char* path,
-                  const char* headers, uint32_t headers_length, const char* body,
-                  uint32_t body_length) override;
-    uint32_t Receive(char*& response_headers, uint32_t& response_headers_length,
-                     char*& response_body, uint32_t& response_body_length) override;
+                  const char* headers, uint32_t headersLength, const char* body,
+                  uint32_t bodyLength) override;
+    uint32_t Receive(char*& responseHeaders, uint32_t& responseHeadersLength, char*& responseBody,
+                     uint32_t& responseBodyLength) override;
     void Abort(uint32_t reserved) override;
 
     // For tests: the largest response a Receive holds (bytes, NUL included), and an observer

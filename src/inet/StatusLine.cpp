@@ -1,15 +1,13 @@
-#include <limits.h>
-#include <string.h>
+#include <climits>
+#include <cstring>
 
 #include "QuarInet.h"
+#include "platform/Decimal.h"
 
 namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 }  // namespace
@@ -22,7 +20,7 @@ bool QuarInetGetHttpStatusCode(const char* headers, char* version, uint32_t& cod
     if (headers == nullptr || version == nullptr || reason == nullptr || size <= 0) {
         return false;
     }
-    const char* cr = strchr(headers, '\r');
+    const char* cr = std::strchr(headers, '\r');
     if (cr == nullptr || cr - headers > size) {
         return false;
     }
@@ -41,30 +39,20 @@ bool QuarInetGetHttpStatusCode(const char* headers, char* version, uint32_t& cod
     if (wordLength == 0 || wordLength > room) {
         return false;
     }
-    memcpy(version, word, wordLength);
+    std::memcpy(version, word, wordLength);
     version[wordLength] = '\0';
 
     while (p < lineEnd && IsBlank(*p)) {
         ++p;
     }
-    bool negative = false;
-    if (p < lineEnd && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    if (p == lineEnd || !IsDigit(*p)) {
+    // The magnitude is held at INT_MAX on both sides.
+    const DecimalScan number = ScanDecimal(std::string_view(p, static_cast<size_t>(lineEnd - p)),
+                                           DecimalSyntax::kSignedDigits, -INT_MAX, INT_MAX);
+    if (number.digits == 0) {
         return false;
     }
-    long long value = 0;
-    for (; p < lineEnd && IsDigit(*p); ++p) {
-        if (value < INT_MAX) {
-            value = value * 10 + (*p - '0');
-        }
-    }
-    if (value > INT_MAX) {
-        value = INT_MAX;
-    }
-    code = static_cast<uint32_t>(static_cast<int>(negative ? -value : value));
+    p += number.end;
+    code = static_cast<uint32_t>(static_cast<int>(number.value));
 
     while (p < lineEnd && IsBlank(*p)) {
         ++p;
@@ -73,7 +61,7 @@ bool QuarInetGetHttpStatusCode(const char* headers, char* version, uint32_t& cod
     if (reasonLength > room) {
         reasonLength = room;
     }
-    memcpy(reason, p, reasonLength);
+    std::memcpy(reason, p, reasonLength);
     reason[reasonLength] = '\0';
     return true;
 }

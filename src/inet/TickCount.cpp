@@ -1,6 +1,6 @@
 #include "inet/TickCount.h"
 
-#include <time.h>
+#include <ctime>
 
 namespace inet {
 

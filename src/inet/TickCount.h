@@ -2,7 +2,7 @@
 // from the monotonic clock so that it never runs backwards.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 namespace inet {
 

@@ -1,8 +1,9 @@
-#include <stdio.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
 
 #include "QuarInet.h"
 #include "inet/GzipReader.h"
+#include "inet/HeaderLimits.h"
 #include "inet/HeaderSearch.h"
 #include "inet/InetHeap.h"
 
@@ -11,9 +12,6 @@ namespace {
 // A gzip body may decode to at most this many bytes; beyond it the response is left encoded, so
 // that a small body cannot make the client hold an unbounded amount of memory.
 constexpr size_t kMaxUnpackedLength = 512u * 1024 * 1024;
-
-// Room for the longest "Content-Length: <32-bit number>\r\n\r\n" line and its NUL.
-constexpr size_t kLengthLineRoom = 40;
 
 bool IsGzipEncoded(const char* headers) {
     char encoding[64];
@@ -26,17 +24,17 @@ bool IsGzipEncoded(const char* headers) {
 // The block without its encoding and length headers, closed by the decoded length; null when
 // memory runs out.
 char* RewriteHeaders(const char* headers, uint32_t& length, uint32_t decodedLength) {
-    const size_t textLength = strlen(headers);
-    char* block = static_cast<char*>(inet::HeapAllocate(textLength + kLengthLineRoom));
+    const size_t textLength = std::strlen(headers);
+    char* block = static_cast<char*>(inet::HeapAllocate(textLength + inet::kLengthLineRoom));
     if (block == nullptr) {
         return nullptr;
     }
-    memcpy(block, headers, textLength + 1);
+    std::memcpy(block, headers, textLength + 1);
     uint32_t blockLength = static_cast<uint32_t>(textLength);
     QuarInetRemoveHeader(block, blockLength, "Content-Encoding:");
     QuarInetRemoveHeader(block, blockLength, "Content-Length:");
-    char line[kLengthLineRoom];
-    snprintf(line, sizeof line, "Content-Length: %u\r\n\r\n", decodedLength);
+    char line[inet::kLengthLineRoom];
+    std::snprintf(line, sizeof line, "Content-Length: %u\r\n\r\n", decodedLength);
     QuarInetAppendHeader(block, blockLength, line);
     length = blockLength;
     return block;
@@ -44,19 +42,19 @@ char* RewriteHeaders(const char* headers, uint32_t& length, uint32_t decodedLeng
 
 }  // namespace
 
-bool UnpackContent(char*& headers, uint32_t& headers_length, char*& body, uint32_t& body_length) {
+bool UnpackContent(char*& headers, uint32_t& headersLength, char*& body, uint32_t& bodyLength) {
     if (headers == nullptr || !IsGzipEncoded(headers)) {
         return true;
     }
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(body);
-    const uint32_t bodyLength = body != nullptr ? body_length : 0;
-    inet::GunzipResult decoded = inet::GzipDecompress(bytes, bodyLength, kMaxUnpackedLength);
+    const uint32_t inputLength = body != nullptr ? bodyLength : 0;
+    inet::GunzipResult decoded = inet::GzipDecompress(bytes, inputLength, kMaxUnpackedLength);
     const bool passThrough = decoded.status == inet::GunzipStatus::kNotGzip;
     if (!passThrough && decoded.status != inet::GunzipStatus::kDecoded &&
         decoded.status != inet::GunzipStatus::kDamaged) {
         return true;
     }
-    const uint32_t newLength = passThrough ? bodyLength : static_cast<uint32_t>(decoded.size);
+    const uint32_t newLength = passThrough ? inputLength : static_cast<uint32_t>(decoded.size);
     uint32_t newHeadersLength = 0;
     char* newHeaders = RewriteHeaders(headers, newHeadersLength, newLength);
     if (newHeaders == nullptr) {
@@ -64,11 +62,11 @@ bool UnpackContent(char*& headers, uint32_t& headers_length, char*& body, uint32
     }
     inet::HeapRelease(headers);
     headers = newHeaders;
-    headers_length = newHeadersLength;
+    headersLength = newHeadersLength;
     if (!passThrough) {
         inet::HeapRelease(body);
         body = decoded.data.release();
-        body_length = newLength;
+        bodyLength = newLength;
     }
     return true;
 }

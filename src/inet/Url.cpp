@@ -1,7 +1,8 @@
-#include <stdio.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
 
 #include "QuarInet.h"
+#include "platform/Decimal.h"
 
 namespace {
 
@@ -31,21 +32,14 @@ bool CopyWhole(const char* begin, const char* end, char* out, int size) {
     if (length >= static_cast<size_t>(size)) {
         return false;
     }
-    memcpy(out, begin, length);
+    std::memcpy(out, begin, length);
     out[length] = '\0';
     return true;
 }
 
 // The decimal number at `text`, 0 when there is none, held at the largest 32-bit value.
 uint32_t ReadPort(const char* text) {
-    uint64_t value = 0;
-    for (; IsDigit(*text); ++text) {
-        value = value * 10 + static_cast<uint64_t>(*text - '0');
-        if (value > UINT32_MAX) {
-            return UINT32_MAX;
-        }
-    }
-    return static_cast<uint32_t>(value);
+    return static_cast<uint32_t>(ScanDecimal(text, DecimalSyntax::kDigits, 0, UINT32_MAX).value);
 }
 
 }  // namespace
@@ -63,7 +57,7 @@ bool QuarInetSplitUrl(const char* url, char* scheme, char* host, uint32_t& port,
     // A "://" marks a scheme only after a scheme name, so that a relative location whose query
     // carries a URL ("/login?next=http://...") stays a path.
     const char* rest = url;
-    const char* separator = strstr(url, "://");
+    const char* separator = std::strstr(url, "://");
     if (separator != nullptr && IsSchemeName(url, separator)) {
         rest = separator + 3;
         if (!CopyWhole(url, rest, scheme, size)) {
@@ -77,7 +71,7 @@ bool QuarInetSplitUrl(const char* url, char* scheme, char* host, uint32_t& port,
         return false;
     }
     if (pathStart != rest) {
-        const char* colon = static_cast<const char*>(memchr(rest, ':', pathStart - rest));
+        const char* colon = static_cast<const char*>(std::memchr(rest, ':', pathStart - rest));
         if (colon != nullptr) {
             if (!CopyWhole(rest, colon, host, size)) {
                 return false;
@@ -88,11 +82,11 @@ bool QuarInetSplitUrl(const char* url, char* scheme, char* host, uint32_t& port,
         }
     }
 
-    size_t pathLength = strlen(pathStart);
+    size_t pathLength = std::strlen(pathStart);
     if (pathLength > static_cast<size_t>(size) - 1) {
         pathLength = static_cast<size_t>(size) - 1;
     }
-    memcpy(path, pathStart, pathLength);
+    std::memcpy(path, pathStart, pathLength);
     path[pathLength] = '\0';
     return true;
 }
@@ -111,15 +105,16 @@ bool QuarInetCombineUrl(const char* scheme, const char* host, uint32_t port, con
     if (host == nullptr) {
         host = "";
     }
-    size_t pathLength = strlen(path);
-    if (strlen(scheme) + strlen(host) + pathLength + 5 > static_cast<size_t>(size)) {
+    size_t pathLength = std::strlen(path);
+    if (std::strlen(scheme) + std::strlen(host) + pathLength + 5 > static_cast<size_t>(size)) {
         return false;
     }
-    int written = (port != 0 && port != 80) ? snprintf(out, size, "%s%s:%u", scheme, host, port)
-                                            : snprintf(out, size, "%s%s", scheme, host);
+    int written = (port != 0 && port != 80)
+                      ? std::snprintf(out, size, "%s%s:%u", scheme, host, port)
+                      : std::snprintf(out, size, "%s%s", scheme, host);
     if (written < 0 || static_cast<size_t>(written) + pathLength >= static_cast<size_t>(size)) {
         return false;
     }
-    memcpy(out + written, path, pathLength + 1);
+    std::memcpy(out + written, path, pathLength + 1);
     return true;
 }

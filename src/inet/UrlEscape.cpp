@@ -1,5 +1,5 @@
-#include <stdio.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
 
 #include "QuarInet.h"
 
@@ -44,7 +44,7 @@ bool QuarURLEscape(char* out, int size, const char* in) {
         } else if (piece == 1) {
             out[written] = static_cast<char>(c);
         } else {
-            snprintf(out + written, 4, "%%%02X", c);
+            std::snprintf(out + written, 4, "%%%02X", c);
         }
         written += piece;
     }

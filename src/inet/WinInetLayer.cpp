@@ -7,7 +7,7 @@
 namespace inet {
 
 bool WinInetLayerAvailable() {
-    return ProcessWinInetTable().available();
+    return ProcessWinInetTable().Available();
 }
 
 QuarInetHttpRequest* CreateWinInetRequest(QuarInetStatusCallback callback) {

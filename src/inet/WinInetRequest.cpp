@@ -1,6 +1,6 @@
 // The exchange through the platform internet library: session, connection and request handles,
 // the error dialog's answers, and the response read in the blocks the library has at hand.
-#include <string.h>
+#include <cstring>
 
 #include <memory>
 #include <mutex>
@@ -8,6 +8,7 @@
 
 #include "QuarInet.h"
 #include "inet/BackgroundFaulter.h"
+#include "inet/HeaderLimits.h"
 #include "inet/InetHeap.h"
 #include "inet/WinInetTable.h"
 
@@ -28,8 +29,6 @@ constexpr uint32_t kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_
 constexpr uint32_t kErrorDialogFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
                                        FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
                                        FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
-// Room for the status line's parts, as far as the transport reads it.
-constexpr int kStatusLineLimit = 1024;
 // The largest step by which the body buffer grows beyond what a block needs.
 constexpr uint64_t kBodyGrowthStep = 1048576;
 
@@ -61,7 +60,7 @@ QuarInetHttpRequestWinInetImpl::QuarInetHttpRequestWinInetImpl(QuarInetStatusCal
       guard_(new QuarInetWinInetGuard) {}
 
 QuarInetHttpRequestWinInetImpl::~QuarInetHttpRequestWinInetImpl() {
-    if (table_->available()) {
+    if (table_->Available()) {
         CloseHandles(true);
     }
     delete guard_;
@@ -122,18 +121,18 @@ void QuarInetHttpRequestWinInetImpl::Report(void* session, uint32_t status, uint
 
 uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, const char* verb,
                                               const char* path, const char* headers,
-                                              uint32_t headers_length, const char* body,
-                                              uint32_t body_length) {
+                                              uint32_t headersLength, const char* body,
+                                              uint32_t bodyLength) {
     {
         std::lock_guard<std::mutex> hold(guard_->lock);
         Aborted = 0;
         guard_->aborting = false;
     }
-    if (const uint32_t stored = SetRequestParams(host, port, verb, path, headers, headers_length,
-                                                 body, body_length, false)) {
+    if (const uint32_t stored = SetRequestParams(host, port, verb, path, headers, headersLength,
+                                                 body, bodyLength, false)) {
         return stored;
     }
-    if (!table_->available()) {
+    if (!table_->Available()) {
         return QUARINET_ERROR_NO_TRANSPORT;
     }
     // A second exchange starts from fresh handles.
@@ -197,11 +196,11 @@ uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, c
     }
 }
 
-uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& response_headers,
-                                                 uint32_t& response_headers_length,
-                                                 char*& response_body,
-                                                 uint32_t& response_body_length) {
-    if (!table_->available()) {
+uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
+                                                 uint32_t& responseHeadersLength,
+                                                 char*& responseBody,
+                                                 uint32_t& responseBodyLength) {
+    if (!table_->Available()) {
         return QUARINET_ERROR_NO_TRANSPORT;
     }
     void* session = nullptr;
@@ -211,7 +210,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& response_headers,
     }
 
     uint32_t length = 0;
-    response_headers_length = 0;
+    responseHeadersLength = 0;
     if (table_->HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &length, nullptr) ==
         0) {
         const uint32_t error = table_->GetLastError();
@@ -224,16 +223,16 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& response_headers,
         return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
     }
     headers[length] = '\0';
-    response_headers = headers;
+    responseHeaders = headers;
     uint32_t room = length + 1;
     if (table_->HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers, &room, nullptr) ==
         0) {
         return table_->GetLastError();
     }
-    response_headers_length = room;
+    responseHeadersLength = room;
 
-    response_body = nullptr;
-    response_body_length = 0;
+    responseBody = nullptr;
+    responseBodyLength = 0;
     uint64_t capacity = 0;
     uint32_t read = 0;
     // Stopped before the body may be replaced (UnpackContent) or handed over.
@@ -243,47 +242,47 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& response_headers,
         if (table_->InternetQueryDataAvailable(request, &available, 0, 0) == 0) {
             return table_->GetLastError();
         }
-        const uint64_t needed = uint64_t(response_body_length) + available;
+        const uint64_t needed = uint64_t(responseBodyLength) + available;
         if (capacity <= needed) {
             const uint64_t grown = GrownCapacity(capacity, needed, available);
             // A body's length travels as 32 bits: a larger one cannot be held.
             std::unique_lock<std::mutex> hold = faulter->Hold();
-            void* larger =
-                grown > UINT32_MAX ? nullptr : inet::HeapReallocate(response_body, grown);
+            void* larger = grown > UINT32_MAX ? nullptr : inet::HeapReallocate(responseBody, grown);
             if (larger == nullptr) {
                 return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
             }
-            response_body = static_cast<char*>(larger);
+            responseBody = static_cast<char*>(larger);
             // Only the room already held is cleared: the new pages are written by the reads,
             // and touching them all here would cost a large body dearly.
-            memset(response_body + response_body_length, 0, capacity - response_body_length);
-            faulter->Grown(response_body, capacity, grown);
+            std::memset(responseBody + responseBodyLength, 0, capacity - responseBodyLength);
+            faulter->Grown(responseBody, capacity, grown);
             capacity = grown;
             BodyCapacityChanged(static_cast<uint32_t>(capacity));
         }
-        response_body[needed] = '\0';
+        responseBody[needed] = '\0';
         read = 0;
-        const int ok = table_->InternetReadFile(request, response_body + response_body_length,
-                                                available, &read);
-        response_body_length += read;
-        Report(session, QUARINET_STATUS_RECEIVING_RESPONSE, &response_body_length);
+        const int ok =
+            table_->InternetReadFile(request, responseBody + responseBodyLength, available, &read);
+        responseBodyLength += read;
+        Report(session, QUARINET_STATUS_RECEIVING_RESPONSE, &responseBodyLength);
         if (ok == 0) {
             return table_->GetLastError();
         }
     } while (read != 0);
     faulter.reset();
-    Report(session, QUARINET_STATUS_RESPONSE_RECEIVED, &response_body_length);
+    Report(session, QUARINET_STATUS_RESPONSE_RECEIVED, &responseBodyLength);
 
-    char version[kStatusLineLimit];
-    char reason[kStatusLineLimit];
+    char version[inet::kStatusLineLimit];
+    char reason[inet::kStatusLineLimit];
     uint32_t status = 0;
-    if (!QuarInetGetHttpStatusCode(response_headers, version, status, reason, kStatusLineLimit)) {
+    if (!QuarInetGetHttpStatusCode(responseHeaders, version, status, reason,
+                                   inet::kStatusLineLimit)) {
         return QUARINET_ERROR_STATUS;
     }
     if (status != 200) {
         return QUARINET_ERROR_STATUS;
     }
-    UnpackContent(response_headers, response_headers_length, response_body, response_body_length);
+    UnpackContent(responseHeaders, responseHeadersLength, responseBody, responseBodyLength);
     return 0;
 }
 
@@ -294,7 +293,7 @@ void QuarInetHttpRequestWinInetImpl::Abort(uint32_t /*reserved*/) {
         guard_->aborting = true;
     }
     // The status callback stays registered until the session handle is closed.
-    if (table_->available()) {
+    if (table_->Available()) {
         CloseHandles(false);
     }
 }

@@ -29,7 +29,7 @@ struct QuarInetWinInetTable {
     // The calling thread's last error, as the platform's GetLastError reads it.
     QuarWinInetGetLastErrorFn GetLastError = nullptr;
 
-    bool available() const { return module != nullptr; }
+    bool Available() const { return module != nullptr; }
 };
 
 namespace inet {

@@ -3,7 +3,7 @@
 // still running; after the body has ended it waits for the thread's own exit.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 #include <functional>
 

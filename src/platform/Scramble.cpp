@@ -1,14 +1,10 @@
 #include "platform/Scramble.h"
 
-namespace {
-constexpr std::size_t kMaxScrambled = 127;
-}
-
 const char* descramble(const char* text) {
-    static char buffer[kMaxScrambled + 1];
+    static char buffer[kMaxDescrambled + 1];
     std::size_t i = 0;
     unsigned char previous = kScrambleSeed;
-    for (; i < kMaxScrambled && text[i] != '\0'; ++i) {
+    for (; i < kMaxDescrambled && text[i] != '\0'; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         buffer[i] = static_cast<char>(c ^ previous);
         previous = c;

@@ -2,10 +2,11 @@
 
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/Decimal.h"
 
 ClientAddresses ReadClientAddresses() {
     ClientAddresses addresses;
@@ -65,14 +66,12 @@ std::string GenerateRequestToken(Env& env) {
 }
 
 std::optional<std::size_t> ParseContentLength(const char* text) {
-    std::size_t length = 0;
-    for (const char* p = text; std::isdigit(static_cast<unsigned char>(*p)); ++p) {
-        length = length * 10 + static_cast<std::size_t>(*p - '0');
-        if (length > kMaxContentLength) {
-            return std::nullopt;
-        }
+    const DecimalScan length = ScanDecimal(text != nullptr ? text : "", DecimalSyntax::kDigits, 0,
+                                           static_cast<std::int64_t>(kMaxContentLength));
+    if (length.outOfRange) {
+        return std::nullopt;
     }
-    return length;
+    return static_cast<std::size_t>(length.value);
 }
 
 std::string ReadBody(std::FILE* source, std::size_t length) {

@@ -8,12 +8,6 @@
 
 namespace {
 
-using htx::detail::EvaluateCondition;
-using htx::detail::HtxOperator;
-using htx::detail::IsNumeric;
-using htx::detail::ParseDecimal;
-using htx::detail::SelectOperator;
-
 TEST(ConditionTest, OperatorNamesAndTheirLeadingParts) {
     const struct {
         const char* token;

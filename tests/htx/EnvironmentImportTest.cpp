@@ -49,7 +49,7 @@ TEST(EnvironmentImportTest, TakesTheFirst120EntriesButNeverTheThirteenth) {
 
     const HtxValue* vars = proc.FindVar("EnvVars");
     ASSERT_NE(vars, nullptr);
-    ASSERT_EQ(vars->kind(), HtxKind::List);
+    ASSERT_EQ(vars->Kind(), HtxKind::List);
     const RowList& rows = *vars->AsList();
     ASSERT_EQ(rows.size(), 119u);
     // Rows are added at the front: the list runs in reverse environment order.
@@ -100,7 +100,7 @@ TEST(EnvironmentImportTest, WithoutTheFlagEnvVarsIsAnEmptyList) {
     EXPECT_EQ(proc.FindVar("A"), nullptr);
     const HtxValue* vars = proc.FindVar("EnvVars");
     ASSERT_NE(vars, nullptr);
-    ASSERT_EQ(vars->kind(), HtxKind::List);
+    ASSERT_EQ(vars->Kind(), HtxKind::List);
     EXPECT_TRUE(vars->AsList()->empty());
 }
 

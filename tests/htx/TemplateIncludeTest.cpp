@@ -46,7 +46,7 @@ TEST_F(TemplateIncludeTest, NestedIncludesResumeEachIncludingText) {
 
 TEST_F(TemplateIncludeTest, IncludeDepthIsBounded) {
     WriteFile("self.htx", "x<%include self.htx%>y");
-    const std::size_t depth = htx::detail::kMaxIncludeDepth;
+    const std::size_t depth = HtxReader::kMaxIncludeDepth;
     EXPECT_EQ(Render("<%include self.htx%>."), std::string(depth, 'x') +
                                                    "**** Can't open include file: self.htx" +
                                                    std::string(depth, 'y') + ".");

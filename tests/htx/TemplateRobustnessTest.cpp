@@ -49,7 +49,7 @@ TEST_F(TemplateRobustnessTest, BlocksLeftOpen) {
 }
 
 TEST_F(TemplateRobustnessTest, NestingIsRunUpToItsBound) {
-    const int bound = htx::detail::kMaxNestingDepth;
+    const int bound = HtxRun::kMaxNestingDepth;
     const std::string open = "<%if 1 EQ 1%>", close = "<%endif%>";
     EXPECT_EQ(Render(Repeat(open, bound) + "X" + Repeat(close, bound) + "Y"), "XY");
     // One level more: the innermost if is passed over whole, the rest still closes.
@@ -73,8 +73,8 @@ TEST_F(TemplateRobustnessTest, ListHoldingItselfDoesNotRecurseForever) {
     MapSetList(row, "Self", list);
     proc_.SetListVar("L", list);
     const std::string output = Render("<%L%>");
-    EXPECT_EQ(Count(output, "<table "), static_cast<std::size_t>(htx::detail::kMaxTableDepth));
-    EXPECT_EQ(Count(output, " </table>\n"), static_cast<std::size_t>(htx::detail::kMaxTableDepth));
+    EXPECT_EQ(Count(output, "<table "), static_cast<std::size_t>(kMaxTableDepth));
+    EXPECT_EQ(Count(output, " </table>\n"), static_cast<std::size_t>(kMaxTableDepth));
     MapSetInt(row, "Self", 0);  // break the cycle so the list is released
 }
 

@@ -71,12 +71,12 @@ TEST_F(TemplateTextTest, AssignmentKinds) {
     Render(
         "<%#set a 12%><%#set b count%><%#set c \"count\"%><%#set d 'count'%>"
         "<%#set e #trim_space%><%#set f L%><%#set g nope%>");
-    EXPECT_EQ(proc_.FindVar("a")->kind(), HtxKind::String);  // an unquoted number is a text
+    EXPECT_EQ(proc_.FindVar("a")->Kind(), HtxKind::String);  // an unquoted number is a text
     EXPECT_EQ(*proc_.FindVar("a")->AsText(), "12");
     EXPECT_EQ(proc_.FindVar("b")->AsInt(), 3);
     EXPECT_EQ(*proc_.FindVar("c")->AsText(), "count");
     EXPECT_EQ(*proc_.FindVar("d")->AsText(), "count");
-    EXPECT_EQ(proc_.FindVar("e")->kind(), HtxKind::Int);
+    EXPECT_EQ(proc_.FindVar("e")->Kind(), HtxKind::Int);
     EXPECT_EQ(proc_.FindVar("e")->AsInt(), 0);
     EXPECT_EQ(proc_.FindVar("f")->AsList(), proc_.FindVar("L")->AsList());
     EXPECT_EQ(*proc_.FindVar("g")->AsText(), "nope");

@@ -43,7 +43,7 @@ TEST(VarMapTest, ReplacingKeepsThePlaceAndTakesTheNewKind) {
     EXPECT_EQ(map.size(), 2u);
     EXPECT_EQ(Names(map), (std::vector<std::string>{"r", "a"}));
     ASSERT_NE(map.Find("a"), nullptr);
-    EXPECT_EQ(map.Find("a")->kind(), HtxKind::Int);
+    EXPECT_EQ(map.Find("a")->Kind(), HtxKind::Int);
     EXPECT_EQ(map.Find("a")->AsInt(), 7);
 }
 
@@ -102,7 +102,7 @@ TEST(HtxValueTest, AccessorsAnswerOnlyForTheirKind) {
     EXPECT_EQ(number.AsText(), nullptr);
     EXPECT_EQ(number.AsList(), nullptr);
     EXPECT_EQ(text.AsList(), nullptr);
-    EXPECT_EQ(static_cast<int>(list.kind()), 3);
+    EXPECT_EQ(static_cast<int>(list.Kind()), 3);
     ASSERT_NE(list.AsList(), nullptr);  // a null list becomes an empty one
     EXPECT_TRUE(list.AsList()->empty());
 }

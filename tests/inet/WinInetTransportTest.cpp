@@ -162,7 +162,7 @@ TEST_F(WinInetTransport, CallsTheLibraryInItsOrderWithItsArguments) {
 
 TEST_F(WinInetTransport, TimeOutsOnlyWhenTheLibrarySetsOptions) {
     const auto table = Table("WININET.DLL!InternetSetOptionA,WININET.DLL!InternetQueryOptionA");
-    ASSERT_TRUE(table->available());
+    ASSERT_TRUE(table->Available());
     StandInScript script;
     start_(&script);
     WatchedRequest request(table.get(), nullptr);
@@ -194,7 +194,7 @@ TEST_F(WinInetTransport, MissingLibraryOrRequiredEntryPointIsNoTransport) {
     for (const char* name : hidden) {
         SCOPED_TRACE(name);
         const auto table = Table(name);
-        EXPECT_FALSE(table->available());
+        EXPECT_FALSE(table->Available());
         StandInScript script;
         start_(&script);
         {

@@ -1,7 +1,7 @@
 // The command line of quarget.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "Progress.h"
 
-#include <stdio.h>
+#include <cstdio>
 
 #include <string>
 
@@ -49,7 +49,7 @@ std::string Size(double bytes) {
         ++unit;
     }
     char text[32];
-    snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
     return text;
 }
 
@@ -71,7 +71,7 @@ void Progress::Event(uint32_t status, void* info, uint32_t infoLength) {
     const uint32_t count = isCount ? *static_cast<const uint32_t*>(info) : 0;
     if (verbose_ && !(status == QUARINET_STATUS_RECEIVING_RESPONSE && isCount)) {
         if (drawn_) {
-            fputc('\n', stderr);
+            std::fputc('\n', stderr);
             drawn_ = false;
         }
         std::string detail;
@@ -82,8 +82,8 @@ void Progress::Event(uint32_t status, void* info, uint32_t infoLength) {
         } else if (info != nullptr && infoLength > 0) {
             detail.assign(static_cast<const char*>(info), infoLength);
         }
-        fprintf(stderr, "* %u %s%s%s\n", status, StatusName(status), detail.empty() ? "" : " ",
-                detail.c_str());
+        std::fprintf(stderr, "* %u %s%s%s\n", status, StatusName(status), detail.empty() ? "" : " ",
+                     detail.c_str());
     }
     if (status == QUARINET_STATUS_RECEIVING_RESPONSE && isCount) {
         bytes_ = count;
@@ -104,8 +104,8 @@ void Progress::Draw(uint64_t bytes, bool force) {
     lastDraw_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0;
-    fprintf(stderr, "\r%12s received  %12s/s ", Size(static_cast<double>(bytes)).c_str(),
-            Size(rate).c_str());
+    std::fprintf(stderr, "\r%12s received  %12s/s ", Size(static_cast<double>(bytes)).c_str(),
+                 Size(rate).c_str());
     drawn_ = true;
 }
 
@@ -115,7 +115,7 @@ void Progress::Finish() {
         Draw(bytes_, true);
     }
     if (drawn_) {
-        fputc('\n', stderr);
+        std::fputc('\n', stderr);
         drawn_ = false;
     }
 }

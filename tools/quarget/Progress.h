@@ -2,7 +2,7 @@
 // times a second, and the status events one line each for -v.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 #include <atomic>
 #include <chrono>

@@ -1,11 +1,11 @@
 // quarget: a small command-line HTTP client over the QuarInet library's public interface.
 #include <pthread.h>
 #include <signal.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 #include <strings.h>
 #include <unistd.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include <atomic>
 #include <cerrno>
@@ -18,6 +18,7 @@
 #include "Arguments.h"
 #include "Progress.h"
 #include "QuarInet.h"
+#include "platform/Decimal.h"
 #include "platform/FileUtil.h"
 
 namespace {
@@ -38,7 +39,7 @@ bool ReadNamedFile(const std::string& path, std::string& out) {
 }
 
 int Fail(const std::string& message) {
-    fprintf(stderr, "quarget: %s\n", message.c_str());
+    std::fprintf(stderr, "quarget: %s\n", message.c_str());
     return 1;
 }
 
@@ -51,9 +52,10 @@ bool StoreProxySettings(QuarInetHttpConnection& connection, const Arguments& arg
     if (args.proxy) {
         const size_t colon = args.proxy->rfind(':');
         address = args.proxy->substr(0, colon);
+        // Beyond the port range either way is held just outside it, and refused below.
         port = colon == std::string::npos
                    ? 80
-                   : static_cast<uint32_t>(strtoul(args.proxy->c_str() + colon + 1, nullptr, 10));
+                   : static_cast<uint32_t>(LeadingDecimal(args.proxy->substr(colon + 1), 0, 65536));
         if (address.empty() || port == 0 || port > 65535) {
             error = "--proxy needs HOST:PORT";
             return false;
@@ -165,14 +167,14 @@ class InterruptWatch {
 };
 
 bool WriteOut(FILE* out, const char* bytes, size_t size) {
-    return size == 0 || fwrite(bytes, 1, size, out) == size;
+    return size == 0 || std::fwrite(bytes, 1, size, out) == size;
 }
 
 // --configure: the settings dialog over the key's settings, stored on OK. Without a display
 // there is no dialog to show, and nothing changes.
 int ConfigureSettings(const std::string& key) {
-    const char* x11 = getenv("DISPLAY");
-    const char* wayland = getenv("WAYLAND_DISPLAY");
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
         return Fail("--configure needs a display (DISPLAY is not set); nothing was changed");
     }
@@ -183,7 +185,7 @@ int ConfigureSettings(const std::string& key) {
                     "' were not changed (cancelled, no dialog could be shown, or they could not "
                     "be stored)");
     }
-    printf("Settings of '%s' stored.\n", key.c_str());
+    std::printf("Settings of '%s' stored.\n", key.c_str());
     return 0;
 }
 
@@ -193,12 +195,12 @@ int main(int argc, char** argv) {
     std::string error;
     const std::optional<Arguments> parsed = ParseArguments(argc, argv, error);
     if (!parsed) {
-        fprintf(stderr, "quarget: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "quarget: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
     const Arguments& args = *parsed;
     if (args.help) {
-        fputs(kUsage, stdout);
+        std::fputs(kUsage, stdout);
         return 0;
     }
     if (args.configure) {
@@ -228,9 +230,9 @@ int main(int argc, char** argv) {
     FILE* out = stdout;
     std::unique_ptr<FILE, int (*)(FILE*)> file(nullptr, fclose);
     if (!args.outputFile.empty()) {
-        file.reset(fopen(args.outputFile.c_str(), "wb"));
+        file.reset(std::fopen(args.outputFile.c_str(), "wb"));
         if (file == nullptr) {
-            return Fail("cannot write " + args.outputFile + ": " + strerror(errno));
+            return Fail("cannot write " + args.outputFile + ": " + std::strerror(errno));
         }
         out = file.get();
     }
@@ -263,13 +265,13 @@ int main(int argc, char** argv) {
     const bool written = (!args.includeHeaders || responseHeaders == nullptr ||
                           WriteOut(out, responseHeaders, headersLength)) &&
                          (responseBody == nullptr || WriteOut(out, responseBody, bodyLength)) &&
-                         fflush(out) == 0;
+                         std::fflush(out) == 0;
     if (result != 0) {
         return Fail(std::string(interrupted ? "interrupted: " : "") +
                     QuarInetGetErrorDescription(result) + " (" + std::to_string(result) + ")");
     }
     if (!written) {
-        return Fail("cannot write the response: " + std::string(strerror(errno)));
+        return Fail("cannot write the response: " + std::string(std::strerror(errno)));
     }
     return 0;
 }

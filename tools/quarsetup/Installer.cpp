@@ -16,8 +16,9 @@
 
 namespace {
 
-// The programs read back at most this many characters of the scrambled path.
-constexpr std::size_t kMaxDataDirectory = 126;
+// The path is stored without its closing "/", which the programs put back when they read it:
+// the directory they use, "/" included, is then still no longer than a scrambled value gives.
+constexpr std::size_t kMaxDataDirectory = kMaxDescrambled - 1;
 
 bool EndsWith(const std::string& text, const char* suffix) {
     const std::size_t n = std::strlen(suffix);

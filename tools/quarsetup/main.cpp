@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,7 @@
 #include "PasswordReset.h"
 #include "ServerConfig.h"
 #include "platform/DataDirectory.h"
+#include "platform/Decimal.h"
 #include "platform/FileUtil.h"
 #include "platform/Registry.h"
 
@@ -151,7 +153,8 @@ int main(int argc, char** argv) {
         } else if (option == "--print-config") {
             printConfig = value;
         } else if (option == "--port") {
-            serve.port = std::atoi(value);
+            serve.port = static_cast<int>(LeadingDecimal(value, std::numeric_limits<int>::min(),
+                                                         std::numeric_limits<int>::max()));
         } else if (option == "--state-dir") {
             serve.stateDirectory = value;
         } else if (option == "--user") {

@@ -5,12 +5,12 @@
 
 namespace inet {
 
-int ShowCredentialsDialog(const char* caption, const char* prompt, char* user, size_t user_size,
-                          char* password, size_t password_size, void* parent) {
-    if (!user || !password || user_size == 0 || password_size == 0) {
+int ShowCredentialsDialog(const char* caption, const char* prompt, char* user, size_t userSize,
+                          char* password, size_t passwordSize, void* parent) {
+    if (!user || !password || userSize == 0 || passwordSize == 0) {
         return DialogCancel;
     }
-    CredentialsModel model(caption, prompt, user, user_size, password, password_size);
+    CredentialsModel model(caption, prompt, user, userSize, password, passwordSize);
     return RunDialog(model, parent);
 }
 

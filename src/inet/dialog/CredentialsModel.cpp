@@ -2,7 +2,7 @@
 // the two buttons.
 #include "inet/dialog/CredentialsModel.h"
 
-#include <string.h>
+#include <cstring>
 
 #include <algorithm>
 
@@ -23,14 +23,14 @@ int LimitFor(size_t size) {
 }  // namespace
 
 CredentialsModel::CredentialsModel(const char* caption, const char* prompt, char* user,
-                                   size_t user_size, char* password, size_t password_size)
+                                   size_t userSize, char* password, size_t passwordSize)
     : controls_{{IdPrompt, QuarLabel, prompt ? prompt : "", 7, 7, 206, 16, 0, 0},
                 {-1, QuarLabel, "&User name:", 7, 31, 44, 8, 0, 0},
                 {IdUser, QuarEdit, "", 56, 28, 157, 14, QuarTabStop | QuarAutoHScroll,
-                 LimitFor(user_size)},
+                 LimitFor(userSize)},
                 {-1, QuarLabel, "&Password:", 7, 49, 44, 8, 0, 0},
                 {IdPassword, QuarEdit, "", 56, 46, 157, 14,
-                 QuarTabStop | QuarAutoHScroll | QuarPassword, LimitFor(password_size)},
+                 QuarTabStop | QuarAutoHScroll | QuarPassword, LimitFor(passwordSize)},
                 {DialogOk, QuarPushButton, "OK", 109, 68, 50, 14, QuarTabStop | QuarDefault, 0},
                 {DialogCancel, QuarPushButton, "Cancel", 163, 68, 50, 14, QuarTabStop, 0}},
       template_{caption ? caption : kCredentialsCaption,
@@ -40,12 +40,12 @@ CredentialsModel::CredentialsModel(const char* caption, const char* prompt, char
                 89,
                 static_cast<int>(sizeof controls_ / sizeof controls_[0]),
                 controls_},
-      user_out_(user),
-      user_size_(user_size),
-      password_out_(password),
-      password_size_(password_size),
-      user_(user, strnlen(user, user_size)),
-      password_(password, strnlen(password, password_size)) {}
+      userOut_(user),
+      userSize_(userSize),
+      passwordOut_(password),
+      passwordSize_(passwordSize),
+      user_(user, strnlen(user, userSize)),
+      password_(password, strnlen(password, passwordSize)) {}
 
 int CredentialsModel::Notify(int id, int notification, const char* text) {
     if (notification != QuarClicked) {
@@ -57,8 +57,8 @@ int CredentialsModel::Notify(int id, int notification, const char* text) {
         return 0;
     }
     if (id == DialogOk) {
-        CopyFieldText(user_out_, user_size_, user_.c_str());
-        CopyFieldText(password_out_, password_size_, password_.c_str());
+        CopyFieldText(userOut_, userSize_, user_.c_str());
+        CopyFieldText(passwordOut_, passwordSize_, password_.c_str());
         return DialogOk;
     }
     return id == DialogCancel ? DialogCancel : 0;

@@ -3,7 +3,7 @@
 // only when the user presses OK.
 #pragma once
 
-#include <stddef.h>
+#include <cstddef>
 
 #include <string>
 
@@ -18,8 +18,8 @@ class CredentialsModel final : public DialogModel {
     // Opens over the caller's buffers (each non-null, of size > 0 bytes, holding a NUL-terminated
     // text), which must outlive the model. Null `caption` gives the default caption; null `prompt`
     // leaves the prompt line empty.
-    CredentialsModel(const char* caption, const char* prompt, char* user, size_t user_size,
-                     char* password, size_t password_size);
+    CredentialsModel(const char* caption, const char* prompt, char* user, size_t userSize,
+                     char* password, size_t passwordSize);
 
     const QuarDialogTemplate& Template() const override { return template_; }
     // OK writes both fields into the caller's buffers (cut to fit) and ends with DialogOk; Cancel
@@ -32,10 +32,10 @@ class CredentialsModel final : public DialogModel {
   private:
     QuarDialogControl controls_[7];
     QuarDialogTemplate template_;
-    char* user_out_;
-    size_t user_size_;
-    char* password_out_;
-    size_t password_size_;
+    char* userOut_;
+    size_t userSize_;
+    char* passwordOut_;
+    size_t passwordSize_;
     std::string user_, password_;
 };
 

@@ -1,8 +1,11 @@
 // Field texts cut to their buffers, and the number in a digits-only field.
 #include "inet/dialog/EditText.h"
 
-#include <stdint.h>
-#include <string.h>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "platform/Decimal.h"
 
 namespace inet {
 
@@ -18,26 +21,21 @@ void CopyFieldText(char* out, size_t size, const char* text) {
         length = start;
     }
     if (length > 0) {
-        memcpy(out, text, length);
+        std::memcpy(out, text, length);
     }
     out[length] = '\0';
 }
 
 unsigned ParseFieldNumber(const char* text) {
-    if (!text || !*text) {
+    if (!text) {
         return 0;
     }
-    uint64_t value = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9') {
-            return 0;
-        }
-        value = value * 10 + static_cast<unsigned>(*p - '0');
-        if (value > UINT32_MAX) {
-            return 0;
-        }
+    const std::string_view field(text);
+    const DecimalScan number = ScanDecimal(field, DecimalSyntax::kDigits, 0, UINT32_MAX);
+    if (number.end != field.size() || number.outOfRange) {
+        return 0;
     }
-    return static_cast<unsigned>(value);
+    return static_cast<unsigned>(number.value);
 }
 
 }  // namespace inet

@@ -1,7 +1,7 @@
 // Copying an edit field's text into a fixed buffer of the library's records.
 #pragma once
 
-#include <stddef.h>
+#include <cstddef>
 
 namespace inet {
 

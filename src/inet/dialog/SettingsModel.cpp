@@ -2,8 +2,8 @@
 // the rules decide afterwards what may be edited and whether OK may end the dialog.
 #include "inet/dialog/SettingsModel.h"
 
-#include <stdio.h>
-#include <string.h>
+#include <cstdio>
+#include <cstring>
 
 #include "inet/dialog/DialogResult.h"
 #include "inet/dialog/EditText.h"
@@ -14,7 +14,7 @@ namespace {
 
 std::string PortText(unsigned port) {
     char text[16];
-    snprintf(text, sizeof text, "%u", port);
+    std::snprintf(text, sizeof text, "%u", port);
     return text;
 }
 
@@ -31,7 +31,7 @@ SettingsModel::SettingsModel(QuarInetOptions& options)
       selected_(options.UseIEsettings ? IdUseIEsettings
                 : options.Proxy       ? IdUseProxy
                                       : IdDirect),
-      authorization_checked_(options.ProxyAuthorization != 0),
+      authorizationChecked_(options.ProxyAuthorization != 0),
       address_(FieldText(options.ProxyAddress)),
       port_(PortText(options.ProxyPort)),
       user_(FieldText(options.ProxyLog)),
@@ -56,8 +56,8 @@ int SettingsModel::Notify(int id, int notification, const char* text) {
             return 0;
         case IdProxyAuthorization:
             if (notification == QuarClicked) {
-                authorization_checked_ = !authorization_checked_;
-                options_.ProxyAuthorization = authorization_checked_ ? 1 : 0;
+                authorizationChecked_ = !authorizationChecked_;
+                options_.ProxyAuthorization = authorizationChecked_ ? 1 : 0;
                 ApplyEnablingRule();
                 ApplyOkRule();
             }
@@ -90,7 +90,7 @@ int SettingsModel::Notify(int id, int notification, const char* text) {
             return 0;
         case DialogOk:
             // A disabled OK cannot end the dialog, whatever reaches the model.
-            return notification == QuarClicked && ok_enabled_ ? DialogOk : 0;
+            return notification == QuarClicked && okEnabled_ ? DialogOk : 0;
         case DialogCancel:
             return notification == QuarClicked ? DialogCancel : 0;
         default:
@@ -103,12 +103,12 @@ bool SettingsModel::Enabled(int id) const {
         case IdProxyAddress:
         case IdProxyPort:
         case IdProxyAuthorization:
-            return proxy_fields_enabled_;
+            return proxyFieldsEnabled_;
         case IdProxyLog:
         case IdProxyPwd:
-            return credentials_enabled_;
+            return credentialsEnabled_;
         case DialogOk:
-            return ok_enabled_;
+            return okEnabled_;
         default:
             return true;
     }
@@ -116,7 +116,7 @@ bool SettingsModel::Enabled(int id) const {
 
 bool SettingsModel::Checked(int id) const {
     if (id == IdProxyAuthorization) {
-        return authorization_checked_;
+        return authorizationChecked_;
     }
     return id == selected_;
 }
@@ -137,17 +137,17 @@ const char* SettingsModel::Text(int id) const {
 }
 
 void SettingsModel::ApplyEnablingRule() {
-    proxy_fields_enabled_ = options_.Proxy != 0;
-    credentials_enabled_ = options_.Proxy != 0 && options_.ProxyAuthorization != 0;
+    proxyFieldsEnabled_ = options_.Proxy != 0;
+    credentialsEnabled_ = options_.Proxy != 0 && options_.ProxyAuthorization != 0;
 }
 
 void SettingsModel::ApplyOkRule() {
     if (options_.UseIEsettings || !options_.Proxy) {
-        ok_enabled_ = true;
+        okEnabled_ = true;
         return;
     }
-    ok_enabled_ = options_.ProxyAddress[0] != '\0' && options_.ProxyPort != 0 &&
-                  (!options_.ProxyAuthorization || options_.ProxyLog[0] != '\0');
+    okEnabled_ = options_.ProxyAddress[0] != '\0' && options_.ProxyPort != 0 &&
+                 (!options_.ProxyAuthorization || options_.ProxyLog[0] != '\0');
 }
 
 void SettingsModel::Select(int radio) {

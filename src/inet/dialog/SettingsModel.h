@@ -46,11 +46,11 @@ class SettingsModel final : public DialogModel {
     QuarInetOptions& options_;
     QuarDialogTemplate template_;
     int selected_;
-    bool authorization_checked_;
+    bool authorizationChecked_;
     std::string address_, port_, user_, password_;
-    bool proxy_fields_enabled_ = false;
-    bool credentials_enabled_ = false;
-    bool ok_enabled_ = false;
+    bool proxyFieldsEnabled_ = false;
+    bool credentialsEnabled_ = false;
+    bool okEnabled_ = false;
 };
 
 }  // namespace inet

@@ -1,7 +1,7 @@
 // Showing a dialog model through the window host module, which the library loads only when a
 // display exists, so that the library itself never links a toolkit.
 #include <dlfcn.h>
-#include <stdlib.h>
+#include <cstdlib>
 
 #include <memory>
 #include <string>
@@ -13,15 +13,15 @@ namespace inet {
 namespace {
 
 bool DisplayAvailable() {
-    const char* x11 = getenv("DISPLAY");
-    const char* wayland = getenv("WAYLAND_DISPLAY");
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
     return (x11 && *x11) || (wayland && *wayland);
 }
 
 // The host module: the path in QUAR_WINDOW_HOST_MODULE, else the file beside the module that
 // holds this code (libQuarInet.so).
 std::string HostModulePath() {
-    const char* named = getenv("QUAR_WINDOW_HOST_MODULE");
+    const char* named = std::getenv("QUAR_WINDOW_HOST_MODULE");
     if (named && *named) {
         return named;
     }

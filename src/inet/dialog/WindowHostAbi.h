@@ -42,7 +42,7 @@ typedef struct QuarDialogControl {
 typedef struct QuarDialogTemplate {
     const char* caption;
     const char* font;
-    int point_size;
+    int pointSize;
     short cx, cy;
     int count;
     const QuarDialogControl* controls;
@@ -64,8 +64,8 @@ typedef struct QuarDialogModel {
     // buttons. Returns 0 to go on, or the result that ends the dialog.
     int (*notify)(void* context, int id, int notification, const char* text);
     // The state that the host mirrors into the window after opening and after each notification.
-    int (*is_enabled)(void* context, int id);
-    int (*is_checked)(void* context, int id);
+    int (*isEnabled)(void* context, int id);
+    int (*isChecked)(void* context, int id);
     // An edit field's text when the dialog opens.
     const char* (*text)(void* context, int id);
 } QuarDialogModel;

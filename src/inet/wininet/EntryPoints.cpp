@@ -26,8 +26,8 @@ std::string TextOr(const char* text, const char* fallback) {
 // The transfer of a request whose headers are in, or null with
 // ERROR_INTERNET_INCORRECT_HANDLE_STATE (not sent yet, or the send failed).
 Transfer* SentTransfer(Request& request) {
-    Transfer* transfer = request.transfer();
-    if (transfer == nullptr || !transfer->headersReady()) {
+    Transfer* transfer = request.CurrentTransfer();
+    if (transfer == nullptr || !transfer->HeadersReady()) {
         SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
         return nullptr;
     }
@@ -58,7 +58,7 @@ bool AskForCredentials(Request& request, bool proxy, void* window) {
     std::string& keptUser = proxy ? request.givenProxyUser : request.givenServerUser;
     std::string& keptPassword = proxy ? request.givenProxyPassword : request.givenServerPassword;
     keptUser.copy(user, kFieldSize - 1);
-    const Connection& connection = request.connection();
+    const Connection& connection = request.OwningConnection();
     const std::string prompt = proxy ? "The proxy server wants a user name and password."
                                      : connection.host + " wants a user name and password.";
     if (inet::ShowCredentialsDialog(nullptr, prompt.c_str(), user, sizeof user, password,
@@ -174,7 +174,7 @@ QUAR_WININET_API int HttpSendRequestA(void* requestHandle, const char* headers,
         }
         uint32_t error = request->Start(headers, headersLength, optional, optionalLength);
         if (error == wininet::ERROR_SUCCESS) {
-            error = request->transfer()->AwaitHeaders();
+            error = request->CurrentTransfer()->AwaitHeaders();
         }
         if (error != wininet::ERROR_SUCCESS) {
             return Fail(error);
@@ -201,7 +201,7 @@ QUAR_WININET_API int HttpQueryInfoA(void* requestHandle, uint32_t infoLevel, voi
         if (transfer == nullptr) {
             return 0;
         }
-        const std::string& headers = transfer->headers();
+        const std::string& headers = transfer->Headers();
         if (buffer == nullptr || *length < headers.size() + 1) {
             *length = static_cast<uint32_t>(headers.size() + 1);
             return Fail(ERROR_INSUFFICIENT_BUFFER);
@@ -337,8 +337,8 @@ QUAR_WININET_API uint32_t InternetErrorDlg(void* window, void* requestHandle, ui
     if (request == nullptr) {
         return ERROR_INVALID_HANDLE;
     }
-    const Transfer* transfer = request->transfer();
-    const uint32_t status = transfer != nullptr ? transfer->status() : 0;
+    const Transfer* transfer = request->CurrentTransfer();
+    const uint32_t status = transfer != nullptr ? transfer->Status() : 0;
     bool needsCredentials = error == ERROR_INTERNET_LOGIN_FAILURE;
     if (error == wininet::ERROR_SUCCESS && (flags & FLAGS_ERROR_UI_FILTER_FOR_ERRORS) != 0) {
         needsCredentials = status == 401 || status == 407;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <curl/curl.h>
-#include <stdint.h>
+#include <cstdint>
 
 namespace wininet {
 

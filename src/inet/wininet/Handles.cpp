@@ -52,7 +52,7 @@ InetHandle::InetHandle(HandleKind kind, std::shared_ptr<InetHandle> parent, uint
     : kind_(kind), parent_(std::move(parent)), context_(context) {
     // A child starts with its parent's callback and time-outs.
     if (parent_ != nullptr) {
-        callback_.store(parent_->callback());
+        callback_.store(parent_->Callback());
         connectTimeoutMs.store(parent_->connectTimeoutMs.load());
         sendTimeoutMs.store(parent_->sendTimeoutMs.load());
         receiveTimeoutMs.store(parent_->receiveTimeoutMs.load());
@@ -60,14 +60,14 @@ InetHandle::InetHandle(HandleKind kind, std::shared_ptr<InetHandle> parent, uint
 }
 
 void Request::Report(uint32_t status, void* info, uint32_t length) const {
-    if (QuarInternetStatusCallback callback = this->callback()) {
-        callback(value(), context(), status, info, length);
+    if (QuarInternetStatusCallback callback = this->Callback()) {
+        callback(Value(), Context(), status, info, length);
     }
 }
 
 TransferSetup Request::Setup() const {
-    const Connection& connection = this->connection();
-    const Session& session = connection.session();
+    const Connection& connection = OwningConnection();
+    const Session& session = connection.OwningSession();
     const bool secure = (flags & INTERNET_FLAG_SECURE) != 0;
     TransferSetup setup;
     setup.url = BuildUrl(secure, connection.host, connection.port, object);
@@ -97,7 +97,7 @@ TransferSetup Request::Setup() const {
     setup.report = [this](uint32_t status, void* info, uint32_t length) {
         Report(status, info, length);
     };
-    setup.cancelled = &closed();
+    setup.cancelled = &Closed();
     return setup;
 }
 
@@ -138,7 +138,7 @@ void* HandleTable::Add(std::shared_ptr<InetHandle> handle) {
     std::lock_guard<std::mutex> lock(mutex_);
     next_ += 4;
     void* value = reinterpret_cast<void*>(next_);
-    handle->setValue(value);
+    handle->SetValue(value);
     handles_.emplace(next_, std::move(handle));
     return value;
 }
@@ -161,7 +161,7 @@ bool HandleTable::Close(void* value) {
         for (auto it = handles_.begin(); it != handles_.end();) {
             bool below = false;
             for (const InetHandle* h = it->second.get(); h != nullptr && !below;
-                 h = h->parent().get()) {
+                 h = h->Parent().get()) {
                 below = h == target;
             }
             if (below) {

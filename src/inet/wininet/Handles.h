@@ -2,7 +2,7 @@
 // turns the opaque values callers hold into them.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 #include <atomic>
 #include <memory>
@@ -31,20 +31,20 @@ class InetHandle {
     InetHandle(const InetHandle&) = delete;
     InetHandle& operator=(const InetHandle&) = delete;
 
-    HandleKind kind() const { return kind_; }
-    const std::shared_ptr<InetHandle>& parent() const { return parent_; }
-    uintptr_t context() const { return context_; }
-    void* value() const { return value_; }
-    void setValue(void* value) { value_ = value; }
+    HandleKind Kind() const { return kind_; }
+    const std::shared_ptr<InetHandle>& Parent() const { return parent_; }
+    uintptr_t Context() const { return context_; }
+    void* Value() const { return value_; }
+    void SetValue(void* value) { value_ = value; }
 
-    QuarInternetStatusCallback callback() const { return callback_.load(); }
+    QuarInternetStatusCallback Callback() const { return callback_.load(); }
     QuarInternetStatusCallback ExchangeCallback(QuarInternetStatusCallback callback) {
         return callback_.exchange(callback);
     }
 
     // Marks the handle closed and wakes a call waiting in it. Any thread.
     virtual void Close() { closed_.store(true); }
-    const std::atomic<bool>& closed() const { return closed_; }
+    const std::atomic<bool>& Closed() const { return closed_; }
 
     std::atomic<uint32_t> connectTimeoutMs{kDefaultConnectTimeoutMs};
     std::atomic<uint32_t> sendTimeoutMs{kDefaultReceiveTimeoutMs};
@@ -69,7 +69,7 @@ struct Session : InetHandle {
 struct Connection : InetHandle {
     Connection(std::shared_ptr<InetHandle> session, uintptr_t context)
         : InetHandle(HandleKind::Connection, std::move(session), context) {}
-    const Session& session() const { return static_cast<const Session&>(*parent()); }
+    const Session& OwningSession() const { return static_cast<const Session&>(*Parent()); }
     std::string host;
     uint16_t port = 0;
     std::string user;
@@ -80,7 +80,7 @@ class Request : public InetHandle {
   public:
     Request(std::shared_ptr<InetHandle> connection, uintptr_t context)
         : InetHandle(HandleKind::Request, std::move(connection), context) {}
-    const Connection& connection() const { return static_cast<const Connection&>(*parent()); }
+    const Connection& OwningConnection() const { return static_cast<const Connection&>(*Parent()); }
 
     std::string verb;
     std::string object;
@@ -97,7 +97,7 @@ class Request : public InetHandle {
     uint32_t Start(const char* headers, uint32_t headersLength, const void* body,
                    uint32_t bodyLength);
     // The exchange; null before the first Start. Only the thread inside the handle uses it.
-    Transfer* transfer() const { return transfer_.get(); }
+    Transfer* CurrentTransfer() const { return transfer_.get(); }
     void Close() override;
 
   private:
@@ -134,7 +134,7 @@ std::shared_ptr<T> FindHandle(void* value, HandleKind kind) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    if (handle->kind() != kind) {
+    if (handle->Kind() != kind) {
         SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
         return nullptr;
     }

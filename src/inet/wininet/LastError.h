@@ -1,7 +1,7 @@
 // The calling thread's last error number, as QuarWinInetGetLastError reads it back.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 namespace wininet {
 

@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <string_view>
 
 #include "inet/wininet/ErrorMap.h"
 #include "inet/wininet/WinInetApi.h"
+#include "platform/Decimal.h"
 
 namespace wininet {
 
@@ -369,7 +372,11 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
         t.redirectPending_ = false;
         t.location_.clear();
         const std::size_t space = line.find(' ');
-        t.status_ = space == std::string::npos ? 0 : std::strtol(line.c_str() + space, nullptr, 10);
+        t.status_ = space == std::string::npos
+                        ? 0
+                        : LeadingDecimal(std::string_view(line).substr(space),
+                                         std::numeric_limits<long>::min(),
+                                         std::numeric_limits<long>::max());
     } else if (line.empty()) {
         t.headers_ += "\r\n";
         // A 3xx answer that names a Location is followed; it is not, like an interim 1xx, the

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <curl/curl.h>
-#include <stdint.h>
+#include <cstdint>
 
 #include <atomic>
 #include <chrono>
@@ -54,10 +54,10 @@ class Transfer {
     // Runs until the headers of the final response are in: 0, or the error that ended it.
     uint32_t AwaitHeaders();
     // The final response's header block, CR LF lines closed by an empty line.
-    const std::string& headers() const { return headers_; }
+    const std::string& Headers() const { return headers_; }
     // True once the final response's headers are in (AwaitHeaders succeeded).
-    bool headersReady() const { return headersDone_; }
-    long status() const { return status_; }
+    bool HeadersReady() const { return headersDone_; }
+    long Status() const { return status_; }
 
     // Waits until body bytes are at hand or the body has ended; 0 with their count in
     // `*available` (0 at the end), or the error that broke the body off.

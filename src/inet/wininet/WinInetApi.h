@@ -26,8 +26,8 @@
 // self-signed certificate use it).
 #pragma once
 
-#include <stddef.h>
-#include <stdint.h>
+#include <cstddef>
+#include <cstdint>
 
 #define QUAR_WININET_API extern "C" __attribute__((visibility("default")))
 
@@ -129,15 +129,15 @@ constexpr int kMaxErrorDialogRetries = 3;
 // The status callback: (handle, context of the handle, status, info, info length). The info
 // pointer is valid only during the call. Runs on the thread that is inside the library.
 typedef void (*QuarInternetStatusCallback)(void* handle, uintptr_t context, uint32_t status,
-                                           void* info, uint32_t info_length);
+                                           void* info, uint32_t infoLength);
 
 // The answer of InternetSetStatusCallback for a handle that cannot take a callback.
 #define QUAR_INTERNET_INVALID_STATUS_CALLBACK ((QuarInternetStatusCallback)(intptr_t)-1)
 
-// A session. `proxy` is used with INTERNET_OPEN_TYPE_PROXY only; `proxy_bypass` and `flags`
+// A session. `proxy` is used with INTERNET_OPEN_TYPE_PROXY only; `proxyBypass` and `flags`
 // are ignored. Null on failure.
-QUAR_WININET_API void* InternetOpenA(const char* agent, uint32_t access_type, const char* proxy,
-                                     const char* proxy_bypass, uint32_t flags);
+QUAR_WININET_API void* InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
+                                     const char* proxyBypass, uint32_t flags);
 
 // A connection to `server` at `port` (0: 80, or 443 for requests flagged secure) for the
 // service INTERNET_SERVICE_HTTP; a non-null `user` and `password` authenticate at the server
@@ -147,24 +147,24 @@ QUAR_WININET_API void* InternetConnectA(void* session, const char* server, uint1
                                         uint32_t flags, uintptr_t context);
 
 // A request `verb` (null: "GET") of `object` (null: "/") in the protocol `version` ("HTTP/1.0";
-// null or anything else: HTTP/1.1). `referrer` is sent as Referer; `accept_types` (null-ended)
+// null or anything else: HTTP/1.1). `referrer` is sent as Referer; `acceptTypes` (null-ended)
 // become one Accept line. Redirects are followed unless INTERNET_FLAG_NO_AUTO_REDIRECT is set;
 // INTERNET_FLAG_SECURE makes it https. Null on failure.
 QUAR_WININET_API void* HttpOpenRequestA(void* connection, const char* verb, const char* object,
                                         const char* version, const char* referrer,
-                                        const char** accept_types, uint32_t flags,
+                                        const char** acceptTypes, uint32_t flags,
                                         uintptr_t context);
 
 // Sends the request with the header block `headers` (CR LF lines; length 0xFFFFFFFF: up to the
 // NUL) and the body `optional`, and returns once the headers of the final response are in. A
 // response with any status is success. Sending again discards the previous response.
-QUAR_WININET_API int HttpSendRequestA(void* request, const char* headers, uint32_t headers_length,
-                                      void* optional, uint32_t optional_length);
+QUAR_WININET_API int HttpSendRequestA(void* request, const char* headers, uint32_t headersLength,
+                                      void* optional, uint32_t optionalLength);
 
 // Level HTTP_QUERY_RAW_HEADERS_CRLF only. On success `*length` is the count of bytes written
 // before the NUL. When `buffer` is null or `*length` too small: false, ERROR_INSUFFICIENT_BUFFER,
 // and `*length` the size needed, NUL included.
-QUAR_WININET_API int HttpQueryInfoA(void* request, uint32_t info_level, void* buffer,
+QUAR_WININET_API int HttpQueryInfoA(void* request, uint32_t infoLevel, void* buffer,
                                     uint32_t* length, uint32_t* index);
 
 // Waits until body bytes are at hand or the body has ended, and stores their count (0 at the
@@ -172,10 +172,9 @@ QUAR_WININET_API int HttpQueryInfoA(void* request, uint32_t info_level, void* bu
 QUAR_WININET_API int InternetQueryDataAvailable(void* request, uint32_t* available, uint32_t flags,
                                                 uintptr_t context);
 
-// Copies up to `to_read` body bytes, waiting for some when none are at hand; `*read` 0 with
+// Copies up to `toRead` body bytes, waiting for some when none are at hand; `*read` 0 with
 // success means the body has ended.
-QUAR_WININET_API int InternetReadFile(void* request, void* buffer, uint32_t to_read,
-                                      uint32_t* read);
+QUAR_WININET_API int InternetReadFile(void* request, void* buffer, uint32_t toRead, uint32_t* read);
 
 // Sets the status callback of a handle (null: none) and answers the previous one, or
 // QUAR_INTERNET_INVALID_STATUS_CALLBACK for an invalid handle.

@@ -11,8 +11,8 @@ DialogUnits::DialogUnits(GtkWidget* widget) {
     int height = 0;
     pango_layout_get_pixel_size(layout, &width, &height);
     g_object_unref(layout);
-    char_width_ = (width / 26 + 1) / 2;
-    char_height_ = height;
+    charWidth_ = (width / 26 + 1) / 2;
+    charHeight_ = height;
 }
 
 int DialogUnits::Scale(int units, int base, int divisor) {

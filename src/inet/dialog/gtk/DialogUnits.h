@@ -11,15 +11,15 @@ class DialogUnits {
     // The base units of the font that `widget`'s style gives it.
     explicit DialogUnits(GtkWidget* widget);
 
-    int ToPixelsX(int units) const { return Scale(units, char_width_, 4); }
-    int ToPixelsY(int units) const { return Scale(units, char_height_, 8); }
+    int ToPixelsX(int units) const { return Scale(units, charWidth_, 4); }
+    int ToPixelsY(int units) const { return Scale(units, charHeight_, 8); }
 
   private:
     // units * base / divisor, rounded half away from zero.
     static int Scale(int units, int base, int divisor);
 
-    int char_width_;
-    int char_height_;
+    int charWidth_;
+    int charHeight_;
 };
 
 }  // namespace inet

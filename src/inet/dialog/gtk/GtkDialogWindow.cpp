@@ -2,7 +2,7 @@
 // and mnemonics, Enter for the default button and Escape for Cancel.
 #include "inet/dialog/gtk/GtkDialogWindow.h"
 
-#include <stdint.h>
+#include <cstdint>
 
 #include <string>
 #include <vector>
@@ -68,7 +68,7 @@ void ApplyFont(GtkWidget* widget, GtkStyleProvider* font) {
 
 GtkStyleProvider* FontProvider(const QuarDialogTemplate& dialog) {
     gchar* css = g_strdup_printf("* { font-family: \"%s\", Sans; font-size: %dpt; }",
-                                 dialog.font ? dialog.font : "Sans", dialog.point_size);
+                                 dialog.font ? dialog.font : "Sans", dialog.pointSize);
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, css, -1, nullptr);
     g_free(css);
@@ -139,33 +139,33 @@ void GtkDialogWindow::Build() {
     gtk_widget_set_size_request(fixed, units.ToPixelsX(dialog.cx), units.ToPixelsY(dialog.cy));
     gtk_container_add(GTK_CONTAINER(window_), fixed);
 
-    std::vector<GtkWidget*> tab_order;
-    GSList* radio_group = nullptr;
-    GtkWidget* label_waiting = nullptr;  // a label whose mnemonic moves to the next control
+    std::vector<GtkWidget*> tabOrder;
+    GSList* radioGroup = nullptr;
+    GtkWidget* labelWaiting = nullptr;  // a label whose mnemonic moves to the next control
     for (int i = 0; i < dialog.count; ++i) {
         const QuarDialogControl& control = dialog.controls[i];
-        GtkWidget* widget = MakeControl(control, &radio_group);
+        GtkWidget* widget = MakeControl(control, &radioGroup);
         controls_[widget] = &control;
         gtk_widget_set_size_request(widget, units.ToPixelsX(control.cx),
                                     units.ToPixelsY(control.cy));
         gtk_fixed_put(GTK_FIXED(fixed), widget, units.ToPixelsX(control.x),
                       units.ToPixelsY(control.y));
         if (control.kind == QuarLabel) {
-            label_waiting = HasMnemonic(control.text) ? widget : nullptr;
+            labelWaiting = HasMnemonic(control.text) ? widget : nullptr;
             continue;
         }
-        if (label_waiting) {
-            gtk_label_set_mnemonic_widget(GTK_LABEL(label_waiting), widget);
-            label_waiting = nullptr;
+        if (labelWaiting) {
+            gtk_label_set_mnemonic_widget(GTK_LABEL(labelWaiting), widget);
+            labelWaiting = nullptr;
         }
         // Every radio button joins the chain: the toolkit lets Tab stop only at the selected one
         // of a group and moves within it with the arrow keys.
         if ((control.style & QuarTabStop) || control.kind == QuarRadioButton) {
-            tab_order.push_back(widget);
+            tabOrder.push_back(widget);
         }
     }
     GList* chain = nullptr;
-    for (auto it = tab_order.rbegin(); it != tab_order.rend(); ++it) {
+    for (auto it = tabOrder.rbegin(); it != tabOrder.rend(); ++it) {
         chain = g_list_prepend(chain, *it);
     }
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
@@ -178,16 +178,16 @@ void GtkDialogWindow::Build() {
     MirrorModel();
 }
 
-GtkWidget* GtkDialogWindow::MakeControl(const QuarDialogControl& control, GSList** radio_group) {
+GtkWidget* GtkDialogWindow::MakeControl(const QuarDialogControl& control, GSList** radioGroup) {
     const std::string text = MnemonicText(DisplayText(control.text).c_str());
     if (control.kind != QuarRadioButton || (control.style & QuarGroup)) {
-        *radio_group = nullptr;
+        *radioGroup = nullptr;
     }
     GtkWidget* widget = nullptr;
     switch (control.kind) {
         case QuarRadioButton:
-            widget = gtk_radio_button_new_with_mnemonic(*radio_group, text.c_str());
-            *radio_group = gtk_radio_button_get_group(GTK_RADIO_BUTTON(widget));
+            widget = gtk_radio_button_new_with_mnemonic(*radioGroup, text.c_str());
+            *radioGroup = gtk_radio_button_get_group(GTK_RADIO_BUTTON(widget));
             g_signal_connect(widget, "toggled", G_CALLBACK(OnToggled), this);
             break;
         case QuarCheckBox:
@@ -215,7 +215,7 @@ GtkWidget* GtkDialogWindow::MakeControl(const QuarDialogControl& control, GSList
             if (control.style & QuarDefault) {
                 gtk_widget_set_can_default(widget, TRUE);
                 gtk_window_set_default(GTK_WINDOW(window_), widget);
-                default_button_ = widget;
+                defaultButton_ = widget;
             }
             break;
         default: {
@@ -293,10 +293,10 @@ void GtkDialogWindow::MirrorModel() {
         if (control->id == -1) {
             continue;
         }
-        gtk_widget_set_sensitive(widget, model_.is_enabled(model_.context, control->id) != 0);
+        gtk_widget_set_sensitive(widget, model_.isEnabled(model_.context, control->id) != 0);
         if (control->kind == QuarRadioButton || control->kind == QuarCheckBox) {
             gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(widget),
-                                         model_.is_checked(model_.context, control->id) != 0);
+                                         model_.isChecked(model_.context, control->id) != 0);
         }
     }
     mirroring_ = false;
@@ -329,8 +329,8 @@ gboolean GtkDialogWindow::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer da
     if (focus && GTK_IS_BUTTON(focus) && !GTK_IS_TOGGLE_BUTTON(focus)) {
         return FALSE;
     }
-    if (self->default_button_ && gtk_widget_is_sensitive(self->default_button_)) {
-        gtk_button_clicked(GTK_BUTTON(self->default_button_));
+    if (self->defaultButton_ && gtk_widget_is_sensitive(self->defaultButton_)) {
+        gtk_button_clicked(GTK_BUTTON(self->defaultButton_));
     }
     return TRUE;
 }

@@ -32,7 +32,7 @@ class GtkDialogWindow {
     ~GtkDialogWindow() = default;
 
     void Build();
-    GtkWidget* MakeControl(const QuarDialogControl& control, GSList** radio_group);
+    GtkWidget* MakeControl(const QuarDialogControl& control, GSList** radioGroup);
     void PlaceOver(void* parent, int width, int height);
     void SetOwner(void* parent);
     // Passes a notification to the model, mirrors its state and ends the dialog on a result.
@@ -52,7 +52,7 @@ class GtkDialogWindow {
     const QuarDialogModel& model_;
     Done done_;
     GtkWidget* window_ = nullptr;
-    GtkWidget* default_button_ = nullptr;
+    GtkWidget* defaultButton_ = nullptr;
     std::map<GtkWidget*, const QuarDialogControl*> controls_;
     bool mirroring_ = false;  // state set from the model, not by the user
     bool ending_ = false;
