@@ -25,8 +25,20 @@ constexpr size_t kHeader = alignof(std::max_align_t) > sizeof(BlockHeader)
 // Large blocks (a big response body) get a mapping of their own, aligned to and sized in huge
 // pages and marked for them: fresh memory is paid for per page on first touch, and on a
 // virtual machine a small page can cost a hundred times what filling it does. Growth moves the
-// mapping's pages instead of copying them.
+// mapping's pages instead of copying them. Under AddressSanitizer every block stays on the C
+// heap, where overruns are caught.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUAR_HEAP_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUAR_HEAP_CHECKED 1
+#endif
+#endif
+#ifdef QUAR_HEAP_CHECKED
+constexpr size_t kMappedFrom = SIZE_MAX;
+#else
 constexpr size_t kMappedFrom = 4u << 20;
+#endif
 constexpr size_t kHugePage = 2u << 20;
 
 size_t RoundUp(size_t n, size_t unit) {

@@ -8,6 +8,12 @@
 #include "QuarInet.h"
 #include "inet/InetHeap.h"
 
+// The heap answers null when memory runs out; under AddressSanitizer, whose allocator aborts on
+// an impossible size by default, the same answer is asked for.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+
 namespace {
 
 constexpr size_t kMiB = 1u << 20;
