@@ -8,8 +8,8 @@
 namespace inet {
 namespace {
 
-// The pages faulted in per turn: small enough that a growth waits little for the lock.
-constexpr size_t kTurn = 256 * 1024;
+// The memory faulted in per turn: one huge page.
+constexpr std::size_t kTurn = 2u << 20;
 
 }  // namespace
 
@@ -24,7 +24,14 @@ BackgroundFaulter::~BackgroundFaulter() {
     }
 }
 
-void BackgroundFaulter::Grown(char* block, size_t from, size_t capacity) {
+BackgroundFaulter::Resize::Resize(BackgroundFaulter& faulter, void* block, std::size_t size)
+    : hold_(faulter.lock_) {
+    if (block != nullptr && !HeapResizesInPlace(block, size)) {
+        faulter.idle_.wait(hold_, [&faulter] { return !faulter.busy_; });
+    }
+}
+
+void BackgroundFaulter::Grown(char* block, std::size_t from, std::size_t capacity) {
     // Pages the thread faulted in move with the block (the heap moves large blocks' pages).
     block_ = block;
     done_ = std::max(done_, from);
@@ -57,12 +64,17 @@ void BackgroundFaulter::Run() {
         if (stop_) {
             return;
         }
-        const size_t turn = std::min(target_ - done_, kTurn);
-        HeapPrefault(block_ + done_, turn);
-        done_ += turn;
-        // Let a waiting growth in between turns.
+        // The block cannot move while busy_ is set (see Resize), so the lock can go.
+        char* const block = block_;
+        const std::size_t from = done_;
+        const std::size_t turn = std::min(target_ - done_, kTurn);
+        busy_ = true;
         hold.unlock();
+        HeapPrefault(block + from, turn);
         hold.lock();
+        busy_ = false;
+        done_ = std::max(done_, from + turn);
+        idle_.notify_all();
     }
 }
 

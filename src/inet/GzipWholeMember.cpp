@@ -43,7 +43,7 @@ bool DecodeWholeMember(const uint8_t* bytes, size_t size, size_t limit, GunzipRe
         // The output's pages are faulted in by another thread while the decoder fills them.
         BackgroundFaulter faulter;
         {
-            std::unique_lock<std::mutex> hold = faulter.Hold();
+            BackgroundFaulter::Resize resize(faulter, out.get(), expected);
             faulter.Grown(out.get(), 0, expected);
         }
         rc = libdeflate_gzip_decompress_ex(decompressor.get(), bytes, size, out.get(), expected,

@@ -145,8 +145,10 @@ void* HeapReallocate(void* block, size_t size) {
     if (header->mapping != 0) {
         if (size + kHeader > header->mapping) {
             header = GrowMapped(header, size);
-        } else {
+        } else if (size < header->size) {
             ShrinkMapped(header, size);
+        } else {
+            header->size = size;  // growth into the room the mapping has
         }
         return header != nullptr ? BlockOf(header) : nullptr;
     }
@@ -165,6 +167,11 @@ void* HeapReallocate(void* block, size_t size) {
     }
     grown->size = size;
     return BlockOf(grown);
+}
+
+bool HeapResizesInPlace(void* block, size_t size) {
+    const BlockHeader* header = HeaderOf(block);
+    return header->mapping != 0 && size + kHeader <= header->mapping && size >= header->size;
 }
 
 size_t HeapRoom(void* block) {

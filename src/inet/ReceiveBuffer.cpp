@@ -32,7 +32,7 @@ bool ReceiveBuffer::Commit(size_t n) {
     if (faulter_ == nullptr) {
         faulter_ = std::make_unique<BackgroundFaulter>();
     }
-    std::unique_lock<std::mutex> hold = faulter_->Hold();
+    BackgroundFaulter::Resize resize(*faulter_, data_.get(), capacity_ + grow);
     char* grown = static_cast<char*>(HeapReallocate(data_.get(), capacity_ + grow));
     if (grown == nullptr) {
         return false;

@@ -246,7 +246,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
         if (capacity <= needed) {
             const uint64_t grown = GrownCapacity(capacity, needed, available);
             // A body's length travels as 32 bits: a larger one cannot be held.
-            std::unique_lock<std::mutex> hold = faulter->Hold();
+            inet::BackgroundFaulter::Resize resize(*faulter, responseBody, grown);
             void* larger = grown > UINT32_MAX ? nullptr : inet::HeapReallocate(responseBody, grown);
             if (larger == nullptr) {
                 return QUARINET_ERROR_NOT_ENOUGH_MEMORY;

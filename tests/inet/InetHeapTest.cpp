@@ -61,6 +61,25 @@ TEST(InetHeap, BlocksKeepTheirBytesThroughGrowthAndShrinking) {
     }
 }
 
+TEST(InetHeap, ALargeBlockGrowsIntoItsRoomWithoutMovingOrLosingIt) {
+    void* block = inet::HeapReallocate(inet::HeapAllocate(5 * kMiB), 7 * kMiB);
+    ASSERT_NE(block, nullptr);
+    const size_t room = inet::HeapRoom(block);
+    if (room == 7 * kMiB) {
+        GTEST_SKIP() << "large blocks stay on the C heap in this build";
+    }
+    ASSERT_GT(room, 11 * kMiB);  // doubled, so that growing in small steps rarely moves it
+    for (size_t size = 7 * kMiB; size + kMiB <= room; size += kMiB) {
+        SCOPED_TRACE(size);
+        ASSERT_TRUE(inet::HeapResizesInPlace(block, size + kMiB));
+        EXPECT_EQ(inet::HeapReallocate(block, size + kMiB), block);
+        EXPECT_EQ(inet::HeapRoom(block), room);
+    }
+    EXPECT_FALSE(inet::HeapResizesInPlace(block, room + 1));
+    EXPECT_FALSE(inet::HeapResizesInPlace(block, kMiB));
+    QuarInetFree(block);
+}
+
 TEST(InetHeap, AnImpossibleSizeFailsAndLeavesTheBlock) {
     for (const size_t start : {size_t(100), 8 * kMiB}) {
         void* block = inet::HeapAllocate(start);
