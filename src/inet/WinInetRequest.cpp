@@ -29,6 +29,8 @@ constexpr uint32_t kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_
 constexpr uint32_t kErrorDialogFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
                                        FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
                                        FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
+// The room a received body may keep past its end.
+constexpr size_t kBodySlack = 2u << 20;
 // The largest step by which the body buffer grows beyond what a block needs.
 constexpr uint64_t kBodyGrowthStep = 1048576;
 
@@ -270,6 +272,13 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
         }
     } while (read != 0);
     faulter.reset();
+    // A large body keeps only a little room past its end: the rest, faulted in ahead of reads
+    // that never came, goes back now rather than with the body.
+    if (responseBody != nullptr && inet::HeapRoom(responseBody) - responseBodyLength > kBodySlack) {
+        if (void* fitted = inet::HeapReallocate(responseBody, size_t(responseBodyLength) + 1)) {
+            responseBody = static_cast<char*>(fitted);
+        }
+    }
     Report(session, QUARINET_STATUS_RESPONSE_RECEIVED, &responseBodyLength);
 
     char version[inet::kStatusLineLimit];

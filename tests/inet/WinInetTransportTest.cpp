@@ -12,6 +12,7 @@
 
 #include "GzipBytes.h"
 #include "QuarInet.h"
+#include "inet/InetHeap.h"
 #include "inet/WinInetTable.h"
 #include "wininet/StandInLayer.h"
 
@@ -265,6 +266,9 @@ TEST_F(WinInetTransport, BodyBufferGrowsByTheBlocksAtHand) {
         // Twice a large block would be wasteful: one step more than the block.
         {"a first block of 2000000", {2000000}, {2000001}},
         {"a large body in smaller blocks", {2000000, 100000}, {2000001, 3048577}},
+        {"a body past the room faulted in ahead",
+         std::vector<uint32_t>(7, 2000000),
+         {2000001, 4000002, 6000003, 8000004, 10000005, 12000006, 14000007}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -288,6 +292,8 @@ TEST_F(WinInetTransport, BodyBufferGrowsByTheBlocksAtHand) {
         EXPECT_EQ(response.bodyLength, total);
         EXPECT_EQ(std::string(response.body, response.bodyLength), std::string(total, 'x'));
         EXPECT_EQ(response.body[total], '\0');
+        // What the body keeps past its end is bounded, whatever was faulted in ahead.
+        EXPECT_LE(inet::HeapRoom(response.body), total + 1 + (2u << 20));
         std::vector<uint32_t> reported;
         for (const Event& event : events) {
             if (event.status == INTERNET_STATUS_RECEIVING_RESPONSE) {
