@@ -6,8 +6,6 @@
 #include <memory>
 #include <mutex>
 
-#include "inet/BackgroundFaulter.h"
-
 namespace inet {
 namespace {
 
@@ -38,17 +36,8 @@ bool DecodeWholeMember(const uint8_t* bytes, size_t size, size_t limit, GunzipRe
     }
     size_t consumed = 0;
     size_t produced = 0;
-    libdeflate_result rc;
-    {
-        // The output's pages are faulted in by another thread while the decoder fills them.
-        BackgroundFaulter faulter;
-        {
-            BackgroundFaulter::Resize resize(faulter, out.get(), expected);
-            faulter.Grown(out.get(), 0, expected);
-        }
-        rc = libdeflate_gzip_decompress_ex(decompressor.get(), bytes, size, out.get(), expected,
-                                           &consumed, &produced);
-    }
+    const libdeflate_result rc = libdeflate_gzip_decompress_ex(
+        decompressor.get(), bytes, size, out.get(), expected, &consumed, &produced);
     if (rc != LIBDEFLATE_SUCCESS || produced != expected) {
         return false;
     }

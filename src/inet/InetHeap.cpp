@@ -169,11 +169,6 @@ void* HeapReallocate(void* block, size_t size) {
     return BlockOf(grown);
 }
 
-bool HeapResizesInPlace(void* block, size_t size) {
-    const BlockHeader* header = HeaderOf(block);
-    return header->mapping != 0 && size + kHeader <= header->mapping && size >= header->size;
-}
-
 size_t HeapRoom(void* block) {
     const BlockHeader* header = HeaderOf(block);
     return header->mapping != 0 ? header->mapping - kHeader : header->size;
@@ -188,17 +183,6 @@ void HeapRelease(void* block) {
         munmap(header, header->mapping);
     } else {
         std::free(header);
-    }
-}
-
-void HeapPrefault(void* at, size_t size) {
-    // madvise's MADV_POPULATE_WRITE, by number: older headers lack the name.
-    constexpr int kPopulateWrite = 23;
-    constexpr uintptr_t kPage = 4096;
-    const uintptr_t start = (reinterpret_cast<uintptr_t>(at) + kPage - 1) & ~(kPage - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(at) + size) & ~(kPage - 1);
-    if (end > start) {
-        madvise(reinterpret_cast<void*>(start), end - start, kPopulateWrite);
     }
 }
 

@@ -14,16 +14,8 @@ void* HeapAllocate(size_t size);
 void* HeapReallocate(void* block, size_t size);
 // The bytes `block` can grow to without moving: at least its size.
 size_t HeapRoom(void* block);
-// True when resizing `block` to `size` neither moves it nor gives any of its room back, so that
-// its pages stay where they are.
-bool HeapResizesInPlace(void* block, size_t size);
 // Releases a block of this heap; null is ignored.
 void HeapRelease(void* block);
-
-// Faults the whole pages of `size` bytes at `at` (inside a heap block) in at once, writable.
-// Fresh memory touched page by page costs more here than filling it; a hint only, which
-// systems without it ignore.
-void HeapPrefault(void* at, size_t size);
 
 struct HeapDeleter {
     void operator()(void* block) const { HeapRelease(block); }

@@ -29,17 +29,12 @@ bool ReceiveBuffer::Commit(size_t n) {
     if (grow == 0) {
         return RoomSize() > 0;
     }
-    if (faulter_ == nullptr) {
-        faulter_ = std::make_unique<BackgroundFaulter>();
-    }
-    BackgroundFaulter::Resize resize(*faulter_, data_.get(), capacity_ + grow);
     char* grown = static_cast<char*>(HeapReallocate(data_.get(), capacity_ + grow));
     if (grown == nullptr) {
         return false;
     }
     data_.release();
     data_.reset(grown);
-    faulter_->Grown(grown, capacity_, capacity_ + grow);
     capacity_ += grow;
     return true;
 }
@@ -57,7 +52,6 @@ HeapPtr<char> ReceiveBuffer::TakeFront(size_t n) {
 }
 
 char* ReceiveBuffer::Release(size_t keep) {
-    faulter_.reset();
     char* block = data_.release();
     if (char* shrunk = static_cast<char*>(HeapReallocate(block, keep))) {
         block = shrunk;

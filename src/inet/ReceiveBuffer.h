@@ -2,9 +2,7 @@
 // the header block has been taken out). It starts
 // at 51200 bytes and grows by a step that doubles from 51200 up to 1638400 bytes whenever less
 // than half a step of room is left, so that large responses need few reallocations. One byte is
-// always kept for the NUL after the bytes read. The room added by each growth is faulted in at
-// once rather than page by page as the reads reach it; in a large buffer, by a thread of its
-// own while the reads go on.
+// always kept for the NUL after the bytes read.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +10,6 @@
 
 #include <memory>
 
-#include "inet/BackgroundFaulter.h"
 #include "inet/InetHeap.h"
 
 namespace inet {
@@ -45,8 +42,6 @@ class ReceiveBuffer {
     char* Release(size_t keep);
 
   private:
-    // Declared before the block it works on, so that it stops before the block goes.
-    std::unique_ptr<BackgroundFaulter> faulter_;
     HeapPtr<char> data_;
     size_t capacity_ = 0;
     size_t step_ = kInitialCapacity;

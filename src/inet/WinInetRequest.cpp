@@ -7,7 +7,6 @@
 #include <new>
 
 #include "QuarInet.h"
-#include "inet/BackgroundFaulter.h"
 #include "inet/HeaderLimits.h"
 #include "inet/InetHeap.h"
 #include "inet/WinInetTable.h"
@@ -237,8 +236,6 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
     responseBodyLength = 0;
     uint64_t capacity = 0;
     uint32_t read = 0;
-    // Stopped before the body may be replaced (UnpackContent) or handed over.
-    auto faulter = std::make_unique<inet::BackgroundFaulter>();
     do {
         uint32_t available = 0;
         if (table_->InternetQueryDataAvailable(request, &available, 0, 0) == 0) {
@@ -248,7 +245,6 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
         if (capacity <= needed) {
             const uint64_t grown = GrownCapacity(capacity, needed, available);
             // A body's length travels as 32 bits: a larger one cannot be held.
-            inet::BackgroundFaulter::Resize resize(*faulter, responseBody, grown);
             void* larger = grown > UINT32_MAX ? nullptr : inet::HeapReallocate(responseBody, grown);
             if (larger == nullptr) {
                 return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
@@ -257,7 +253,6 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
             // Only the room already held is cleared: the new pages are written by the reads,
             // and touching them all here would cost a large body dearly.
             std::memset(responseBody + responseBodyLength, 0, capacity - responseBodyLength);
-            faulter->Grown(responseBody, capacity, grown);
             capacity = grown;
             BodyCapacityChanged(static_cast<uint32_t>(capacity));
         }
@@ -271,9 +266,8 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
             return table_->GetLastError();
         }
     } while (read != 0);
-    faulter.reset();
-    // A large body keeps only a little room past its end: the rest, faulted in ahead of reads
-    // that never came, goes back now rather than with the body.
+    // A large body keeps only a little room past its end: the room its last growth made goes
+    // back now rather than with the body.
     if (responseBody != nullptr && inet::HeapRoom(responseBody) - responseBodyLength > kBodySlack) {
         if (void* fitted = inet::HeapReallocate(responseBody, size_t(responseBodyLength) + 1)) {
             responseBody = static_cast<char*>(fitted);
