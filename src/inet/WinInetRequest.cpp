@@ -183,6 +183,11 @@ uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, c
             table_->HttpSendRequestA(request, Headers, HeadersLength, Body, BodyLength) != 0
                 ? ERROR_SUCCESS
                 : table_->GetLastError();
+        // A request aborted meanwhile has its handles closed: its failure is the answer, and
+        // no dialog is asked about it.
+        if (error != ERROR_SUCCESS && WasAborted()) {
+            return error;
+        }
         const uint32_t answer =
             table_->InternetErrorDlg(ParentWindow, request, error, kErrorDialogFlags, nullptr);
         if (answer == ERROR_INVALID_HANDLE) {
