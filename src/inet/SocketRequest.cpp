@@ -355,6 +355,9 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
                     CloseSocket();
                     return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
                 }
+            } else if (buffer.Count() > inet::kMaxHeaderBlock) {
+                CloseSocket();
+                return QUARINET_ERROR_NO_HEADER_END;
             }
         }
     }
