@@ -38,8 +38,8 @@ bool KeepsAndFills(void* block, size_t from, size_t to) {
 
 TEST(InetHeap, BlocksKeepTheirBytesThroughGrowthAndShrinking) {
     const std::vector<std::vector<size_t>> sequences = {
-        {16386, 16386, 49154, 1 * kMiB, 3 * kMiB},  // small blocks of the C heap
-        {64, 4 * kMiB - 1, 4 * kMiB, 9 * kMiB},     // into a mapping of its own at 4 MiB
+        {16386, 16386, 49154, kMiB / 2, kMiB - 1},  // small blocks of the C heap
+        {64, kMiB - 1, kMiB, 9 * kMiB},             // into a mapping of its own at 1 MiB
         {5 * kMiB, 5 * kMiB + 1, 11 * kMiB, 40 * kMiB, 41 * kMiB},  // mappings that move
         {20 * kMiB, 3 * kMiB, 1, 30 * kMiB},                        // shrunk mapping grows again
         {0, 1, 0, 6 * kMiB, 0},                                     // empty blocks on either side

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "inet/wininet/ProxyConfig.h"
+#include "platform/HugePages.h"
 
 namespace wininet {
 
@@ -81,7 +82,10 @@ class Transfer {
     // out; answers 0 or the error of the end.
     uint32_t Pump(const std::function<bool()>& ready);
     void Finish(uint32_t error);
-    std::size_t Unread() const { return body_.size() - readPos_; }
+    std::size_t Unread() const { return stageEnd_ - stageBegin_; }
+    // Keeps body bytes for the reader; false when the stage is full and the reader must first
+    // take some (libcurl is then paused), or when there is no memory for it (the transfer ends).
+    bool Stage(const char* data, std::size_t size);
     // Where the redirect being followed leads, as an absolute URL.
     std::string RedirectTarget() const;
 
@@ -107,8 +111,10 @@ class Transfer {
     int redirects_ = 0;
     std::string location_;  // of the response being read
 
-    std::vector<char> body_;
-    std::size_t readPos_ = 0;
+    // Body bytes that arrived and await the reader: [stageBegin_, stageEnd_) of stage_.
+    HugePageBuffer stage_;
+    std::size_t stageBegin_ = 0;
+    std::size_t stageEnd_ = 0;
     bool paused_ = false;
 
     bool done_ = false;
