@@ -19,10 +19,8 @@ namespace wininet {
 
 namespace {
 
-// Body bytes held for the reader before libcurl is paused (a reader slower than the network
-// keeps the memory bounded), and the level at which it resumes. The stage is one mapping for
-// the whole transfer, in huge pages: a download goes through it many times over.
-constexpr std::size_t kStageSize = 4u << 20;
+// The body bytes held for the reader below which libcurl, paused when the stage was full,
+// resumes.
 constexpr std::size_t kResumeBelow = 1u << 20;
 // libcurl's receive buffer, fresh memory of every transfer: large enough that a fast download
 // takes few system calls, small enough that its first touch costs little.
@@ -280,41 +278,8 @@ uint32_t Transfer::AwaitBody(std::size_t* available) {
     return error;
 }
 
-bool Transfer::Stage(const char* data, std::size_t size) {
-    if (stage_.data() == nullptr) {
-        stage_ = HugePageBuffer(std::max(kStageSize, size));
-    } else if (stage_.size() - stageEnd_ < size) {
-        if (stageBegin_ > 0) {
-            std::memmove(stage_.data(), stage_.data() + stageBegin_, Unread());
-            stageEnd_ -= stageBegin_;
-            stageBegin_ = 0;
-        }
-        if (stage_.size() - stageEnd_ < size) {
-            if (Unread() > 0) {
-                return false;
-            }
-            // A piece larger than the whole stage (a libcurl that hands on larger pieces).
-            stage_ = HugePageBuffer(size);
-        }
-    }
-    if (stage_.data() == nullptr) {
-        Finish(ERROR_NOT_ENOUGH_MEMORY);
-        return false;
-    }
-    std::memcpy(stage_.data() + stageEnd_, data, size);
-    stageEnd_ += size;
-    return true;
-}
-
 std::size_t Transfer::Read(void* buffer, std::size_t size) {
-    const std::size_t count = std::min(size, Unread());
-    if (count > 0) {
-        std::memcpy(buffer, stage_.data() + stageBegin_, count);
-    }
-    stageBegin_ += count;
-    if (stageBegin_ == stageEnd_) {
-        stageBegin_ = stageEnd_ = 0;
-    }
+    const std::size_t count = stage_.Take(buffer, size);
     if (paused_ && Unread() < kResumeBelow) {
         paused_ = false;
         lastActivity_ = Clock::now();
@@ -454,12 +419,15 @@ size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {
     if (t.redirectPending_) {
         return bytes;  // the redirect's own page is of no use
     }
-    if (!t.Stage(data, bytes)) {
-        if (t.done_) {
-            return 0;  // no memory: the transfer fails with the error Stage gave it
-        }
-        t.paused_ = true;
-        return CURL_WRITEFUNC_PAUSE;
+    switch (t.stage_.Append(data, bytes)) {
+        case BodyStage::Put::kTaken:
+            break;
+        case BodyStage::Put::kFull:
+            t.paused_ = true;
+            return CURL_WRITEFUNC_PAUSE;
+        case BodyStage::Put::kNoMemory:
+            t.Finish(ERROR_NOT_ENOUGH_MEMORY);
+            return 0;  // libcurl ends the transfer; the error stays the one given here
     }
     t.headersDone_ = true;
     t.lastActivity_ = Clock::now();

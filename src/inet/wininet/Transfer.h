@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "inet/wininet/BodyStage.h"
 #include "inet/wininet/ProxyConfig.h"
-#include "platform/HugePages.h"
 
 namespace wininet {
 
@@ -82,10 +82,7 @@ class Transfer {
     // out; answers 0 or the error of the end.
     uint32_t Pump(const std::function<bool()>& ready);
     void Finish(uint32_t error);
-    std::size_t Unread() const { return stageEnd_ - stageBegin_; }
-    // Keeps body bytes for the reader; false when the stage is full and the reader must first
-    // take some (libcurl is then paused), or when there is no memory for it (the transfer ends).
-    bool Stage(const char* data, std::size_t size);
+    std::size_t Unread() const { return stage_.Unread(); }
     // Where the redirect being followed leads, as an absolute URL.
     std::string RedirectTarget() const;
 
@@ -111,10 +108,7 @@ class Transfer {
     int redirects_ = 0;
     std::string location_;  // of the response being read
 
-    // Body bytes that arrived and await the reader: [stageBegin_, stageEnd_) of stage_.
-    HugePageBuffer stage_;
-    std::size_t stageBegin_ = 0;
-    std::size_t stageEnd_ = 0;
+    BodyStage stage_;
     bool paused_ = false;
 
     bool done_ = false;

@@ -1,0 +1,49 @@
+// Body bytes that have arrived and await the reader, in the order they came. A small body stays
+// on the C heap; one that outgrows it moves to a mapping in huge pages, which a fast download
+// passes through many times over without a page fault per 4 KiB.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "platform/HugePages.h"
+
+namespace wininet {
+
+class BodyStage {
+  public:
+    // The most the stage holds while bytes are unread: a reader slower than the network keeps
+    // the memory bounded.
+    static constexpr std::size_t kLimit = 4u << 20;
+    // The most kept on the C heap.
+    static constexpr std::size_t kHeapLimit = 256u << 10;
+
+    enum class Put {
+        kTaken,
+        kFull,      // holding them would pass kLimit while bytes are unread: nothing was taken
+        kNoMemory,  // nothing was taken
+    };
+
+    // Keeps `size` bytes after those unread. A piece larger than kLimit is taken when nothing
+    // is unread.
+    Put Append(const char* data, std::size_t size);
+    // Moves up to `size` unread bytes to `buffer`; answers their count.
+    std::size_t Take(void* buffer, std::size_t size);
+    std::size_t Unread() const { return end_ - begin_; }
+    // The bytes the stage holds room for.
+    std::size_t Capacity() const { return capacity_; }
+
+  private:
+    // Storage of at least `needed` bytes holding the unread ones at its start; false when
+    // there is no memory for it (the stage is left as it was).
+    bool Grow(std::size_t needed);
+
+    std::unique_ptr<char[]> heap_;
+    HugePageBuffer huge_;
+    char* data_ = nullptr;  // heap_ or huge_
+    std::size_t capacity_ = 0;
+    std::size_t begin_ = 0;  // unread bytes: [begin_, end_) of data_
+    std::size_t end_ = 0;
+};
+
+}  // namespace wininet

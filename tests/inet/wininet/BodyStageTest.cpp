@@ -1,0 +1,113 @@
+// The stage between libcurl and the reader: bytes come out whole and in order through growth,
+// moves to the front and a full stage, and the memory stays within its limit.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "inet/wininet/BodyStage.h"
+
+namespace {
+
+using wininet::BodyStage;
+using Put = BodyStage::Put;
+
+constexpr std::size_t kKiB = 1024;
+constexpr std::size_t kMiB = 1024 * kKiB;
+
+char StreamByte(std::size_t i) {
+    return static_cast<char>((i * 2654435761u) >> 11);
+}
+
+// A stage fed with one numbered stream and read back against it.
+struct Feed {
+    BodyStage stage;
+    std::size_t appended = 0;
+    std::size_t taken = 0;
+
+    Put Append(std::size_t size) {
+        std::string piece(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) {
+            piece[i] = StreamByte(appended + i);
+        }
+        const Put put = stage.Append(piece.data(), size);
+        if (put == Put::kTaken) {
+            appended += size;
+        }
+        return put;
+    }
+
+    // Takes up to `size` bytes; false when one of them is not the stream's next.
+    bool Take(std::size_t size) {
+        std::string out(size, '\0');
+        const std::size_t count = stage.Take(out.data(), size);
+        for (std::size_t i = 0; i < count; ++i, ++taken) {
+            if (out[i] != StreamByte(taken)) {
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+TEST(BodyStage, BytesComeOutInOrderWithinTheLimit) {
+    struct Op {
+        bool append;  // or take
+        std::size_t size;
+        Put expected = Put::kTaken;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Op> ops;
+        std::size_t maxCapacity;
+    };
+    const Case cases[] = {
+        {"a small body stays on the heap", {{true, 100}, {true, 1000}, {false, 1100}}, 64 * kKiB},
+        {"unread bytes go along to huge pages",
+         {{true, 200 * kKiB}, {false, 1000}, {true, 200 * kKiB}, {false, 400 * kKiB}},
+         BodyStage::kLimit},
+        {"full at the limit until the reader makes room",
+         {{true, 4 * kMiB - 10},
+          {true, 16 * kKiB, Put::kFull},
+          {false, 1},
+          {true, 16 * kKiB, Put::kFull},
+          {false, kMiB},
+          {true, 16 * kKiB},
+          {false, 4 * kMiB}},
+         BodyStage::kLimit},
+        {"a piece beyond the limit when nothing is unread",
+         {{true, 5 * kMiB}, {false, 5 * kMiB}},
+         6 * kMiB},
+        {"an empty piece", {{true, 0}, {false, 1}}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Feed feed;
+        for (const Op& op : c.ops) {
+            if (op.append) {
+                EXPECT_EQ(feed.Append(op.size), op.expected) << op.size;
+            } else {
+                ASSERT_TRUE(feed.Take(op.size)) << "at byte " << feed.taken;
+            }
+        }
+        EXPECT_EQ(feed.taken, feed.appended);
+        EXPECT_EQ(feed.stage.Unread(), 0u);
+        EXPECT_LE(feed.stage.Capacity(), c.maxCapacity);
+    }
+}
+
+// libcurl's pieces against a reader that takes less each time and never empties the stage.
+TEST(BodyStage, ASlowReaderGetsEveryByte) {
+    Feed feed;
+    while (feed.appended < 20 * kMiB) {
+        while (feed.Append(16 * kKiB) == Put::kFull) {
+            ASSERT_TRUE(feed.Take(7001)) << "at byte " << feed.taken;
+        }
+        ASSERT_TRUE(feed.Take(7001)) << "at byte " << feed.taken;
+        ASSERT_LE(feed.stage.Unread(), BodyStage::kLimit);
+    }
+    ASSERT_TRUE(feed.Take(BodyStage::kLimit));
+    EXPECT_EQ(feed.taken, feed.appended);
+}
+
+}  // namespace
