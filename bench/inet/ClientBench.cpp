@@ -1,4 +1,4 @@
-// inet_bench_client: the socket client beside curl against lighttpd on 127.0.0.1.
+// inet_bench_client: the client beside curl against lighttpd on 127.0.0.1.
 //
 //   inet_bench_client QUARGET [--size-mb N] [--rounds N] [--requests N]
 //
@@ -6,8 +6,9 @@
 //    other in each round; throughput (MB/s) and peak memory of each, medians, and the ratio.
 //    Exits 1 when quarget's median throughput is below 0.9x curl's or its peak memory above
 //    2.1x the body.
-// 2. N small requests in sequence and from 8 threads through the library in this process, and
-//    the same N URLs fetched by one curl, sequentially and with --parallel-max 8: requests per
+// 2. N small requests in sequence and from 8 threads through the library in this process (its
+//    socket transport, and the browser-settings one where libquarwininet.so is built), and the
+//    same N URLs fetched by one curl, sequentially and with --parallel-max 8: requests per
 //    second of each (curl keeps its connections open; the library's HTTP/1.0 does not).
 #include <spawn.h>
 #include <stdio.h>
@@ -76,10 +77,18 @@ ChildRun Spawn(const std::vector<std::string>& args, const std::string& peakFile
 }
 
 // `count` GETs of `path`, spread over `threads` threads, each request made, sent, received and
-// deleted in turn. Returns requests per second; exits on any failure.
-double LibraryRate(uint16_t port, const char* path, int count, int threads) {
+// deleted in turn, through the socket transport or with the browser's settings. Returns
+// requests per second, or 0 when the browser-settings transport is not there; exits on any
+// failure.
+double LibraryRate(uint16_t port, const char* path, int count, int threads, bool browser) {
     QuarInetHttpConnection connection("bench");
-    connection.Configure(0, 0, "", 80, 0, "", "");
+    connection.Configure(browser ? 1 : 0, 0, "", 80, 0, "", "");
+    if (browser &&
+        dynamic_cast<QuarInetHttpRequestWinInetImpl*>(
+            std::unique_ptr<QuarInetHttpRequest>(connection.CreateRequest(nullptr)).get()) ==
+            nullptr) {
+        return 0;
+    }
     std::atomic<int> failures{0};
     const Clock::time_point start = Clock::now();
     std::vector<std::thread> workers;
@@ -183,9 +192,12 @@ int main(int argc, char** argv) {
     }
     WriteFile(config, lines);
     printf("%d small requests (requests per second)\n", requests);
-    printf("  sequential: library %8.0f, curl %8.0f\n",
-           LibraryRate(web.port(), "/small.txt", requests, 1), CurlRate(config, requests, false));
-    printf("  8 threads:  library %8.0f, curl %8.0f (--parallel-max 8)\n",
-           LibraryRate(web.port(), "/small.txt", requests, 8), CurlRate(config, requests, true));
+    for (const int threads : {1, 8}) {
+        printf("  %-11s library %8.0f (with the browser's settings %8.0f), curl %8.0f%s\n",
+               threads == 1 ? "sequential:" : "8 threads:",
+               LibraryRate(web.port(), "/small.txt", requests, threads, false),
+               LibraryRate(web.port(), "/small.txt", requests, threads, true),
+               CurlRate(config, requests, threads > 1), threads > 1 ? " (--parallel-max 8)" : "");
+    }
     return ratio >= 0.9 && memory <= 2.1 ? 0 : 1;
 }
