@@ -146,8 +146,11 @@ enum : uint32_t {
     QUARINET_ERROR_ABORTED = 10004,
     // A connect, send or receive time-out expired.
     QUARINET_ERROR_TIMED_OUT = 10060,
-    // The response has no blank line after its headers (also the code of a connection reset).
+    // The response has no blank line after its headers (also the code of a connection reset),
+    // or its body ended before the length its Content-Length gives (the bytes that came are
+    // delivered).
     QUARINET_ERROR_NO_HEADER_END = 10054,
+    QUARINET_ERROR_CUT_SHORT = 10054,
     // Receive without a successful Send.
     QUARINET_ERROR_NOT_CONNECTED = 10057,
     // A status the transport does not accept, or a redirect it cannot follow; the response is

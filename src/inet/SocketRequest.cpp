@@ -16,6 +16,7 @@
 #include "inet/ReceiveBuffer.h"
 #include "inet/RedirectTarget.h"
 #include "inet/SocketLibrary.h"
+#include "platform/Decimal.h"
 
 namespace inet {
 
@@ -55,6 +56,18 @@ void RunLookup(const SocketLibrary* library, std::string name,
     }
     pending->done = true;
     pending->changed.notify_all();
+}
+
+// True when the header block gives a Content-Length beyond the body that arrived: the
+// connection was closed before the body was whole.
+bool BodyCutShort(const char* headers, size_t bodyLength) {
+    const char* line = FindHeaderLine(headers, "Content-Length:");
+    if (line == nullptr) {
+        return false;
+    }
+    const DecimalScan length = ScanDecimal(line + std::strlen("Content-Length:"),
+                                           DecimalSyntax::kSpaceSignedDigits, INT64_MIN, INT64_MAX);
+    return length.digits > 0 && length.value > 0 && uint64_t(length.value) > bodyLength;
 }
 
 }  // namespace
@@ -389,9 +402,15 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
         return provisional;
     }
     switch (status) {
-        case 200:
+        case 200: {
+            // Reading to the end of the connection cannot tell a whole body from one the server
+            // or the network broke off; the length the headers give can. The bytes that came
+            // are delivered either way.
+            const bool cutShort =
+                std::strcmp(Verb, "HEAD") != 0 && inet::BodyCutShort(responseHeaders, bodyLength);
             UnpackContent(responseHeaders, responseHeadersLength, responseBody, responseBodyLength);
-            return provisional;
+            return cutShort && provisional == 0 ? QUARINET_ERROR_CUT_SHORT : provisional;
+        }
         case 301:
         case 302:
         case 305:

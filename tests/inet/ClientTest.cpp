@@ -179,6 +179,7 @@ TEST_F(ClientTest, ResultCodesByResponse) {
         uint32_t result;
         std::string headers;  // expected header block; "-": no outputs
         std::string body;
+        const char* verb = "GET";
     };
     const std::vector<Case> cases = {
         {"success", RawReply::Plain(kOk), 0, "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n",
@@ -197,9 +198,18 @@ TEST_F(ClientTest, ResultCodesByResponse) {
          RawReply::Plain("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\nno"), 0,
          "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\n", "no"},
         {"unreadable status line", RawReply::Plain("FOO\r\n\r\nbar"), 0, "FOO\r\n\r\n", "bar"},
-        {"a length of 4 GiB claimed",
-         RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 4294967296\r\n\r\nabc"), 0,
+        {"a length of 4 GiB claimed, 3 bytes sent",
+         RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 4294967296\r\n\r\nabc"), 10054,
          "HTTP/1.0 200 OK\r\nContent-Length: 4294967296\r\n\r\n", "abc"},
+        {"closed before its length",
+         RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nhello"), 10054,
+         "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n", "hello"},
+        {"whole to its length, and beyond it",
+         RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nhello"), 0,
+         "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n", "hello"},
+        {"a HEAD answer gives the length of a body it has not",
+         RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"), 0,
+         "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n", "", "HEAD"},
         {"trickling body", RawReply::Trickle(kOk + std::string(3000, 't'), 500, 5), 0,
          "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n", "hello" + std::string(3000, 't')},
         {"reset in mid-body", RawReply::ResetAfter("HTTP/1.0 200 OK\r\n\r\npartial"), 10054,
@@ -211,7 +221,7 @@ TEST_F(ClientTest, ResultCodesByResponse) {
         SCOPED_TRACE(c.name);
         RawServer server({c.reply});
         auto request = MakeRequest();
-        Outcome out = Exchange(*request, "127.0.0.1", server.port(), "/");
+        Outcome out = Exchange(*request, "127.0.0.1", server.port(), "/", "", c.verb);
         EXPECT_EQ(c.result, out.result) << QuarInetGetErrorDescription(out.result);
         if (c.headers == "-") {
             EXPECT_EQ(nullptr, out.headers);
