@@ -253,18 +253,35 @@ uint32_t Transfer::FollowRedirect() {
     }
     redirectPending_ = false;
     sentReported_ = false;
+    connected_ = false;  // until the next hop's server is reached
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
         return ERROR_INTERNET_INTERNAL_ERROR;
     }
     return ERROR_SUCCESS;
 }
 
+uint32_t Transfer::ErrorOfEnd(CURLcode result) const {
+    // libcurl refuses an answer without a status line as a protocol it does not speak, and a
+    // header line beyond its bound as memory running out: from a server that was reached and
+    // has not finished its headers, both are an answer not understood.
+    if (connected_ && !headersDone_ &&
+        (result == CURLE_UNSUPPORTED_PROTOCOL || result == CURLE_OUT_OF_MEMORY)) {
+        return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    }
+    long verify = 0;
+    curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &verify);
+    return ErrorFromCurl(result, verify);
+}
+
 uint32_t Transfer::AwaitHeaders() {
     const uint32_t error = Pump([this] { return headersDone_; });
-    if (error != ERROR_SUCCESS) {
-        return error;
+    // Headers that are in are the caller's even when the exchange failed right after them (a
+    // body broken off that arrived with them): the failure shows when the body is read, as it
+    // does when the break comes later.
+    if (headersDone_) {
+        return ERROR_SUCCESS;
     }
-    return headersDone_ ? ERROR_SUCCESS : ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    return error != ERROR_SUCCESS ? error : ERROR_HTTP_INVALID_SERVER_RESPONSE;
 }
 
 uint32_t Transfer::AwaitBody(std::size_t* available) {
@@ -322,9 +339,7 @@ uint32_t Transfer::Pump(const std::function<bool()>& ready) {
                 }
                 break;  // the handle went out and in again: read the queue anew
             }
-            long verify = 0;
-            curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &verify);
-            Finish(ErrorFromCurl(message->data.result, verify));
+            Finish(ErrorOfEnd(message->data.result));
         }
         if (ready() || done_) {
             break;

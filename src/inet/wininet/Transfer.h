@@ -82,6 +82,8 @@ class Transfer {
     // out; answers 0 or the error of the end.
     uint32_t Pump(const std::function<bool()>& ready);
     void Finish(uint32_t error);
+    // The error number of an exchange that libcurl ended with `result`.
+    uint32_t ErrorOfEnd(CURLcode result) const;
     std::size_t Unread() const { return stage_.Unread(); }
     // Where the redirect being followed leads, as an absolute URL.
     std::string RedirectTarget() const;

@@ -459,6 +459,34 @@ TEST_F(WinInetLayer, OptionsAndQueriesCheckTheirBuffers) {
     EXPECT_EQ(lib.InternetErrorDlg(nullptr, closed, 0, 7, nullptr), ERROR_INVALID_HANDLE);
 }
 
+// Answers a server should not give end with the number of what went wrong, whatever libcurl
+// called it.
+TEST_F(WinInetLayer, MalformedAnswersHaveTheirNumbers) {
+    struct Case {
+        const char* name;
+        std::string reply;
+        bool sent;
+        uint32_t error;
+    };
+    const Case cases[] = {
+        {"no status line", "garbage\r\n\r\nbody", false, ERROR_HTTP_INVALID_SERVER_RESPONSE},
+        {"a header line of 200 KB",
+         "HTTP/1.0 200 OK\r\nX-Big: " + std::string(200000, 'a') + "\r\n\r\nhello", false,
+         ERROR_HTTP_INVALID_SERVER_RESPONSE},
+        {"closed before its length", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nhello", true,
+         ERROR_INTERNET_CONNECTION_ABORTED},
+        {"moved to an unknown scheme", "HTTP/1.0 302 Found\r\nLocation: ftp://127.0.0.1/x\r\n\r\n",
+         false, ERROR_INTERNET_UNRECOGNIZED_SCHEME},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawServer server({RawReply::Plain(c.reply)});
+        const Response response = Fetch(library_->Session(0), server.port(), "/");
+        EXPECT_EQ(response.sent, c.sent);
+        EXPECT_EQ(response.error, c.error);
+    }
+}
+
 // A receive time-out ends a wait for the headers or for the body.
 TEST_F(WinInetLayer, SilentServerTimesOut) {
     struct Case {
