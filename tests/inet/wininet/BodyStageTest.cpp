@@ -96,18 +96,4 @@ TEST(BodyStage, BytesComeOutInOrderWithinTheLimit) {
     }
 }
 
-// libcurl's pieces against a reader that takes less each time and never empties the stage.
-TEST(BodyStage, ASlowReaderGetsEveryByte) {
-    Feed feed;
-    while (feed.appended < 20 * kMiB) {
-        while (feed.Append(16 * kKiB) == Put::kFull) {
-            ASSERT_TRUE(feed.Take(7001)) << "at byte " << feed.taken;
-        }
-        ASSERT_TRUE(feed.Take(7001)) << "at byte " << feed.taken;
-        ASSERT_LE(feed.stage.Unread(), BodyStage::kLimit);
-    }
-    ASSERT_TRUE(feed.Take(BodyStage::kLimit));
-    EXPECT_EQ(feed.taken, feed.appended);
-}
-
 }  // namespace
