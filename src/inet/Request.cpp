@@ -59,7 +59,8 @@ QuarInetHttpRequest::QuarInetHttpRequest(QuarInetStatusCallback callback, QuarIn
       // There are no top-level windows of the process to own dialogs on this platform.
       ParentWindow(parent),
       ConnectTimeout(DefaultConnectTimeout),
-      ReceiveTimeout(DefaultReceiveTimeout) {}
+      ReceiveTimeout(DefaultReceiveTimeout),
+      BodySink(nullptr) {}
 
 QuarInetHttpRequest::~QuarInetHttpRequest() {
     inet::HeapRelease(Host);

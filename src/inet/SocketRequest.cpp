@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -17,11 +18,10 @@
 #include "inet/HeaderLimits.h"
 #include "inet/HeaderSearch.h"
 #include "inet/InetHeap.h"
-#include "inet/ReceiveBuffer.h"
 #include "inet/RedirectTarget.h"
 #include "inet/RequestHead.h"
+#include "inet/ResponseSink.h"
 #include "inet/SocketLibrary.h"
-#include "platform/Decimal.h"
 
 namespace inet {
 
@@ -40,9 +40,6 @@ namespace {
 
 constexpr int kStreamSocket = 1;
 constexpr int kTcp = 6;
-
-// Room for a Location value; a longer one is taken as cut and not followed.
-constexpr size_t kLocationRoom = 4096;
 
 void RunLookup(const SocketLibrary* library, std::string name,
                std::shared_ptr<PendingLookup> pending) {
@@ -129,18 +126,6 @@ bool SameOrigin(const char* hostA, uint32_t portA, const std::string& hostB, uin
     return portA == portB && strcasecmp(BareHost(hostA).c_str(), hostB.c_str()) == 0;
 }
 
-// True when the header block gives a Content-Length beyond the body that arrived: the
-// connection was closed before the body was whole.
-bool BodyCutShort(const char* headers, size_t bodyLength) {
-    const char* line = FindHeaderLine(headers, "Content-Length:");
-    if (line == nullptr) {
-        return false;
-    }
-    const DecimalScan length = ScanDecimal(line + std::strlen("Content-Length:"),
-                                           DecimalSyntax::kSpaceSignedDigits, INT64_MIN, INT64_MAX);
-    return length.digits > 0 && length.value > 0 && uint64_t(length.value) > bodyLength;
-}
-
 }  // namespace
 }  // namespace inet
 
@@ -159,7 +144,7 @@ QuarInetHttpRequestWinSockImpl::QuarInetHttpRequestWinSockImpl(const QuarInetOpt
       options_(options),
       SocketHandle(INVALID_SOCKET),
       library_(library),
-      responseLimit_(inet::ReceiveBuffer::kDefaultLimit) {}
+      responseLimit_(inet::kDefaultResponseLimit) {}
 
 QuarInetHttpRequestWinSockImpl::~QuarInetHttpRequestWinSockImpl() {
     CloseSocket();
@@ -414,143 +399,87 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
     responseBody = nullptr;
     responseBodyLength = 0;
 
-    inet::ReceiveBuffer buffer(responseLimit_);
-    if (!buffer.Start()) {
+    inet::ResponseContext context;
+    context.request = inet::HttpTarget{Host, Port, Path};
+    context.redirects = redirects_;
+    context.head = std::strcmp(Verb, "HEAD") == 0;
+    inet::ResponseSink sink(inet::kReceiveGrowth, responseLimit_, BodySink, context);
+    if (!sink.Start()) {
         CloseSocket();
         return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
     }
-    // The header block is taken out into a block of its own as soon as its blank line has
-    // arrived; the body then grows in the receive buffer, which becomes the caller's body, so
-    // that a large body is neither searched nor copied.
-    inet::HeapPtr<char> headerBlock;
-    size_t headerLength = 0;
+    // Every read goes straight into the sink's room; the header block is taken out as soon as
+    // its blank line has arrived, and the body then grows there or goes on to the caller.
+    uint64_t total = 0;
     int last;
     uint32_t lastError = 0;
     for (;;) {
-        const size_t room = buffer.RoomSize();
-        const size_t before = buffer.Count();
-        last = library_->recv(SocketHandle, buffer.Room(), room > INT_MAX ? INT_MAX : int(room), 0);
+        const size_t room = sink.RoomSize();
+        last = library_->recv(SocketHandle, sink.Room(), room > INT_MAX ? INT_MAX : int(room), 0);
         if (last <= 0) {
             lastError = last < 0 ? LastError() : 0;
             break;
         }
-        if (!buffer.Commit(static_cast<size_t>(last))) {
-            CloseSocket();
-            return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
+        total += static_cast<size_t>(last);
+        uint32_t rc = sink.Commit(static_cast<size_t>(last));
+        if (rc == 0 && !sink.Prepare(1)) {
+            rc = QUARINET_ERROR_NOT_ENOUGH_MEMORY;
         }
-        uint32_t count = static_cast<uint32_t>(headerLength + buffer.Count());
-        Report(QUARINET_STATUS_RECEIVING_RESPONSE, &count, sizeof count);
-        if (capacityObserver_) {
-            capacityObserver_(buffer.Capacity());
-        }
-        if (headerBlock == nullptr) {
-            const size_t from = before < 3 ? 0 : before - 3;
-            const char* blank =
-                inet::FindBytes(buffer.Data() + from, buffer.Count() - from, "\r\n\r\n", 4);
-            if (blank != nullptr) {
-                headerLength = static_cast<size_t>(blank - buffer.Data()) + 4;
-                headerBlock = buffer.TakeFront(headerLength);
-                if (headerBlock == nullptr) {
-                    CloseSocket();
-                    return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
-                }
-            } else if (buffer.Count() > inet::kMaxHeaderBlock) {
-                CloseSocket();
-                return QUARINET_ERROR_NO_HEADER_END;
+        if (rc == 0) {
+            uint32_t count = total > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(total);
+            Report(QUARINET_STATUS_RECEIVING_RESPONSE, &count, sizeof count);
+            if (capacityObserver_) {
+                capacityObserver_(sink.Capacity());
             }
+        }
+        if (rc != 0) {
+            CloseSocket();
+            // A caller's sink that stopped the body still gets the header block.
+            if (BodySink != nullptr && sink.HeadersDone()) {
+                sink.HandOver(responseHeaders, responseHeadersLength, responseBody,
+                              responseBodyLength);
+            }
+            return rc;
         }
     }
     if (abort_.load()) {
         CloseSocketReporting();
         return QUARINET_ERROR_ABORTED;
     }
-    if (headerBlock == nullptr) {
+    if (!sink.HeadersDone()) {
         // A receive that failed (a time-out, a reset) says more than the missing blank line.
         CloseSocket();
         return last < 0 ? lastError : QUARINET_ERROR_NO_HEADER_END;
     }
-    const size_t bodyLength = buffer.Count();
-    uint32_t count = static_cast<uint32_t>(headerLength + bodyLength);
+    uint32_t count = total > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(total);
     Report(QUARINET_STATUS_RESPONSE_RECEIVED, &count, sizeof count);
     const uint32_t provisional = last == 0 ? 0 : lastError;
     CloseSocketReporting();
-
-    responseHeaders = headerBlock.release();
-    responseHeadersLength = static_cast<uint32_t>(headerLength);
-    responseBody = buffer.Release(bodyLength + 1);
-    responseBodyLength = static_cast<uint32_t>(bodyLength);
-
-    char version[inet::kStatusLineLimit];
-    char reason[inet::kStatusLineLimit];
-    uint32_t status = 0;
-    if (!QuarInetGetHttpStatusCode(responseHeaders, version, status, reason,
-                                   inet::kStatusLineLimit)) {
-        return provisional;
+    if (sink.Verdict().follow) {
+        return FollowRedirect(sink.Verdict().target, responseHeaders, responseHeadersLength,
+                              responseBody, responseBodyLength);
     }
-    switch (status) {
-        case 200: {
-            // Reading to the end of the connection cannot tell a whole body from one the server
-            // or the network broke off; the length the headers give can. The bytes that came
-            // are delivered either way.
-            const bool cutShort =
-                std::strcmp(Verb, "HEAD") != 0 && inet::BodyCutShort(responseHeaders, bodyLength);
-            UnpackContent(responseHeaders, responseHeadersLength, responseBody, responseBodyLength);
-            return cutShort && provisional == 0 ? QUARINET_ERROR_CUT_SHORT : provisional;
-        }
-        case 301:
-        case 302:
-        case 305:
-        case 307:
-            return FollowRedirect(responseHeaders, responseHeadersLength, responseBody,
-                                  responseBodyLength, provisional);
-        case 401:
-        case 407:
-            return provisional;
-        default:
-            return QUARINET_ERROR_STATUS;
-    }
+    return sink.Finish(provisional, responseHeaders, responseHeadersLength, responseBody,
+                       responseBodyLength);
 }
 
-uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(char*& headers, uint32_t& headersLength,
-                                                        char*& body, uint32_t& bodyLength,
-                                                        uint32_t provisional) {
-    char location[inet::kLocationRoom];
-    if (!QuarInetGetLocation(headers, location, sizeof location)) {
-        return provisional;
-    }
-    // A Location that filled the room was cut; where it leads is unknown.
-    if (std::strlen(location) >= sizeof location - 1) {
-        return QUARINET_ERROR_STATUS;
-    }
-    const std::optional<inet::HttpTarget> target =
-        inet::ResolveRedirect(inet::HttpTarget{Host, Port, Path}, location);
-    if (!target) {
-        return QUARINET_ERROR_STATUS;
-    }
-    if (redirects_ >= inet::kMaxRedirects) {
-        return QUARINET_ERROR_REDIRECT_LIMIT;
-    }
+uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(const inet::HttpTarget& target,
+                                                        char*& headers, uint32_t& headersLength,
+                                                        char*& body, uint32_t& bodyLength) {
     ++redirects_;
-    QuarInetFree(headers);
-    QuarInetFree(body);
-    headers = nullptr;
-    body = nullptr;
-    headersLength = 0;
-    bodyLength = 0;
-
-    std::string url = "http://" + inet::HostAndPort(target->host, target->port) + target->path;
+    std::string url = "http://" + inet::HostAndPort(target.host, target.port) + target.path;
     Report(QUARINET_STATUS_REDIRECT, url.data(), 0);
 
     // The caller's credentials are for the origin asked: a move to another host or port leaves
     // them behind (and the caller's Host line, which named the old one).
     std::string headerLines(Headers != nullptr ? Headers : "",
                             Headers != nullptr ? HeadersLength : 0);
-    if (!inet::SameOrigin(Host, Port, target->host, target->port)) {
+    if (!inet::SameOrigin(Host, Port, target.host, target.port)) {
         headerLines = inet::WithoutCredentials(inet::WholeHeaderLines(Headers, headerLines.size()));
     }
     followingRedirect_ = true;
     const uint32_t rc =
-        Send(target->host.c_str(), target->port, Verb, target->path.c_str(), headerLines.c_str(),
+        Send(target.host.c_str(), target.port, Verb, target.path.c_str(), headerLines.c_str(),
              static_cast<uint32_t>(headerLines.size()), Body, BodyLength);
     followingRedirect_ = false;
     return rc != 0 ? rc : Receive(headers, headersLength, body, bodyLength);

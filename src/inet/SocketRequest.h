@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include <atomic>
 #include <functional>
@@ -16,6 +17,7 @@
 #include <sys/socket.h>
 
 #include "QuarInet.h"
+#include "inet/RedirectTarget.h"
 #include "inet/SocketAdapter.h"
 
 namespace inet {
@@ -29,9 +31,8 @@ struct Address {
     int length = 0;
 };
 
-// Redirects one request follows at most; the next one ends it with
-// QUARINET_ERROR_REDIRECT_LIMIT.
-constexpr unsigned kMaxRedirects = 10;
+// A response's bytes are counted in 32 bits: a whole body never grows beyond this.
+constexpr size_t kDefaultResponseLimit = UINT32_MAX;
 
 // A body up to this size travels in the same send as the request head (one segment, no wait
 // for the peer's acknowledgement between head and body).
@@ -80,8 +81,9 @@ class QuarInetHttpRequestWinSockImpl : public QuarInetHttpRequest {
     uint32_t Connect(const char* target, uint32_t port);
     uint32_t WriteRequest(uint32_t& sent);
     uint32_t SendAll(const char* bytes, size_t size, uint32_t& sent);
-    uint32_t FollowRedirect(char*& headers, uint32_t& headersLength, char*& body,
-                            uint32_t& bodyLength, uint32_t provisional);
+    // Sends the request again to `target` and receives its response instead.
+    uint32_t FollowRedirect(const inet::HttpTarget& target, char*& headers, uint32_t& headersLength,
+                            char*& body, uint32_t& bodyLength);
 
     QuarInetOptions options_;
     SOCKET SocketHandle;
