@@ -1,6 +1,7 @@
 #include "admin/LogViewerPage.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -92,6 +93,21 @@ struct PageEntries {
     std::vector<std::pair<int, std::string>> groups;  // category (-1: none), texts
 };
 
+// A sparse or binary log holds NUL bytes, which the page must not carry: each run of them shows
+// as one blank.
+std::string WithoutNulBytes(const std::string& text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\0') {
+            shown += text[i];
+        } else if (i == 0 || text[i - 1] != '\0') {
+            shown += ' ';
+        }
+    }
+    return shown;
+}
+
 PageEntries ReadPage(int fd, const LogViewIndex& index, std::int64_t first, std::int64_t end,
                      const MessageCatalogue& catalogue) {
     PageEntries page;
@@ -100,7 +116,7 @@ PageEntries ReadPage(int fd, const LogViewIndex& index, std::int64_t first, std:
         const std::size_t entry = static_cast<std::size_t>(i);
         const std::string line = ReadLogLineAt(fd, index.OffsetAt(entry));
         record.ParseLine(TrimLogLine(line));
-        const std::string text = record.DisplayText(catalogue) + "\r\n";
+        const std::string text = WithoutNulBytes(record.DisplayText(catalogue)) + "\r\n";
         page.text += text;
         const int group = index.GroupAt(entry);
         if (page.groups.empty() || page.groups.back().first != group) {
@@ -214,7 +230,12 @@ void HandleViewLog(AdminApplication& app) {
     // The log stays open until the page is made: a line found here is read again from the
     // same file even if another process deletes the log meanwhile.
     const std::string logPath = ChooseEventLog(app.DataDirectory()).primary;
-    const UniqueFd log(::open(logPath.c_str(), O_RDONLY | O_CLOEXEC));
+    // A symbolic link under the log's name is not followed, and a FIFO is not waited on.
+    UniqueFd log(::open(logPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat logStat;
+    if (log && (::fstat(log.get(), &logStat) != 0 || !S_ISREG(logStat.st_mode))) {
+        log = UniqueFd();
+    }
     if (log) {
         IndexLog(log.get(), index);
     }

@@ -29,7 +29,8 @@ class PosixEnv : public Env {
     std::unique_ptr<Registry> OpenRegistry() override { return OpenSystemRegistry(); }
 
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
-        return ReadWholeFile(path, maxBytes);
+        // Data files are regular files: a pipe or device under the name is not waited on.
+        return ReadWholeFile(path, maxBytes, true);
     }
     bool ReplaceFile(const std::string& path, const std::string& data, int mode,
                      bool ownerOnly) override {
