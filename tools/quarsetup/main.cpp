@@ -53,7 +53,7 @@ int Usage() {
         "  --print-config  print a configuration of that web server serving the CGI folder\n"
         "              on 127.0.0.1:N (default 8080); its own log, pid and upload files go\n"
         "              to --state-dir (default: the CGI folder's parent); --user is the\n"
-        "              account Apache runs the programs as when started by root\n",
+        "              account the server runs the programs as when started by root\n",
         kDefaultMachineRegistryFile);
     return 2;
 }
