@@ -42,8 +42,14 @@ if(TARGET quarget)
 endif()
 
 # QuarInet for other projects: pkg-config and find_package(QuarInet).
-file(RELATIVE_PATH QUAR_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
-configure_file(${CMAKE_SOURCE_DIR}/cmake/quarinet.pc.in ${CMAKE_BINARY_DIR}/quarinet.pc @ONLY)
+# The prefix written into quarinet.pc is the one installed to (`cmake --install --prefix`), so
+# that pkg-config prints plain paths, and none under /usr.
+install(CODE "
+  set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  set(QUAR_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/cmake/quarinet.pc.in\" \"${CMAKE_BINARY_DIR}/quarinet.pc\" @ONLY)"
+  COMPONENT client)
 install(FILES ${CMAKE_BINARY_DIR}/quarinet.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT client)
 include(CMakePackageConfigHelpers)
