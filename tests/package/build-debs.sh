@@ -7,6 +7,7 @@ set -eu
 source=$1 out=$2
 rm -rf "$out"
 mkdir -p "$out/quar"
+out=$(cd "$out" && pwd)
 if git -C "$source" rev-parse --git-dir >/dev/null 2>&1; then
     (cd "$source" && git ls-files -co --exclude-standard -z | grep -zv '^build/' |
         tar --null -cf - -T -) | tar -xf - -C "$out/quar"

@@ -91,7 +91,8 @@ curl -fs -o "$work/logo.gif" "$base/cgi-bin/quarnbxpic?logo.gif"
 
 # The examples built against the unpacked library with pkg-config and with find_package, run
 # against the site above (a GET) and an echo CGI under a second lighttpd (a multipart upload).
-export PKG_CONFIG_PATH="$libdir/pkgconfig" QUAR_USER_REGISTRY="$work/user.reg"
+# quarinet.pc names /usr: pkg-config puts the throwaway root before its paths.
+export PKG_CONFIG_PATH="$libdir/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$root" QUAR_USER_REGISTRY="$work/user.reg"
 unset http_proxy
 cp -r "$source/examples" "$work/examples-make"
 make -s -C "$work/examples-make" >/dev/null 2>"$work/make.log" ||
