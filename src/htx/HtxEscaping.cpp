@@ -104,19 +104,27 @@ void WriteEscaped(HtxOutput& out, std::string_view text, HtxEscape escape) {
         out.Write(text);
         return;
     }
-    // Pages are UTF-8; a text that is not (stored by an older installation whose pages were
-    // Latin-1) is read as Latin-1, so that it shows as it was typed.
-    const bool latin1 = !IsUtf8(text);
-    for (char c : text) {
-        std::string_view replacement = Replacement(c, escape);
-        if (!replacement.empty()) {
-            out.Write(replacement);
-        } else if (latin1 && static_cast<unsigned char>(c) >= 0x80) {
-            const unsigned char byte = static_cast<unsigned char>(c);
-            out.Put(static_cast<char>(0xC0 | (byte >> 6)));
-            out.Put(static_cast<char>(0x80 | (byte & 0x3F)));
-        } else {
-            out.Put(c);
+    // Pages are UTF-8; a line that is not (stored by an older installation whose pages were
+    // Latin-1) is read as Latin-1, so that it shows as it was typed. Line by line: the log
+    // viewer's entries, written over years, come as one text.
+    std::size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        lineEnd = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
+        const std::string_view line = text.substr(lineStart, lineEnd - lineStart);
+        const bool latin1 = !IsUtf8(line);
+        for (char c : line) {
+            std::string_view replacement = Replacement(c, escape);
+            if (!replacement.empty()) {
+                out.Write(replacement);
+            } else if (latin1 && static_cast<unsigned char>(c) >= 0x80) {
+                const unsigned char byte = static_cast<unsigned char>(c);
+                out.Put(static_cast<char>(0xC0 | (byte >> 6)));
+                out.Put(static_cast<char>(0x80 | (byte & 0x3F)));
+            } else {
+                out.Put(c);
+            }
         }
+        lineStart = lineEnd;
     }
 }

@@ -80,6 +80,7 @@ TEST_F(TemplateTextTest, EscapedTextsAreWrittenAsUtf8) {
         {"\xC0\xAF", "\xC3\x80\xC2\xAF"},              // overlong form: not UTF-8
         {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},  // surrogate: not UTF-8
         {"\xC3\xBC\xFC", "\xC3\x83\xC2\xBC\xC3\xBC"},  // a stray byte: all Latin-1
+        {"J\xFCrgen\r\n\xC5\x81ukasz", "J\xC3\xBCrgen\r\n\xC5\x81ukasz"},  // line by line
     };
     for (const auto& c : cases) {
         proc_.SetStringVar("v", c.stored);
