@@ -43,11 +43,12 @@ endif()
 
 # QuarInet for other projects: pkg-config and find_package(QuarInet).
 # The prefix written into quarinet.pc is the one installed to (`cmake --install --prefix`), so
-# that pkg-config prints plain paths, and none under /usr.
+# that pkg-config prints plain paths, and none under /usr (a blank in it escaped, as pkg-config
+# reads it).
 install(CODE "
   set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
   set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
-  set(QUAR_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+  string(REPLACE \" \" \"\\\\ \" QUAR_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
   configure_file(\"${CMAKE_SOURCE_DIR}/cmake/quarinet.pc.in\" \"${CMAKE_BINARY_DIR}/quarinet.pc\" @ONLY)"
   COMPONENT client)
 install(FILES ${CMAKE_BINARY_DIR}/quarinet.pc

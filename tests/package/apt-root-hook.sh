@@ -7,7 +7,11 @@
 set -eu
 root=$1 debs=$2 port=$3 apache_port=$4
 pids=
-trap 'for p in $pids; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done' EXIT
+stop() {
+    for p in $pids; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
+}
+trap stop EXIT
+trap 'exit 1' INT TERM
 fail() {
     echo "$1" >&2
     exit 1
@@ -24,7 +28,7 @@ DEBIAN_FRONTEND=noninteractive chroot "$root" sh -c \
 # Waits until URL answers; the server's PID must stay alive.
 await() {
     i=0
-    until curl -fs -o /dev/null "$1"; do
+    until curl -fs -m 5 -o /dev/null "$1"; do
         i=$((i + 1))
         { [ $i -gt 100 ] || ! kill -0 "$2" 2>/dev/null; } && fail "no answer from $1"
         sleep 0.1
@@ -47,13 +51,14 @@ chroot "$root" a2enmod -q cgid
 echo "Listen 127.0.0.1:$apache_port" >"$root/etc/apache2/ports.conf"
 chroot "$root" quarsetup --data-dir /var/lib/quar --cgi-dir /usr/lib/cgi-bin/quar \
     --owner www-data >/dev/null
-chroot "$root" sh -c '. /etc/apache2/envvars && mkdir -p "$APACHE_RUN_DIR" "$APACHE_LOCK_DIR" \
-    "$APACHE_LOG_DIR" && exec apache2 -DFOREGROUND' &
+# What the service would prepare: the run folders, mod_cgid's socket folder among them.
+chroot "$root" sh -c '. /etc/apache2/envvars && mkdir -p "$APACHE_RUN_DIR/socks" \
+    "$APACHE_LOCK_DIR" "$APACHE_LOG_DIR" && exec apache2 -DFOREGROUND' &
 pids="$pids $!"
 admin="http://127.0.0.1:$apache_port/cgi-bin/quar/quarnbxadmin"
 await "$admin?test" "$!"
-curl -fs "$admin" | grep -q 'name="compname"' || fail "apache: no set-up form"
-curl -fs -d 'compname=Acme&sysopname=Ann&sysoptel=1&sysopemail=a%40b&pswd1=s3cret&pswd2=s3cret' \
+curl -fs -m 10 "$admin" | grep -q 'name="compname"' || fail "apache: no set-up form"
+curl -fs -m 10 -d 'compname=Acme&sysopname=Ann&sysoptel=1&sysopemail=a%40b&pswd1=s3cret&pswd2=s3cret' \
     "$admin?init_base" | grep -q 'quarnbxadmin?logout|' || fail "apache: the set-up was not accepted"
 [ "$(stat -c %U "$root/var/lib/quar/quar_settings.dat")" = www-data ] ||
     fail "apache: the settings are not kept by www-data"

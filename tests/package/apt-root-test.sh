@@ -13,6 +13,7 @@ debs="$build/package-build"
 ls "$debs"/quar-server_*.deb >/dev/null 2>&1 || sh "$here/build-debs.sh" "$source" "$debs"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM
 mkdir -p "$work/debs"
 cp "$debs"/libquarinet1_*.deb "$debs"/quarget_*.deb "$debs"/quar-server_*.deb "$work/debs/"
 free_port() {
