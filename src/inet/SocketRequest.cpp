@@ -397,9 +397,12 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
     char version[inet::kStatusLineLimit];
     char reason[inet::kStatusLineLimit];
     uint32_t status = 0;
-    if (!QuarInetGetHttpStatusCode(responseHeaders, version, status, reason,
+    // Bytes that are no HTTP response are not a success, whatever the reading came to: no
+    // status line, or a NUL that would end the header text the caller reads before its end.
+    if (std::memchr(responseHeaders, '\0', headerLength) != nullptr ||
+        !QuarInetGetHttpStatusCode(responseHeaders, version, status, reason,
                                    inet::kStatusLineLimit)) {
-        return provisional;
+        return QUARINET_ERROR_STATUS;
     }
     switch (status) {
         case 200: {
