@@ -1,9 +1,11 @@
 // What the server programs take from a web server's CGI environment, on any values: the client
-// addresses, the query string's request name and token, the image program's file name, and the
-// request body read against its Content-Length.
+// addresses, the query string's request name and token, the image program's file name, the
+// request body read against its Content-Length, and the environment as the template engine
+// imports it (its names and values shown escaped on a page).
 //
 // Input: QUERY_STRING, REMOTE_ADDR, HTTP_X_FORWARDED_FOR, REMOTE_HOST and CONTENT_LENGTH, each
-// ended by a NUL (a value that is just 0x01 is unset), then the body on standard input.
+// ended by a NUL (a value that is just 0x01 is unset), then the body on standard input, whose
+// lines are also further environment entries.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -11,8 +13,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "htx/HtxProcessor.h"
 #include "imageserver/ImageApplication.h"
 #include "platform/Env.h"
 #include "runtime/RequestInput.h"
@@ -106,5 +111,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "as many bytes as announced or as came");
         Check(body.compare(0, read.bytes.size(), read.bytes) == 0, "the bytes as they came");
     }
+
+    // The environment on a page: every name and value escaped, no more rows than entries.
+    std::vector<std::string> entries;
+    for (size_t i = 0; i < kFields; ++i) {
+        if (values[i] != nullptr) {
+            entries.push_back(std::string(kNames[i]) + "=" + values[i]);
+        }
+    }
+    for (size_t from = 0; from < body.size() && entries.size() < 40;) {
+        const size_t end = std::min(body.find('\n', from), body.size());
+        entries.push_back(body.substr(from, end - from).c_str());
+        from = end + 1;
+    }
+    std::vector<const char*> environment;
+    for (const std::string& entry : entries) {
+        environment.push_back(entry.c_str());
+    }
+    environment.push_back(nullptr);
+    HtxProcessor page(true, environment.data());
+    std::string html;
+    page.ProcessTemplateText(
+        "<%begindetail EnvVars%><p><%#esc_html_tag EnvKey%>=<%#esc_html_tag EnvData%></p>"
+        "<%enddetail%>",
+        [&](const char* bytes, size_t n) { html.append(bytes, n); });
+    size_t rows = 0;
+    for (size_t at = html.find("<p>"); at != std::string::npos; at = html.find("<p>", at + 1)) {
+        const size_t close = html.find("</p>", at);
+        Check(close != std::string::npos, "every row closed");
+        Check(html.find_first_of("<>", at + 3) == close, "no raw < or > of the environment");
+        ++rows;
+    }
+    Check(rows <= entries.size(), "no more rows than entries");
     return 0;
 }
