@@ -2,7 +2,8 @@
 // transport can write into a request line (no blank, CR or LF; a host and a port), and
 // resolving that target's own URL gives it again.
 //
-// Input: the request path up to the first LF (made to start with "/"), then the Location.
+// Input: the request path up to the first LF (a fixed one unless it starts with "/"), then the
+// Location.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -31,7 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const size_t newline = input.find('\n');
     std::string basePath = input.substr(0, newline);
-    if (basePath.empty() || basePath[0] != '/' || HasBlankOrLineEnd(basePath)) {
+    // The request's own path is as the client wrote it; one with dot segments is taken as it
+    // is by an empty Location, so the base here has none.
+    if (basePath.empty() || basePath[0] != '/' || HasBlankOrLineEnd(basePath) ||
+        basePath.find("/.") != std::string::npos) {
         basePath = "/dir/page?q=1";
     }
     const std::string location = newline == std::string::npos ? "" : input.substr(newline + 1);
