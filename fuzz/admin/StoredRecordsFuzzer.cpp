@@ -16,6 +16,7 @@
 #include "archive/ByteStream.h"
 #include "archive/CException.h"
 #include "archive/CKvArchive.h"
+#include "platform/Env.h"
 #include "settings/SettingsStore.h"
 
 namespace {
@@ -47,7 +48,7 @@ std::string DataDirectory() {
 
 bool LoadSettings(const std::string& bytes, ServerSettings& settings) {
     std::ofstream(DataDirectory() + kSettingsFileName, std::ios::binary | std::ios::trunc) << bytes;
-    return LoadServerSettings(settings, DataDirectory());
+    return LoadServerSettings(settings, DataDirectory(), Env::Default());
 }
 
 // The bytes SaveServerSettings writes, without its file.

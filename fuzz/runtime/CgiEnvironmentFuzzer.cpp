@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The request name and its token: the query cut in two, or a fresh token.
     const std::string query = values[0] ? values[0] : "";
-    const RequestName request = SplitQueryString(values[0]);
+    const RequestName request = SplitQueryString(values[0], Env::Default());
     if (values[0] != nullptr) {
         Check(!request.token.empty(), "every request has a token");
         Check(request.name.find('|') == std::string::npos, "the name ends at the first bar");

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Env.h"
 #include "runtime/FormDecoder.h"
 #include "runtime/RequestInput.h"
 
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string lengthText(NextLine(input));
     const std::string_view body = input;
 
-    const RequestName request = SplitQueryString(query.c_str());
+    const RequestName request = SplitQueryString(query.c_str(), Env::Default());
     Check(!request.token.empty() && request.name.size() <= query.size());
 
     // The body is a text: what follows its first NUL is not part of it.

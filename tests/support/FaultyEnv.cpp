@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/Registry.h"
 
 // A new file whose writes count towards FailNthWrite and whose close may be made to fail.
@@ -106,6 +108,14 @@ AppendOutcome FaultyEnv::AppendLine(const std::string& path, const std::string& 
         Record(path, line);
     }
     return outcome;
+}
+
+UniqueFd FaultyEnv::OpenForReading(const std::string& path) {
+    if (Named(path, failOpen_) || OperationFails()) {
+        errno = EACCES;
+        return UniqueFd();
+    }
+    return base_.OpenForReading(path);
 }
 
 bool FaultyEnv::RemoveFile(const std::string& path) {
