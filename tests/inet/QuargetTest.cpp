@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -221,15 +223,47 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
     unsetenv("LSAN_OPTIONS");
 }
 
-TEST_F(QuargetTest, OutputFileAndGzipBody) {
-    const std::string file = dir_ / "out.txt";
-    const CommandRun run = Quarget({"-o", file, Url("/hello.txt")});
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ("", run.out);
-    EXPECT_EQ("hello\n", ReadFile(file));
-    const CommandRun gzip = Quarget({"-o", file, Url("/text.txt.gz")});
-    EXPECT_EQ(0, gzip.status);
-    EXPECT_EQ(std::string(100000, 'z'), ReadFile(file));
+// -o writes beside the file and renames on success: a failure leaves an existing file as it
+// was, unless --keep-partial asks for what came; no temporary file stays behind.
+TEST_F(QuargetTest, OutputFileReplacedOnlyBySuccess) {
+    RawServer cut({RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\npartial")});
+    const std::string cutUrl = "http://127.0.0.1:" + std::to_string(cut.port()) + "/";
+    const std::string refused = "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;  // before -o FILE URL
+        std::string url;
+        int status;
+        std::string file;  // FILE afterwards ("old" was there before)
+    };
+    const std::vector<Case> cases = {
+        {"success replaces the file", {}, Url("/hello.txt"), 0, "hello\n"},
+        {"gzip body decoded into the file", {}, Url("/text.txt.gz"), 0, std::string(100000, 'z')},
+        {"headers first with -i", {"-i"}, Url("/hello.txt"), 0, "~HTTP/1.0 200 OK\r\n"},
+        {"no answer leaves the file", {}, refused, 1, "old"},
+        {"an error page leaves the file", {}, Url("/none"), 1, "old"},
+        {"a body cut short leaves the file", {}, cutUrl, 1, "old"},
+        {"--keep-partial keeps what came", {"--keep-partial"}, cutUrl, 1, "partial"},
+        {"--keep-partial without bytes leaves the file", {"--keep-partial"}, refused, 1, "old"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string file = dir / "out.txt";
+        WriteFile(file, "old");
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", file, c.url});
+        const CommandRun run = Quarget(args);
+        EXPECT_EQ(c.status, run.status) << run.err;
+        EXPECT_EQ("", run.out);
+        if (c.file[0] == '~') {
+            EXPECT_NE(std::string::npos, ReadFile(file).find(c.file.substr(1)));
+        } else {
+            EXPECT_EQ(c.file, ReadFile(file));
+        }
+        const auto entries = std::filesystem::directory_iterator(dir.path());
+        EXPECT_EQ(1, std::distance(begin(entries), end(entries)));
+    }
 }
 
 TEST_F(QuargetTest, InterruptBreaksTheTransferOff) {

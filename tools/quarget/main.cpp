@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Arguments.h"
+#include "Output.h"
 #include "Progress.h"
 #include "QuarInet.h"
 #include "platform/Decimal.h"
@@ -166,10 +167,6 @@ class InterruptWatch {
     std::atomic<bool> interrupted_{false};
 };
 
-bool WriteOut(FILE* out, const char* bytes, size_t size) {
-    return size == 0 || std::fwrite(bytes, 1, size, out) == size;
-}
-
 // --configure: the settings dialog over the key's settings, stored on OK. Without a display
 // there is no dialog to show, and nothing changes.
 int ConfigureSettings(const std::string& key) {
@@ -227,14 +224,9 @@ int main(int argc, char** argv) {
     }
     const bool sendsBody = args.data.has_value() || !args.form.empty();
     const std::string verb = !args.verb.empty() ? args.verb : sendsBody ? "POST" : "GET";
-    FILE* out = stdout;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(nullptr, fclose);
-    if (!args.outputFile.empty()) {
-        file.reset(std::fopen(args.outputFile.c_str(), "wb"));
-        if (file == nullptr) {
-            return Fail("cannot write " + args.outputFile + ": " + std::strerror(errno));
-        }
-        out = file.get();
+    Output output;
+    if (!output.Open(args.outputFile, args.includeHeaders, error)) {
+        return Fail(error);
     }
 
     Progress progress(isatty(STDERR_FILENO) != 0, args.verbose);
@@ -243,6 +235,8 @@ int main(int argc, char** argv) {
     if (request == nullptr) {
         return Fail("no transport can be set up with the settings '" + args.settingsKey + "'");
     }
+    // The body goes out as it arrives: memory stays flat whatever its size.
+    request->BodySink = output.Sink();
     char* responseHeaders = nullptr;
     char* responseBody = nullptr;
     uint32_t headersLength = 0, bodyLength = 0, result = 0;
@@ -262,16 +256,23 @@ int main(int argc, char** argv) {
     }
     progress.Finish();
     LibraryText ownedHeaders(responseHeaders), ownedBody(responseBody);
-    const bool written = (!args.includeHeaders || responseHeaders == nullptr ||
-                          WriteOut(out, responseHeaders, headersLength)) &&
-                         (responseBody == nullptr || WriteOut(out, responseBody, bodyLength)) &&
-                         std::fflush(out) == 0;
-    if (result != 0) {
-        return Fail(std::string(interrupted ? "interrupted: " : "") +
-                    QuarInetGetErrorDescription(result) + " (" + std::to_string(result) + ")");
+    // A failed transfer leaves the named file as it was, unless what came is asked for.
+    const bool keep = result == 0 || (args.keepPartial && output.Wrote());
+    const bool stored = output.Close(keep, error);
+    if (result == Output::kWriteFailed) {
+        return Fail("cannot write the response: " +
+                    std::string(std::strerror(output.WriteError())));
     }
-    if (!written) {
-        return Fail("cannot write the response: " + std::string(std::strerror(errno)));
+    if (result != 0) {
+        const std::string kept = keep && stored && !args.outputFile.empty()
+                                     ? "; what arrived is in " + args.outputFile
+                                     : "";
+        return Fail(std::string(interrupted ? "interrupted: " : "") +
+                    QuarInetGetErrorDescription(result) + " (" + std::to_string(result) + ")" +
+                    kept);
+    }
+    if (!stored) {
+        return Fail(error);
     }
     return 0;
 }
