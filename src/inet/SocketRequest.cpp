@@ -207,7 +207,9 @@ uint32_t QuarInetHttpRequestWinSockImpl::SendAll(const char* bytes, size_t size,
         }
         bytes += n;
         size -= static_cast<size_t>(n);
-        sent += static_cast<uint32_t>(n);
+        // The count travels as 32 bits: a larger body is reported as 4 GiB.
+        sent = sent > UINT32_MAX - static_cast<uint32_t>(n) ? UINT32_MAX
+                                                            : sent + static_cast<uint32_t>(n);
     }
     return 0;
 }
@@ -225,12 +227,13 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
         }
         head.append(Headers, HeadersLength);
     }
-    const bool hasBody = Body != nullptr && BodyLength > 0;
+    const uint64_t bodyLength = BodySource != nullptr ? BodySource->Length : BodyLength;
+    const bool hasBody = bodyLength > 0 && (BodySource != nullptr || Body != nullptr);
     // Servers refuse a body without its length (HTTP/1.0 has no other way to delimit it), and
     // a POST or PUT without one even when its body is empty.
     const bool takesBody = std::strcmp(Verb, "POST") == 0 || std::strcmp(Verb, "PUT") == 0;
     if ((hasBody || takesBody) && inet::FindHeaderLine(Headers, "Content-Length:") == nullptr) {
-        head.append("Content-Length: ").append(std::to_string(BodyLength)).append("\r\n");
+        head.append("Content-Length: ").append(std::to_string(bodyLength)).append("\r\n");
     }
     // The proxy's credentials go to the proxy only, never to a server reached directly.
     if (options_.Proxy != 0 && options_.ProxyAuthorization != 0) {
@@ -240,6 +243,12 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
             .append("\r\n");
     }
     head.append("\r\n");
+    if (BodySource != nullptr) {
+        if (const uint32_t rc = SendAll(head.data(), head.size(), sent)) {
+            return rc;
+        }
+        return SendFromSource(sent);
+    }
     if (hasBody && BodyLength <= inet::kInlineBodyLimit) {
         head.append(Body, BodyLength);
         return SendAll(head.data(), head.size(), sent);
@@ -248,6 +257,26 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
         return rc;
     }
     return hasBody ? SendAll(Body, BodyLength, sent) : 0;
+}
+
+uint32_t QuarInetHttpRequestWinSockImpl::SendFromSource(uint32_t& sent) {
+    // Each piece goes out from where the source keeps it.
+    for (uint64_t left = BodySource->Length; left > 0;) {
+        const char* bytes = nullptr;
+        uint32_t length = 0;
+        if (const uint32_t rc = BodySource->Next(BodySource->Context, &bytes, &length)) {
+            return rc;
+        }
+        if (length == 0 || bytes == nullptr) {
+            return QUARINET_ERROR_INVALID_PARAMETER;
+        }
+        const size_t piece = length < left ? length : static_cast<size_t>(left);
+        if (const uint32_t rc = SendAll(bytes, piece, sent)) {
+            return rc;
+        }
+        left -= piece;
+    }
+    return 0;
 }
 
 uint32_t QuarInetHttpRequestWinSockImpl::Send(const char* host, uint32_t port, const char* verb,
@@ -386,6 +415,11 @@ uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(const inet::HttpTarget& 
     }
     url += target.path;
     Report(QUARINET_STATUS_REDIRECT, url.data(), 0);
+    if (BodySource != nullptr) {
+        if (const uint32_t rc = BodySource->Rewind(BodySource->Context)) {
+            return rc;
+        }
+    }
 
     followingRedirect_ = true;
     const uint32_t rc = Send(target.host.c_str(), target.port, Verb, target.path.c_str(), Headers,

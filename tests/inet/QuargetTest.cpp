@@ -90,6 +90,12 @@ Tinyproxy* QuargetTest::proxy_ = nullptr;
 TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
     WriteFile(dir_ / "data.txt", "from a file");
     WriteFile(dir_ / "upload.bin", std::string("bin\0ary", 7));
+    // Larger than a piece of the file as it is read and sent (256 KiB).
+    std::string big(600000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>('a' + i * 7 % 26);
+    }
+    WriteFile(dir_ / "big.txt", big);
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -121,6 +127,21 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
          "Content-Type: application/octet-stream\r\n\r\n" +
              std::string("bin\0ary", 7),
          ""},
+        {"large file sent in pieces",
+         {"-d", "@" + (dir_ / "big.txt"), Url("/echo.cgi")},
+         0,
+         "method=POST\nuri=/echo.cgi\ntype=\nlength=600000\nproxy-authorization=\n\n" + big,
+         ""},
+        {"large file in a form",
+         {"-F", "a=b", "-F", "file=@" + (dir_ / "big.txt"), "-F", "c=d", Url("/echo.cgi")},
+         0,
+         "~filename=\"big.txt\"\r\nContent-Type: application/octet-stream\r\n\r\n" + big + "\r\n--",
+         ""},
+        {"missing file",
+         {"-d", "@" + (dir_ / "none.txt"), Url("/echo.cgi")},
+         1,
+         "",
+         "~cannot read"},
         {"events", {"-v", Url("/hello.txt")}, 0, "hello\n", "~* 21 connected to 127.0.0.1\n"},
         {"refused connection",
          {"http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"},
@@ -183,6 +204,11 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
 // beside the request's byte counts.
 TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
     unsetenv("QUAR_HIDE_MODULES");
+    std::string big(600000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>('a' + i * 7 % 26);
+    }
+    WriteFile(dir_ / "big.txt", big);
     setenv("LSAN_OPTIONS", "suppressions=" LIBCRYPTO_EXIT_SUPPRESSIONS, 1);
     struct Case {
         const char* name;
@@ -203,6 +229,11 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
          std::string(100000, 'z'),
          {}},
         {"not found", {"--settings", "browser", Url("/none")}, 1, "", {"(12003)"}},
+        {"file posted from the library's one piece",
+         {"--settings", "browser", "-d", "@" + (dir_ / "big.txt"), Url("/echo.cgi")},
+         0,
+         "method=POST\nuri=/echo.cgi\ntype=\nlength=600000\nproxy-authorization=\n\n" + big,
+         {}},
         {"refused connection",
          {"--settings", "browser", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"},
          1,

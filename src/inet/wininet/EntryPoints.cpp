@@ -174,7 +174,10 @@ QUAR_WININET_API int HttpSendRequestA(void* requestHandle, const char* headers,
         }
         uint32_t error = request->Start(headers, headersLength, optional, optionalLength);
         if (error == wininet::ERROR_SUCCESS) {
-            error = request->CurrentTransfer()->AwaitHeaders();
+            Transfer* transfer = request->CurrentTransfer();
+            error = transfer->AwaitHeaders();
+            // The body is the caller's only until this call returns.
+            transfer->KeepBody();
         }
         if (error != wininet::ERROR_SUCCESS) {
             return Fail(error);

@@ -156,8 +156,13 @@ uint32_t Transfer::Configure() {
         if (setup_.verb != "POST") {
             set(CURLOPT_CUSTOMREQUEST, setup_.verb.c_str());
         }
+        // libcurl reads the body from the caller's bytes as it sends them: no copy.
+        set(CURLOPT_POST, 1L);
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(setup_.body.size()));
-        set(CURLOPT_COPYPOSTFIELDS, setup_.body.c_str());
+        set(CURLOPT_READFUNCTION, &Transfer::OnRead);
+        set(CURLOPT_READDATA, this);
+        set(CURLOPT_SEEKFUNCTION, &Transfer::OnSeek);
+        set(CURLOPT_SEEKDATA, this);
     }
 
     // libcurl's own additions that the caller did not ask for stay off the wire.
@@ -238,7 +243,7 @@ uint32_t Transfer::FollowRedirect() {
         if (rc == CURLE_OK) {
             rc = curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
         }
-        setup_.body.clear();
+        setup_.body = {};
         setup_.verb = "GET";
     }
     // The server's credentials are for its own host: another host does not get them.
@@ -251,6 +256,8 @@ uint32_t Transfer::FollowRedirect() {
     if (rc != CURLE_OK) {
         return ErrorFromCurl(rc, 0);
     }
+    // The next hop reads the body from its start again.
+    bodyOffset_ = 0;
     redirectPending_ = false;
     sentReported_ = false;
     connected_ = false;  // until the next hop's server is reached
@@ -303,6 +310,30 @@ std::size_t Transfer::Read(void* buffer, std::size_t size) {
         curl_easy_pause(easy_, CURLPAUSE_CONT);
     }
     return count;
+}
+
+void Transfer::KeepBody() {
+    if (!done_ && keptBody_.empty() && bodyOffset_ < setup_.body.size()) {
+        keptBody_.assign(setup_.body);
+        setup_.body = keptBody_;
+    }
+}
+
+size_t Transfer::OnRead(char* buffer, size_t size, size_t count, void* self) {
+    Transfer& t = *static_cast<Transfer*>(self);
+    const std::size_t n = std::min(size * count, t.setup_.body.size() - t.bodyOffset_);
+    std::memcpy(buffer, t.setup_.body.data() + t.bodyOffset_, n);
+    t.bodyOffset_ += n;
+    return n;
+}
+
+int Transfer::OnSeek(void* self, curl_off_t offset, int origin) {
+    Transfer& t = *static_cast<Transfer*>(self);
+    if (origin != SEEK_SET || offset < 0 || std::size_t(offset) > t.setup_.body.size()) {
+        return CURL_SEEKFUNC_CANTSEEK;
+    }
+    t.bodyOffset_ = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
 }
 
 void Transfer::Wake() {
