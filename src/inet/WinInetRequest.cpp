@@ -266,12 +266,14 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
                                : QUARINET_ERROR_NOT_ENOUGH_MEMORY;
     uint32_t read = 0;
     while (rc == 0) {
+        // A whole body asks the library what is at hand and grows by it; a streamed one reads
+        // whatever fits its room, which the library fills straight from the network.
         uint32_t available = 0;
-        if (table->InternetQueryDataAvailable(request, &available, 0, 0) == 0) {
+        if (BodySink == nullptr &&
+            table->InternetQueryDataAvailable(request, &available, 0, 0) == 0) {
             rc = table->GetLastError();
             break;
         }
-        // A whole body grows by the block at hand; a streamed one reads what its room takes.
         const size_t capacity = sink.Capacity();
         if (!sink.Prepare(BodySink != nullptr ? 0 : available)) {
             rc = QUARINET_ERROR_NOT_ENOUGH_MEMORY;
@@ -280,7 +282,8 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
         if (sink.Capacity() != capacity && state_->capacityChanged) {
             state_->capacityChanged(sink.Capacity());
         }
-        const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(available, sink.RoomSize()));
+        const uint32_t chunk = static_cast<uint32_t>(
+            BodySink != nullptr ? sink.RoomSize() : std::min<size_t>(available, sink.RoomSize()));
         read = 0;
         const int ok = table->InternetReadFile(request, sink.Room(), chunk, &read);
         rc = sink.Commit(read);

@@ -258,11 +258,11 @@ QUAR_WININET_API int InternetReadFile(void* requestHandle, void* buffer, uint32_
         }
         std::size_t count = 0;
         if (toRead > 0) {
-            const uint32_t error = transfer->AwaitBody(&count);
+            const uint32_t error = transfer->ReadInto(buffer, toRead, &count);
             if (error != wininet::ERROR_SUCCESS) {
                 return Fail(error);
             }
-            *read = static_cast<uint32_t>(transfer->Read(buffer, toRead));
+            *read = static_cast<uint32_t>(count);
         }
         SetLastError(wininet::ERROR_SUCCESS);
         return 1;

@@ -68,6 +68,10 @@ class Transfer {
     uint32_t AwaitBody(std::size_t* available);
     // Takes up to `size` bytes that are at hand.
     std::size_t Read(void* buffer, std::size_t size);
+    // Takes up to `size` bytes, waiting for the first when none are at hand (libcurl then writes
+    // them straight into `buffer`): 0 with their count in `*count` (0 at the end), or the error
+    // that broke the body off.
+    uint32_t ReadInto(void* buffer, std::size_t size, std::size_t* count);
 
     // The call that lent the body returns: what libcurl has yet to send is copied so that it no
     // longer depends on the caller's bytes.
@@ -124,6 +128,10 @@ class Transfer {
 
     BodyStage stage_;
     bool paused_ = false;
+    // The buffer of a reader waiting in ReadInto, its room and the bytes put there.
+    char* direct_ = nullptr;
+    std::size_t directRoom_ = 0;
+    std::size_t directCount_ = 0;
 
     bool done_ = false;
     uint32_t error_ = 0;
