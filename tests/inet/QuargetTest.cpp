@@ -1,6 +1,7 @@
 // quarget end to end: the command against lighttpd, tinyproxy and the scripted server, with its
 // output, files, exit status and messages.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -255,17 +256,20 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
 }
 
 // -o writes beside the file and renames on success: a failure leaves an existing file as it
-// was, unless --keep-partial asks for what came; no temporary file stays behind.
+// was, unless --keep-partial asks for what came; no temporary file stays behind; a link keeps
+// pointing at its file, and a device or FIFO is written as it is, never replaced.
 TEST_F(QuargetTest, OutputFileReplacedOnlyBySuccess) {
     RawServer cut({RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\npartial")});
     const std::string cutUrl = "http://127.0.0.1:" + std::to_string(cut.port()) + "/";
     const std::string refused = "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/";
+    enum Kind { kFile, kLink, kFifo };  // what FILE is: a file, a link to one, a FIFO
     struct Case {
         const char* name;
         std::vector<std::string> args;  // before -o FILE URL
         std::string url;
         int status;
-        std::string file;  // FILE afterwards ("old" was there before)
+        std::string file;  // what FILE holds afterwards ("old" was there before)
+        Kind kind = kFile;
     };
     const std::vector<Case> cases = {
         {"success replaces the file", {}, Url("/hello.txt"), 0, "hello\n"},
@@ -276,24 +280,47 @@ TEST_F(QuargetTest, OutputFileReplacedOnlyBySuccess) {
         {"a body cut short leaves the file", {}, cutUrl, 1, "old"},
         {"--keep-partial keeps what came", {"--keep-partial"}, cutUrl, 1, "partial"},
         {"--keep-partial without bytes leaves the file", {"--keep-partial"}, refused, 1, "old"},
+        {"a link's file is replaced, the link stays", {}, Url("/hello.txt"), 0, "hello\n", kLink},
+        {"a FIFO is written as it is", {}, Url("/hello.txt"), 0, "hello\n", kFifo},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         const std::string file = dir / "out.txt";
-        WriteFile(file, "old");
+        const std::string real = c.kind == kLink ? dir / "real.txt" : file;
+        std::string fromFifo;
+        std::thread reader;
+        if (c.kind == kFifo) {
+            ASSERT_EQ(0, mkfifo(file.c_str(), 0600));
+            reader = std::thread([&] { fromFifo = ReadFile(file); });
+        } else {
+            WriteFile(real, "old");
+            if (c.kind == kLink) {
+                ASSERT_EQ(0, symlink(real.c_str(), file.c_str()));
+            }
+        }
         std::vector<std::string> args = c.args;
         args.insert(args.end(), {"-o", file, c.url});
         const CommandRun run = Quarget(args);
+        if (reader.joinable()) {
+            reader.join();
+        }
         EXPECT_EQ(c.status, run.status) << run.err;
         EXPECT_EQ("", run.out);
+        const std::string got = c.kind == kFifo ? fromFifo : ReadFile(real);
         if (c.file[0] == '~') {
-            EXPECT_NE(std::string::npos, ReadFile(file).find(c.file.substr(1)));
+            EXPECT_NE(std::string::npos, got.find(c.file.substr(1)));
         } else {
-            EXPECT_EQ(c.file, ReadFile(file));
+            EXPECT_EQ(c.file, got);
         }
+        struct stat info {};
+        ASSERT_EQ(0, lstat(file.c_str(), &info));
+        EXPECT_EQ(c.kind == kLink   ? S_IFLNK
+                  : c.kind == kFifo ? S_IFIFO
+                                    : S_IFREG,
+                  info.st_mode & S_IFMT);
         const auto entries = std::filesystem::directory_iterator(dir.path());
-        EXPECT_EQ(1, std::distance(begin(entries), end(entries)));
+        EXPECT_EQ(c.kind == kLink ? 2 : 1, std::distance(begin(entries), end(entries)));
     }
 }
 

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 bool Output::Open(const std::string& path, bool withHeaders, std::string& error) {
@@ -14,9 +16,22 @@ bool Output::Open(const std::string& path, bool withHeaders, std::string& error)
         fd_ = STDOUT_FILENO;
         return true;
     }
-    path_ = path;
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        // A device or a pipe (/dev/null, a FIFO) is written as it is: it cannot be replaced.
+        fd_ = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd_ < 0) {
+            error = "cannot write " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        direct_ = true;
+        return true;
+    }
+    // An existing file is replaced where it is, also when `path` is a link to it.
+    char resolved[PATH_MAX];
+    path_ = realpath(path.c_str(), resolved) != nullptr ? resolved : path;
     // Beside the target, so that the rename stays within its file system.
-    temporary_ = path + ".quarget-XXXXXX";
+    temporary_ = path_ + ".quarget-XXXXXX";
     fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         error = "cannot write " + path + ": " + std::strerror(errno);
@@ -34,6 +49,9 @@ Output::~Output() {
     std::string ignored;
     if (!temporary_.empty()) {
         Close(false, ignored);
+    }
+    if (direct_ && fd_ >= 0) {
+        close(fd_);
     }
 }
 

@@ -12,8 +12,9 @@
 
 class Output {
   public:
-    // Standard output for an empty `path`; otherwise a temporary file beside `path`. False, with
-    // `error` set, when that cannot be made.
+    // Standard output for an empty `path`; a device or pipe named by `path` as it is; otherwise
+    // a temporary file beside the file `path` names. False, with `error` set, when that cannot be
+    // made.
     bool Open(const std::string& path, bool withHeaders, std::string& error);
     ~Output();
     Output() = default;
@@ -42,6 +43,7 @@ class Output {
     int fd_ = 1;
     std::string path_;
     std::string temporary_;
+    bool direct_ = false;  // writing to a device or pipe of the caller's
     bool withHeaders_ = false;
     uint64_t written_ = 0;
     int writeError_ = 0;
