@@ -168,9 +168,14 @@ void AdminApplication::TouchSession() {
     }
 }
 
+bool AdminApplication::SessionClient() const {
+    // Both addresses: the forwarded one alone is whatever the sender writes, and the connecting
+    // one alone is the same for every client of a proxy.
+    return clientAddress_ == session_.clientAddress && proxyAddress_ == session_.proxyAddress;
+}
+
 bool AdminApplication::CheckSession(bool quiet) {
-    const bool matches =
-        clientAddress_ == session_.clientAddress && session_.token == requestToken_;
+    const bool matches = SessionClient() && session_.token == requestToken_;
     if (SessionExpired(session_.lastActivity, settings_.inactivityTimeout,
                        static_cast<uint64_t>(Platform().Now()))) {
         return false;

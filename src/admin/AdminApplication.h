@@ -40,6 +40,9 @@ class AdminApplication : public CgiApplication {
     // Last activity = now, then SaveSession; on failure deletes the file and raises
     // "ERR_WRITESF".
     void TouchSession();
+    // True when the request comes from the session's client: the same forwarded address (if
+    // any) through the same connecting address.
+    bool SessionClient() const;
     // True when the request belongs to the active session ("qa_lm_sm_name" is then set);
     // false for an expired session. Another client's or token's active session raises
     // "LOGGET_OTHER" unless quiet (then false).

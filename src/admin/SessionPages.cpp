@@ -179,8 +179,7 @@ void HandleLogin(AdminApplication& app) {
         const AdminSession& session = app.Session();
         const bool active =
             SessionActive(session.lastActivity, app.Settings().inactivityTimeout, Now(app));
-        if (active &&
-            (session.clientAddress != app.ClientAddress() || session.token != app.RequestToken())) {
+        if (active && (!app.SessionClient() || session.token != app.RequestToken())) {
             app.RaiseCode(app.Event(), "LOGGET_OTHER");
         }
         app.DeleteSession();

@@ -3,11 +3,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "AdminPageFixture.h"
 #include "admin/PasswordHash.h"
+#include "platform/Env.h"
 
 namespace {
 
@@ -230,4 +234,77 @@ TEST_F(SessionPages, UnwritableSessionRaisesTheCode) {
     // A directory where the session file should be: it can be neither replaced nor written.
     site_.dir().Write("data/quar_session.dat/blocker", "");
     EXPECT_EQ(Page("login|t", "passwd=secret").rfind("ERROR[ERR_WRITESF\t", 0), 0u);
+}
+
+TEST_F(SessionPages, StoredPasswordIsAHashAndAnOlderPlainOneBecomesOne) {
+    const std::string hash = *HashPassword("secret", Env::Default());
+    const struct {
+        const char* name;
+        std::string stored;  // as the settings file holds it
+        const char* typed;
+        bool loggedIn;
+        bool hashedAfter;  // the file holds a hash of "secret" afterwards
+    } kCases[] = {
+        {"older plain, right", "secret", "secret", true, true},
+        {"older plain, wrong case", "secret", "Secret", false, false},
+        {"hash, right", hash, "secret", true, true},
+        {"hash, wrong", hash, "secreT", false, true},
+        {"hash typed as the password", hash, hash.c_str(), false, true},
+        {"hash, empty", hash, "", false, true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        site_.dir().Write("data/quar_nbx_log.txt", "");
+        std::filesystem::remove(site_.data("quar_session.dat"));
+        AdminPageFixture::Initialise([&](ServerSettings& s) { s.adminPassword = c.stored; });
+        const std::string page = Page("login|t", std::string("passwd=") + c.typed);
+        EXPECT_EQ(page.rfind(c.loggedIn ? "MAIN[" : "LOGIN[", 0), 0u) << page;
+        const std::string stored = Stored().adminPassword;
+        EXPECT_EQ(IsPasswordHash(stored), c.hashedAfter) << stored;
+        EXPECT_TRUE(PasswordMatches("secret", stored));
+        if (c.hashedAfter && c.stored == hash) {
+            EXPECT_EQ(stored, hash);  // a hash is not rewritten at each login
+        }
+        // Neither the page nor the log ever shows what is stored.
+        for (const std::string& text : {page, site_.Data("quar_nbx_log.txt")}) {
+            EXPECT_EQ(text.find("$y$"), std::string::npos) << text;
+        }
+    }
+}
+
+TEST_F(SessionPages, SessionBelongsToTheAddressPairAndForwardedValuesAreShort) {
+    // The session of a client behind a proxy: forwarded 10.9.9.9, connecting from 10.2.2.2.
+    site_.dir().Write("cgi/quar_nbx_mess.def", "=CATEGORY Security\nLOGGET_OTHER Taken by %a\n");
+    Initialise();
+    const std::string longValue(8000, 'f');
+    const struct {
+        const char* name;
+        const char* forwarded;  // null: no HTTP_X_FORWARDED_FOR
+        const char* connecting;
+        std::string page;
+    } kCases[] = {
+        {"the owner", "10.9.9.9", "10.2.2.2", "MAIN[][tok]"},
+        {"stolen token, copied forwarded value", "10.9.9.9", "10.3.3.3",
+         "ERROR[Taken by 10.9.9.9 (connecting from 10.3.3.3)]"},
+        {"stolen token, the forwarded address itself", nullptr, "10.9.9.9",
+         "ERROR[Taken by 10.9.9.9]"},
+        {"the proxy without the forwarded value", nullptr, "10.2.2.2", "ERROR[Taken by 10.2.2.2]"},
+        {"forwarded equal to connecting", "10.3.3.3", "10.3.3.3", "ERROR[Taken by 10.3.3.3]"},
+        {"a huge forwarded value", longValue.c_str(), "10.3.3.3",
+         "ERROR[Taken by " + longValue.substr(0, 64) + " (connecting from 10.3.3.3)]"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        WriteSession("10.9.9.9", "tok", Now(), "10.2.2.2");
+        std::map<std::string, std::string> addresses = {{"REMOTE_ADDR", c.connecting}};
+        if (c.forwarded != nullptr) {
+            addresses["HTTP_X_FORWARDED_FOR"] = c.forwarded;
+        }
+        EXPECT_EQ(Answer("main|tok", "", addresses), c.page);
+    }
+    // Each refusal's line holds the short forwarded value and the connecting address.
+    const std::vector<std::string> lines = EventLines();
+    ASSERT_EQ(lines.size(), std::size(kCases) - 1);
+    EXPECT_EQ(Column(lines.back(), 3), longValue.substr(0, 64));
+    EXPECT_EQ(Column(lines.back(), 4), "10.3.3.3");
 }
