@@ -7,6 +7,7 @@
 
 #include "admin/AdminApplication.h"
 #include "admin/FormDecimal.h"
+#include "admin/FormFields.h"
 #include "admin/PageVariables.h"
 #include "admin/PasswordHash.h"
 #include "admin/PasswordRules.h"
@@ -109,21 +110,23 @@ const char* ApplySubmission(const HtxProcessor& page, ServerSettings& settings, 
 
 }  // namespace
 
-void HandleOptions(AdminApplication& app) {
-    BeginProtectedPage(app);
+Reply HandleOptions(AdminApplication& app) {
+    if (std::optional<Reply> other = BeginProtectedPage(app)) {
+        return std::move(*other);
+    }
     HtxProcessor& page = app.Processor();
     ServerSettings& settings = app.Settings();
     if (FormText(page, "snd") != "Submit") {
         FillForm(page, settings);
-        app.RenderPage(kOptionsPage);
+        return Reply::Page(kOptionsPage);
     }
     if (const char* refusal = ApplySubmission(page, settings, app.Platform())) {
         // The request's own fields are the form's variables: the page shows what was typed.
         SetPageMessage(page, MessageKind::Error, refusal);
-        app.RenderPage(kOptionsPage);
+        return Reply::Page(kOptionsPage);
     }
     if (!SaveServerSettings(settings, app.DataDirectory(), app.Platform())) {
-        app.RaiseCode(app.Event(), "ERR_WRITECFG");
+        return app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     FillForm(page, settings);
     SetPageMessage(page, MessageKind::Ok, kUpdatedMessage);
@@ -131,5 +134,5 @@ void HandleOptions(AdminApplication& app) {
     event.message = kUpdatedEvent;
     app.LogCode(event, "MESSAGE");
     event.message.clear();
-    app.RenderPage(kOptionsPage);
+    return Reply::Page(kOptionsPage);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "admin/AdminSession.h"
+#include "platform/Env.h"
 #include "settings/ServerSettings.h"
 #include "settings/SettingsStore.h"
 #include "support/CgiSite.h"
@@ -40,7 +41,7 @@ class AdminPageFixture : public ::testing::Test {
         s.adminPhone = "555";
         s.adminPassword = "secret";
         change(s);
-        ASSERT_TRUE(SaveServerSettings(s, site_.data("")));
+        ASSERT_TRUE(SaveServerSettings(s, site_.data(""), Env::Default()));
     }
     void Initialise() {
         Initialise([](ServerSettings&) {});
@@ -48,7 +49,7 @@ class AdminPageFixture : public ::testing::Test {
 
     ServerSettings Stored() const {
         ServerSettings s;
-        EXPECT_TRUE(LoadServerSettings(s, site_.data("")));
+        EXPECT_TRUE(LoadServerSettings(s, site_.data(""), Env::Default()));
         return s;
     }
 

@@ -13,6 +13,7 @@
 
 #include "admin/PasswordHash.h"
 #include "platform/DataDirectory.h"
+#include "platform/Env.h"
 #include "platform/Registry.h"
 #include "settings/ServerSettings.h"
 #include "settings/SettingsStore.h"
@@ -119,12 +120,12 @@ TEST_F(Quarsetup, ClearPasswordAsksForANewOneAndKeepsTheRest) {
     settings.eventLogging = 0;
     settings.logPageSize = 80;
     settings.logUserFilter = "NBX";
-    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "data/"));
+    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "data/", Env::Default()));
     dir_.Write("data/quar_nbx_log.txt", "LOGIN\t1\t\t10.1.1.1\t\tNBX_admin\t\t\t\r\n");
 
     ASSERT_EQ(ClearPassword(), 0);
     ServerSettings cleared;
-    ASSERT_TRUE(LoadServerSettings(cleared, dir_ / "data/"));
+    ASSERT_TRUE(LoadServerSettings(cleared, dir_ / "data/", Env::Default()));
     EXPECT_EQ(cleared.adminPassword, "");
     settings.adminPassword.clear();
     EXPECT_EQ(cleared.companyName, settings.companyName);
@@ -155,7 +156,7 @@ TEST_F(Quarsetup, ClearPasswordAsksForANewOneAndKeepsTheRest) {
                   "compname=&sysopname=Jo+Smith&sysoptel=&sysopemail=&pswd1=renewed&pswd2=renewed");
     EXPECT_NE(main.find("quarnbxadmin?logout|"), std::string::npos) << main;
     ServerSettings renewed;
-    ASSERT_TRUE(LoadServerSettings(renewed, dir_ / "data/"));
+    ASSERT_TRUE(LoadServerSettings(renewed, dir_ / "data/", Env::Default()));
     EXPECT_TRUE(PasswordMatches("renewed", renewed.adminPassword)) << renewed.adminPassword;
     EXPECT_EQ(renewed.companyName, "Acme & Co");
     EXPECT_EQ(renewed.adminName, "Jo Smith");
@@ -178,9 +179,9 @@ TEST_F(Quarsetup, ClearPasswordNeedsAnInstallationThatWasSetUp) {
     settings.Reset();
     settings.adminPassword = "other";
     dir_.Write("elsewhere/.keep", "");
-    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "elsewhere/"));
+    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "elsewhere/", Env::Default()));
     EXPECT_EQ(ClearPassword("--data-dir '" + (dir_ / "elsewhere") + "'"), 0);
-    ASSERT_TRUE(LoadServerSettings(settings, dir_ / "elsewhere/"));
+    ASSERT_TRUE(LoadServerSettings(settings, dir_ / "elsewhere/", Env::Default()));
     EXPECT_EQ(settings.adminPassword, "");
 }
 
