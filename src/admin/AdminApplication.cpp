@@ -5,6 +5,7 @@
 
 #include "admin/Diagnostics.h"
 #include "admin/PageVariables.h"
+#include "admin/RequestOrigin.h"
 #include "archive/CException.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
@@ -54,6 +55,23 @@ std::optional<Reply> AdminApplication::ReadRequestInput() {
     requestName_ = std::move(request.name);
     requestToken_ = std::move(request.token);
     return std::nullopt;
+}
+
+std::optional<Reply> AdminApplication::TakeRequestName(std::string& name) {
+    name = requestName_;
+    if (!cgiMode_) {
+        return std::nullopt;
+    }
+    // Another web page can make the administrator's browser post the set-up, login or options
+    // form here; the browser names that page's origin.
+    const std::string foreign =
+        ForeignOrigin(std::getenv("REQUEST_METHOD"), std::getenv("HTTP_ORIGIN"),
+                      std::getenv("HTTP_REFERER"), std::getenv("HTTP_HOST"));
+    if (foreign.empty()) {
+        return std::nullopt;
+    }
+    event_.message = foreign;
+    return RaiseCode(event_, "FORM_FOREIGN");
 }
 
 const char* AdminApplication::Banner() const {
@@ -203,9 +221,7 @@ std::string AdminApplication::SessionFilePath() {
     return directory.empty() ? std::string() : directory + kSessionFileName;
 }
 
-void AdminApplication::DeleteSession() {
+bool AdminApplication::DeleteSession() {
     const std::string path = SessionFilePath();
-    if (!path.empty()) {
-        Platform().RemoveFile(path);
-    }
+    return path.empty() || Platform().RemoveFile(path);
 }

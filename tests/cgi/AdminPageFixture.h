@@ -92,6 +92,7 @@ class AdminPageFixture : public ::testing::Test {
         }
         request.stdinData = body;
         request.timeoutSeconds = kAnswerSeconds;  // a program that hangs fails, not the run
+        request.runAsUid = runAsUid_;
         const CgiResult r = site_.Run(std::move(request));
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.exitStatus, 0);
@@ -139,4 +140,6 @@ class AdminPageFixture : public ::testing::Test {
     static std::uint32_t Now() { return static_cast<std::uint32_t>(std::time(nullptr)); }
 
     CgiSite site_;
+    // When >= 0 (tests run as root): the uid the program runs as.
+    int runAsUid_ = -1;
 };

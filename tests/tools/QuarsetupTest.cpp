@@ -218,7 +218,7 @@ TEST_F(Quarsetup, PrintedConfigurationsRunAsTheUserAndAddTheServedHeaders) {
          {"server.username = \"www-data\"", "server.groupname = \"www-data\"",
           "setenv.set-response-header = ( \"Cache-Control\" => \"no-store\", \"X-Frame-Options\" "
           "=> \"DENY\", \"Content-Security-Policy\" => \"frame-ancestors 'none'\", "
-          "\"Referrer-Policy\" => \"no-referrer\", \"X-Content-Type-Options\" => \"nosniff\" )"},
+          "\"Referrer-Policy\" => \"same-origin\", \"X-Content-Type-Options\" => \"nosniff\" )"},
          {}},
         {"lighttpd", nullptr, {}, {"server.username"}},
         {"apache",
@@ -227,7 +227,7 @@ TEST_F(Quarsetup, PrintedConfigurationsRunAsTheUserAndAddTheServedHeaders) {
           "Header always set Cache-Control \"no-store\"",
           "Header always set X-Frame-Options \"DENY\"",
           "Header always set Content-Security-Policy \"frame-ancestors 'none'\"",
-          "Header always set Referrer-Policy \"no-referrer\"",
+          "Header always set Referrer-Policy \"same-origin\"",
           "Header always set X-Content-Type-Options \"nosniff\""},
          {}},
     };
