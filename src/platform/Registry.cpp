@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/FailurePoint.h"
 #include "platform/FileUtil.h"
 
 namespace {
@@ -185,6 +186,9 @@ class FileRegistry : public Registry {
         }
         RegFile file = RegFile::Parse(*text);
         change(file);
+        if (failure_point::Fails(FailureSite::kRegistryWrite)) {
+            return ERROR_ACCESS_DENIED;
+        }
         const bool ownerOnly = hive == Hive::CurrentUser;
         return ReplaceFileAtomically(path, file.Serialize(), ownerOnly ? 0600 : 0644, ownerOnly)
                    ? ERROR_SUCCESS

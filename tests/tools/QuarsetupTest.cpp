@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -106,6 +107,73 @@ TEST_F(Quarsetup, RefusesPathsThatCannotBeStoredWhole) {
     EXPECT_FALSE(Registered().has_value());
     dir_.Write("file", "");
     EXPECT_NE(Install(dir_ / "file"), 0);
+}
+
+// What quarsetup cannot do is found before it changes anything, and the message says what to
+// pass instead. As root a folder cannot be refused by its mode: such rows run as "nobody".
+TEST_F(Quarsetup, ChecksWhatItNeedsBeforeChangingAnything) {
+    dir_.Write("file", "");
+    dir_.Write("locked/.keep", "");
+    ::chmod((dir_ / "locked").c_str(), 0755);
+    ::chmod(dir_.path().c_str(), 0755);
+    const struct {
+        std::string options;
+        bool asNobody;
+        const char* says;
+    } cases[] = {
+        {"--registry '" + (dir_ / "file/machine.reg") + "'", false, "pass --registry FILE"},
+        {"--registry '" + (dir_ / "locked/machine.reg") + "'", true, "pass --registry FILE"},
+        {"--data-dir '" + (dir_ / "file/data") + "'", false, "pass --data-dir"},
+        {"--cgi-dir '" + (dir_ / "locked/cgi") + "'", true, "pass --cgi-dir"},
+        {"--owner no-such-account-here", false, "no such account"},
+    };
+    for (const auto& c : cases) {
+        if (c.asNobody && ::geteuid() != 0) {
+            continue;  // only root can run it as another account
+        }
+        const std::string command =
+            std::string(c.asNobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+            QUARSETUP + " --data-dir '" + (dir_ / "locked/data") + "' --cgi-dir '" +
+            (dir_ / "cgi") + "' --registry '" + (dir_ / "machine.reg") + "' --bin-dir '" +
+            (dir_ / "bin") + "' --site-dir '" + QUAR_SITE_DIR + "' " + c.options + " 2>&1";
+        std::string said;
+        FILE* out = ::popen(command.c_str(), "r");
+        ASSERT_NE(out, nullptr);
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, out)) {
+            said += buffer;
+        }
+        EXPECT_NE(::pclose(out), 0) << c.options;
+        EXPECT_NE(said.find("nothing was changed"), std::string::npos) << c.options << ": " << said;
+        EXPECT_NE(said.find(c.says), std::string::npos) << c.options << ": " << said;
+        for (const char* made : {"locked/data", "cgi", "machine.reg", "locked/cgi"}) {
+            EXPECT_FALSE(dir_.Exists(made)) << c.options << " made " << made;
+        }
+    }
+}
+
+// Both tools answer --help (the usage) and --version on standard output with status 0.
+TEST_F(Quarsetup, ToolsAnswerHelpAndVersionOnStandardOutput) {
+    const struct {
+        const char* program;
+        const char* option;
+        const char* starts;
+    } cases[] = {{QUARSETUP, "--help", "usage: quarsetup"},
+                 {QUARSETUP, "--version", "quarsetup 3."},
+                 {QUARGET, "--help", "usage: quarget"},
+                 {QUARGET, "--version", "quarget 3."}};
+    for (const auto& c : cases) {
+        const std::string command = std::string(c.program) + " " + c.option + " 2>/dev/null";
+        std::string said;
+        FILE* out = ::popen(command.c_str(), "r");
+        ASSERT_NE(out, nullptr);
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, out)) {
+            said += buffer;
+        }
+        EXPECT_EQ(::pclose(out), 0) << c.program << " " << c.option;
+        EXPECT_EQ(said.rfind(c.starts, 0), 0u) << c.program << " " << c.option << ": " << said;
+    }
 }
 
 TEST_F(Quarsetup, ClearPasswordAsksForANewOneAndKeepsTheRest) {
