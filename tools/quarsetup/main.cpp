@@ -55,7 +55,7 @@ int Usage(bool asked = false) {
         "  --print-config  print a configuration of that web server serving the CGI folder\n"
         "              on 127.0.0.1:N (default 8080); its own log, pid and upload files go\n"
         "              to --state-dir (default: the CGI folder's parent); --user is the\n"
-        "              account Apache runs the programs as when started by root\n"
+        "              account the server runs the programs as when started by root\n"
         "  --help, --version  this text, or the version, on standard output\n"
         "As a user, not root: pass --registry with a file you can write (the default is the\n"
         "system's), and folders you can write to --data-dir and --cgi-dir.\n",
