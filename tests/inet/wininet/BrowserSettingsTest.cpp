@@ -246,14 +246,19 @@ TEST_F(BROWSER_SETTINGS, CredentialsDialogOfThePlatformLibrary) {
         const char* typed;
         uint32_t result;
         int dialogs;
+        std::string prompts;  // the dialogs' prompts show this
     };
+    const std::string server = "|127.0.0.1:" + std::to_string(servers_->port) +
+                               " wants a user name and password for \"quar\".\n";
     const Case cases[] = {
-        {"right credentials", "", "webuser:webpass", 0, 1},
-        {"cancelled", "", "cancel", QUARINET_ERROR_STATUS, 1},
+        {"right credentials", "", "webuser:webpass", 0, 1, "|" + server},
+        {"cancelled", "", "cancel", QUARINET_ERROR_STATUS, 1, "|" + server},
         {"refused again and again", "", "webuser:guess", QUARINET_ERROR_STATUS,
-         wininet::kMaxErrorDialogRetries + 1},
+         wininet::kMaxErrorDialogRetries + 1,
+         "|webuser|The password was refused. " + server.substr(1)},
         // The proxy asks first (407), then the server (401): each keeps its own credentials.
-        {"proxy, then server", proxyKey, "proxyuser:pr0xy-pass;webuser:webpass", 0, 2},
+        {"proxy, then server", proxyKey, "proxyuser:pr0xy-pass;webuser:webpass", 0, 2,
+         "||The proxy 127.0.0.1:" + std::to_string(servers_->proxy->port()) + " wants"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -268,6 +273,7 @@ TEST_F(BROWSER_SETTINGS, CredentialsDialogOfThePlatformLibrary) {
         const std::string dialogs = scratch_.Read("dialogs");
         EXPECT_EQ(std::count(dialogs.begin(), dialogs.end(), '\n'), c.dialogs) << dialogs;
         EXPECT_EQ(dialogs.rfind("Enter Network Password|", 0), 0u) << dialogs;
+        EXPECT_NE(dialogs.find(c.prompts), std::string::npos) << dialogs;
         EXPECT_EQ(outcome.headers.find("\r\nVia: ") != std::string::npos, !c.registry.empty())
             << outcome.headers;
     }

@@ -1,7 +1,7 @@
 // A window host that shows nothing: it answers the credentials dialog as a user would, from
 // $QUAR_TEST_DIALOG, a ";" list with one answer per dialog (the last one repeats):
 // "user:password" is typed and OK pressed, anything else presses Cancel. Each dialog adds a line
-// "caption|user name it started with" to the file $QUAR_TEST_DIALOG_LOG.
+// "caption|user name it started with|prompt" to the file $QUAR_TEST_DIALOG_LOG.
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -41,7 +41,8 @@ extern "C" __attribute__((visibility("default"))) int QuarWindowHostRun(
         }
         std::ofstream(log, std::ios::app)
             << model->dialog->caption << "|"
-            << model->text(model->context, inet::CredentialsModel::IdUser) << "\n";
+            << model->text(model->context, inet::CredentialsModel::IdUser) << "|"
+            << model->dialog->controls[0].text << "\n";
     }
     const std::string given = Answer(shown);
     const size_t colon = given.find(':');
