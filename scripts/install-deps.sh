@@ -5,12 +5,13 @@ set -eu
 mode=${1:-test}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-packages="build-essential cmake ccache zlib1g-dev libdeflate-dev libcurl4-openssl-dev lighttpd curl"
+packages="build-essential cmake ccache zlib1g-dev libdeflate-dev libcurl4-openssl-dev libfcgi-dev lighttpd curl"
 if [ "$mode" = test ]; then
     # apache2: installations are served and tested under Apache httpd too; GTK 3, Xvfb and
     # xdotool: the library's dialogs are shown and driven as real windows.
     packages="$packages clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-        tinyproxy chromium hyperfine gzip apache2 lighttpd-mod-openssl openssl
+        tinyproxy chromium hyperfine gzip apache2 lighttpd-mod-openssl openssl libfcgi-bin spawn-fcgi wrk
+        valgrind
         libgtk-3-dev xvfb xdotool x11-apps imagemagick"
     # Node.js may come from outside Debian's packages; take Debian's only when there is none.
     command -v node >/dev/null 2>&1 || packages="$packages nodejs"

@@ -38,7 +38,7 @@ int Usage() {
         "                 [--site-dir DIR] [--owner USER]\n"
         "       quarsetup --clear-password [--registry FILE] [--data-dir DIR]\n"
         "       quarsetup --print-config lighttpd|apache --cgi-dir DIR [--registry FILE]\n"
-        "                 [--port N] [--state-dir DIR] [--user USER]\n"
+        "                 [--port N] [--state-dir DIR] [--user USER] [--fastcgi]\n"
         "  --registry  machine registry file (default $QUAR_MACHINE_REGISTRY or\n"
         "              %s)\n"
         "  --bin-dir   folder holding the programs (default: beside quarsetup, the installed\n"
@@ -53,7 +53,9 @@ int Usage() {
         "  --print-config  print a configuration of that web server serving the CGI folder\n"
         "              on 127.0.0.1:N (default 8080); its own log, pid and upload files go\n"
         "              to --state-dir (default: the CGI folder's parent); --user is the\n"
-        "              account Apache runs the programs as when started by root\n",
+        "              account Apache runs the programs as when started by root; --fastcgi\n"
+        "              runs the programs as FastCGI applications (lighttpd starts them, Apache\n"
+        "              needs a spawner: the configuration names its commands)\n",
         kDefaultMachineRegistryFile);
     return 2;
 }
@@ -132,6 +134,10 @@ int main(int argc, char** argv) {
         const std::string option = argv[i];
         if (option == "--clear-password") {
             clearPassword = true;
+            continue;
+        }
+        if (option == "--fastcgi") {
+            serve.fastcgi = true;
             continue;
         }
         if (i + 1 >= argc) {
