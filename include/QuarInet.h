@@ -162,6 +162,29 @@ enum : uint32_t {
     QUARINET_ERROR_REDIRECT_LIMIT = 12156,
 };
 
+// Where a request delivers the body of its final response as it arrives, instead of holding it
+// whole for Receive. Set a request's BodySink before Send (or OpenUrl); the sink and its
+// context must outlive the exchange.
+// - Both callbacks run on the thread that runs Receive (the worker thread of OpenUrl): they
+//   must not delete the request, and may call Abort only from another thread.
+// - Headers (may be null) receives the final response's header block once, before its body.
+//   When the library decodes the body (a 200 answer with Content-Encoding gzip or x-gzip) the
+//   block comes without its "Content-Encoding:" and "Content-Length:" lines.
+// - Body receives the body in the blocks as they are read (decoded gzip bytes in blocks of at
+//   most 256 KiB); `bytes` is valid only during the call. The bodies of followed redirects are
+//   not passed on. A damaged gzip body ends after the bytes decoded before the damage.
+// - Each returns 0 to go on. Any other value ends the exchange at once: the connection is
+//   closed and Receive returns that value (choose values the library does not use, e.g. from
+//   0x20000000 on).
+// Receive then hands out the header block as usual, a null body of length 0, and the result
+// codes of the whole-body form (a failure after some blocks were passed on says the body is
+// not whole).
+struct QuarInetBodySink {
+    void* Context;
+    uint32_t (*Headers)(void* context, const char* headers, uint32_t length);
+    uint32_t (*Body)(void* context, const char* bytes, uint32_t length);
+};
+
 // One HTTP request, sent on a worker thread (OpenUrl) or on the caller's thread (Send, then
 // Receive). Made by QuarInetHttpConnection::CreateRequest and deleted by the client, never while
 // its worker runs. Not copyable.
@@ -224,13 +247,17 @@ class QUARINET_API QuarInetHttpRequest {
     // a client may change them before Send.
     uint32_t ConnectTimeout;
     uint32_t ReceiveTimeout;
+    // Null (the default): Receive holds the body whole. Otherwise the body goes to this sink as
+    // it arrives (see QuarInetBodySink).
+    const QuarInetBodySink* BodySink;
 
   protected:
     QuarInetHttpRequest(QuarInetStatusCallback callback, QuarInetWindow parent);
     // Stores copies of the request (the previous copies are released after the new ones are
     // made, so the request's own members may be passed in). With `compress`, a non-empty body
-    // is sent gzip-encoded with its headers adjusted. 0, QUARINET_ERROR_INVALID_PARAMETER or
-    // QUARINET_ERROR_NOT_ENOUGH_MEMORY (the previous copies stay then).
+    // is sent gzip-encoded with its headers adjusted. 0, QUARINET_ERROR_INVALID_PARAMETER (also
+    // for a port above 65535) or QUARINET_ERROR_NOT_ENOUGH_MEMORY (the previous copies stay
+    // then).
     uint32_t SetRequestParams(const char* host, uint32_t port, const char* verb, const char* path,
                               const char* headers, uint32_t headers_length, const char* body,
                               uint32_t body_length, bool compress);
@@ -238,10 +265,8 @@ class QUARINET_API QuarInetHttpRequest {
     static uint32_t Worker(void* request);
 };
 
-// The platform internet library's entry points, as a request binds them (opaque here).
-struct QuarInetWinInetTable;
-// What a request shares with a thread that aborts it (opaque here).
-struct QuarInetWinInetGuard;
+// What a request shares with a thread that aborts it, and the library's bindings (opaque here).
+struct QuarInetWinInetState;
 
 // A request through the platform internet library (libquarwininet.so), made by CreateRequest
 // when the settings ask for the browser's settings: the browser's proxy, redirects followed
@@ -274,14 +299,9 @@ class QUARINET_API QuarInetHttpRequestWinInetImpl : public QuarInetHttpRequest {
     void* ConnectHandle;
     void* RequestHandle;
 
-  protected:
-    // A request over `table` instead of the process's table (tests).
-    QuarInetHttpRequestWinInetImpl(QuarInetStatusCallback callback, QuarInetWindow parent,
-                                   const QuarInetWinInetTable* table);
-    // Called when the body buffer has grown to `capacity` bytes (tests watch it).
-    virtual void BodyCapacityChanged(uint32_t capacity);
-
   private:
+    friend struct QuarInetWinInetState;
+
     // The handles as the worker may use them, or false when Abort closed them.
     QUARINET_INTERNAL bool OpenHandles(void*& session, void*& request);
     QUARINET_INTERNAL bool WasAborted();
@@ -291,8 +311,7 @@ class QUARINET_API QuarInetHttpRequestWinInetImpl : public QuarInetHttpRequest {
     QUARINET_INTERNAL void CloseHandles(bool quiet);
     QUARINET_INTERNAL void Report(void* session, uint32_t status, uint32_t* count);
 
-    const QuarInetWinInetTable* table_;
-    QuarInetWinInetGuard* guard_;
+    QuarInetWinInetState* state_;
 };
 
 // A client application's connection settings, named by its settings key, and the factory of
@@ -375,14 +394,16 @@ QUARINET_API char* QuarInetAppendHeader(char* headers, uint32_t& length, const c
 
 // Splits `url` into scheme (with its "://", empty when there is none), host, port (80 unless
 // the host is followed by ":" and a number) and path (from the first "/" or "\" after the
-// host, with the query). `scheme`, `host` and `path` each hold `size` bytes. Returns false for
-// a URL without a path, or when the scheme or host does not fit; a longer path is cut to
-// size - 1 characters.
+// host, with the query). An IPv6 host comes in brackets ("http://[::1]:8080/") and is given
+// without them ("::1"). `scheme`, `host` and `path` each hold `size` bytes. Returns false for
+// a URL without a path, an unclosed bracket, or when the scheme or host does not fit; a longer
+// path is cut to size - 1 characters.
 QUARINET_API bool QuarInetSplitUrl(const char* url, char* scheme, char* host, uint32_t& port,
                                    char* path, int size);
 
-// Joins scheme (null or empty: "http://"), host, ":port" (left out for 0 and 80) and path
-// (null or empty: "/") into `out` of `size` bytes. Returns false when the result does not fit.
+// Joins scheme (null or empty: "http://"), host (an IPv6 literal put in brackets), ":port"
+// (left out for 0 and 80) and path (null or empty: "/") into `out` of `size` bytes. Returns false
+// when the result does not fit.
 QUARINET_API bool QuarInetCombineUrl(const char* scheme, const char* host, uint32_t port,
                                      const char* path, char* out, int size);
 

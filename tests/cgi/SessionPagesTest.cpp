@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AdminPageFixture.h"
+#include "admin/PasswordHash.h"
 #include "platform/Env.h"
 
 namespace {
@@ -85,7 +86,8 @@ TEST_F(SessionPages, SetUpStoresSettingsAndOpensASession) {
     ASSERT_TRUE(LoadServerSettings(stored, site_.data(""), Env::Default()));
     EXPECT_EQ(stored.companyName, "Acme");
     EXPECT_EQ(stored.adminName, "Jo Smith");
-    EXPECT_EQ(stored.adminPassword, "secret");
+    EXPECT_TRUE(IsPasswordHash(stored.adminPassword)) << stored.adminPassword;
+    EXPECT_TRUE(PasswordMatches("secret", stored.adminPassword));
     EXPECT_EQ(stored.inactivityTimeout, 600u);
     EXPECT_EQ(stored.eventLogging, 1);
     struct stat st;

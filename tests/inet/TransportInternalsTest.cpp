@@ -1,5 +1,6 @@
 // Rules of the socket transport that live below the public interface: the receive buffer's
-// growth and bound, redirect resolution, Base64, and the missing socket library.
+// growth and bound (the one growable block and its rules), redirect resolution, Base64, and the
+// missing socket library.
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +13,8 @@
 
 #include "LibraryBuffer.h"
 #include "inet/Base64.h"
-#include "inet/ReceiveBuffer.h"
+#include "inet/GrowBlock.h"
+#include "inet/InetHeap.h"
 #include "inet/RedirectTarget.h"
 #include "inet/SocketLibrary.h"
 #include "inet/SocketRequest.h"
@@ -23,42 +25,44 @@ namespace {
 // A commit of all the room there is, as a read that fills the buffer makes.
 constexpr size_t kFill = SIZE_MAX;
 
-// Capacities after each commit of the given sizes into a fresh buffer.
-std::vector<size_t> Capacities(const std::vector<size_t>& commits, size_t limit) {
-    inet::ReceiveBuffer buffer(limit);
-    EXPECT_TRUE(buffer.Start());
+// Capacities after each read of the given sizes into a fresh block that grows by `rule` after
+// each read, as the socket transport reads (0: the block could not take more).
+std::vector<size_t> Capacities(const inet::GrowthRule& rule, const std::vector<size_t>& reads,
+                               size_t limit) {
+    inet::GrowBlock block(rule, limit);
+    EXPECT_TRUE(block.Start());
     std::vector<size_t> out;
-    for (size_t n : commits) {
-        n = n == kFill ? buffer.RoomSize() : n;
-        if (n > buffer.RoomSize() || !buffer.Commit(n)) {
+    for (size_t n : reads) {
+        n = n == kFill ? block.RoomSize() : n;
+        if (n > block.RoomSize()) {
             out.push_back(0);
             break;
         }
-        out.push_back(buffer.Capacity());
+        block.Commit(n);
+        if (!block.Prepare(1)) {
+            out.push_back(0);
+            break;
+        }
+        out.push_back(block.Capacity());
     }
     return out;
 }
 
-TEST(ReceiveBuffer, GrowsByADoublingStepUpToItsLargest) {
+TEST(GrowBlock, ReceiveRuleGrowsByADoublingStepWithinItsLimit) {
     const size_t k = 1024;
+    const size_t none = SIZE_MAX;
     struct Case {
         const char* name;
-        std::vector<size_t> commits;
+        std::vector<size_t> reads;
         size_t limit;
-        std::vector<size_t> capacities;  // 0: the buffer could not take more
+        std::vector<size_t> capacities;
     };
     const Case cases[] = {
-        {"room of half a step left keeps the block",
-         {25599},
-         inet::ReceiveBuffer::kDefaultLimit,
-         {51200}},
-        {"less than half a step of room grows by the doubled step",
-         {25601},
-         inet::ReceiveBuffer::kDefaultLimit,
-         {153600}},
+        {"room of half a step left keeps the block", {25599}, none, {51200}},
+        {"less than half a step of room grows by the doubled step", {25601}, none, {153600}},
         {"steps 102400, 204800, ... up to 1638400, then the same",
          {kFill, kFill, kFill, kFill, kFill, kFill, kFill},
-         inet::ReceiveBuffer::kDefaultLimit,
+         none,
          {153600, 358400, 768000, 1587200, 3225600, 4864000, 6502400}},
         {"the limit bounds the growth", {kFill, kFill}, 120 * k, {120 * k, 0}},
         {"the room under the limit is still used",
@@ -68,18 +72,70 @@ TEST(ReceiveBuffer, GrowsByADoublingStepUpToItsLargest) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.capacities, Capacities(c.commits, c.limit));
+        EXPECT_EQ(c.capacities, Capacities(inet::kReceiveGrowth, c.reads, c.limit));
     }
 }
 
-TEST(ReceiveBuffer, TransportReportsCapacitiesAndRefusesOversizedResponses) {
+// Appends of the given sizes (each a Prepare for the block at hand), then Release: the
+// capacities each append left, and the room the released block keeps.
+TEST(GrowBlock, AppendsKeepBytesAndReleaseGivesBackRoomBeyondTheSlack) {
+    struct Case {
+        const char* name;
+        const inet::GrowthRule* rule;
+        std::vector<size_t> appends;
+        std::vector<size_t> capacities;
+        size_t releasedRoomAtMost;
+    };
+    const Case cases[] = {
+        {"block at hand: twice what is needed",
+         &inet::kBlockAtHandGrowth,
+         {8192, 8192, 8192},
+         {16386, 16386, 49154},
+         49154},
+        // Room within 2 MiB of the bytes stays (the heap rounds a large block to 4 MiB).
+        {"block at hand: a large block gets one step more",
+         &inet::kBlockAtHandGrowth,
+         {2000000, 100000},
+         {2000001, 3048577},
+         4u << 20},
+        {"block at hand: room past 2 MiB goes back",
+         &inet::kBlockAtHandGrowth,
+         {2000000, 1},
+         {2000001, 3048577},
+         2u << 20},
+        {"doubling", &inet::kDoublingGrowth, {1, 600, 2000}, {512, 1536, 3584}, 2602},
+        {"receive rule: trimmed to the bytes", &inet::kReceiveGrowth, {100}, {51200}, 101},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        inet::GrowBlock block(*c.rule);
+        ASSERT_TRUE(block.Start());
+        std::string expected;
+        std::vector<size_t> capacities;
+        for (size_t n : c.appends) {
+            const std::string piece(n, static_cast<char>('a' + capacities.size()));
+            ASSERT_TRUE(block.Append(piece.data(), n));
+            expected += piece;
+            capacities.push_back(block.Capacity());
+        }
+        EXPECT_EQ(c.capacities, capacities);
+        inet::HeapPtr<char> released = block.Release();
+        ASSERT_NE(nullptr, released);
+        EXPECT_EQ(expected, std::string(released.get(), expected.size()));
+        EXPECT_EQ('\0', released.get()[expected.size()]);
+        EXPECT_LE(inet::HeapRoom(released.get()), c.releasedRoomAtMost);
+        EXPECT_EQ(0u, block.Count());
+    }
+}
+
+TEST(SocketTransport, ReportsCapacitiesAndRefusesOversizedResponses) {
     const std::string body(300000, 'x');
     RawServer server({RawReply::Plain("HTTP/1.0 200 OK\r\n\r\n" + body)});
     struct Case {
         size_t limit;
         uint32_t result;
     };
-    for (const Case& c : {Case{inet::ReceiveBuffer::kDefaultLimit, 0}, Case{200000, 8}}) {
+    for (const Case& c : {Case{inet::kDefaultResponseLimit, 0}, Case{200000, 8}}) {
         QuarInetOptions options;
         options.UseIEsettings = 0;
         QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr);
@@ -133,8 +189,17 @@ TEST(RedirectTarget, ResolvesReferencesAgainstTheRequest) {
         {"http://h:99999/x", nullptr, 0, nullptr},
         {"http://h:0/x", nullptr, 0, nullptr},
         {"http:///x", nullptr, 0, nullptr},
-        {"http://[::1]/x", nullptr, 0, nullptr},
+        {"http://[::1]/x", "::1", 80, "/x"},
+        {"http://[::1]:81/x", "::1", 81, "/x"},
+        {"http://[::1/x", nullptr, 0, nullptr},
+        {"http://[::1]x/", nullptr, 0, nullptr},
+        {"http://::1/x", nullptr, 0, nullptr},
         {"/a\r\nX: y", nullptr, 0, nullptr},
+        {"/a b\tc\x01"
+         "d\x7f\xc3\xa9",
+         "a", 8080, "/a%20b%09c%01d%7F%C3%A9"},
+        {"/a HTTP/1.1\x0bX: y", "a", 8080, "/a%20HTTP/1.1%0BX:%20y"},
+        {"http://h\x01/x", nullptr, 0, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.location);

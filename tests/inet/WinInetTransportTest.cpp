@@ -13,6 +13,7 @@
 #include "GzipBytes.h"
 #include "QuarInet.h"
 #include "inet/InetHeap.h"
+#include "inet/WinInetState.h"
 #include "inet/WinInetTable.h"
 #include "wininet/StandInLayer.h"
 
@@ -24,13 +25,14 @@ using namespace wininet;
 class WatchedRequest : public QuarInetHttpRequestWinInetImpl {
   public:
     WatchedRequest(const QuarInetWinInetTable* table, QuarInetStatusCallback callback)
-        : QuarInetHttpRequestWinInetImpl(callback, nullptr, table) {}
+        : QuarInetHttpRequestWinInetImpl(callback, nullptr) {
+        QuarInetWinInetState& state = QuarInetWinInetState::Of(*this);
+        state.table = table;
+        state.capacityChanged = [this](uint32_t capacity) { capacities.push_back(capacity); };
+    }
     std::vector<uint32_t> capacities;
     // A plain GET of "/" from h:80, the request every case but the first makes.
     uint32_t SendGet() { return Send("h", 80, "GET", "/", nullptr, 0, nullptr, 0); }
-
-  protected:
-    void BodyCapacityChanged(uint32_t capacity) override { capacities.push_back(capacity); }
 };
 
 struct Event {

@@ -15,6 +15,21 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
+// Headers added to the programs' answers: pages with contact data are not kept by a browser
+// or a proxy (Back after logout shows nothing), no other site may frame them or learn their
+// addresses (which carry the session token), and nothing is taken for another type.
+struct ServedHeader {
+    const char* name;
+    const char* value;
+};
+constexpr ServedHeader kServedHeaders[] = {
+    {"Cache-Control", "no-store"},
+    {"X-Frame-Options", "DENY"},
+    {"Content-Security-Policy", "frame-ancestors 'none'"},
+    {"Referrer-Policy", "no-referrer"},
+    {"X-Content-Type-Options", "nosniff"},
+};
+
 // The socket of a program's FastCGI application.
 std::string SocketOf(const ServeLayout& layout, const char* program) {
     return layout.stateDirectory + "/" + program + ".sock";
@@ -46,6 +61,11 @@ std::string LighttpdConfiguration(const ServeLayout& layout) {
             std::string(layout.fastcgi ? "\"mod_fastcgi\"" : "\"mod_cgi\"") +
             ", \"mod_setenv\" )\n";
     conf += "server.bind = \"127.0.0.1\"\n";
+    if (!layout.user.empty()) {
+        // Started by root, lighttpd gives up root for this account, which runs the programs.
+        conf += "server.username = " + Quoted(layout.user) + "\n";
+        conf += "server.groupname = " + Quoted(layout.user) + "\n";
+    }
     conf += "server.port = " + std::to_string(layout.port) + "\n";
     conf += "server.document-root = " + Quoted(layout.cgiDirectory) + "\n";
     conf += "server.errorlog = " + Quoted(layout.stateDirectory + "/lighttpd-error.log") + "\n";
@@ -54,17 +74,22 @@ std::string LighttpdConfiguration(const ServeLayout& layout) {
     conf += "server.max-request-size = " + std::to_string(kMaxContentLength / 1024) + "\n";
     conf += "url.redirect = ( \"^/$\" => \"/cgi-bin/quarnbxadmin\" )\n";
     conf += "alias.url = ( \"/cgi-bin/\" => " + Quoted(cgi) + " )\n";
-    if (layout.fastcgi) {
-        conf += "$HTTP[\"url\"] !~ \"^/cgi-bin/quarnbx(admin|pic)?$\" {\n";
-        conf += "    url.access-deny = ( \"\" )\n";
-        conf += "}\n";
-        conf += LighttpdFastCgi(layout, tmp);
-    } else {
-        conf += "$HTTP[\"url\"] =~ \"^/cgi-bin/quarnbx(admin|pic)?$\" {\n";
+    conf += "$HTTP[\"url\"] =~ \"^/cgi-bin/quarnbx(admin|pic)?$\" {\n";
+    if (!layout.fastcgi) {
         conf += "    cgi.assign = ( \"\" => \"\" )\n";
-        conf += "} else {\n";
-        conf += "    url.access-deny = ( \"\" )\n";
-        conf += "}\n";
+    }
+    conf += "    setenv.set-response-header = (";
+    const char* separator = " ";
+    for (const ServedHeader& header : kServedHeaders) {
+        conf += separator + Quoted(header.name) + " => " + Quoted(header.value);
+        separator = ", ";
+    }
+    conf += " )\n";
+    conf += "} else {\n";
+    conf += "    url.access-deny = ( \"\" )\n";
+    conf += "}\n";
+    if (layout.fastcgi) {
+        conf += LighttpdFastCgi(layout, tmp);
     }
     conf += "setenv.set-environment = ( \"QUAR_MACHINE_REGISTRY\" => " +
             Quoted(layout.registryFile) + ", \"TMP\" => " + Quoted(tmp) + " )\n";
@@ -92,10 +117,10 @@ std::string ApacheConfiguration(const ServeLayout& layout) {
         }
     }
     const std::vector<const char*> loaded =
-        layout.fastcgi
-            ? std::vector<const char*>{"mpm_event", "proxy", "proxy_fcgi",
-                                       "alias",     "env",   "authz_core"}
-            : std::vector<const char*>{"mpm_event", "cgid", "alias", "env", "authz_core"};
+        layout.fastcgi ? std::vector<const char*>{"mpm_event", "proxy",      "proxy_fcgi", "alias",
+                                                  "env",       "authz_core", "headers"}
+                       : std::vector<const char*>{"mpm_event", "cgid",       "alias",
+                                                  "env",       "authz_core", "headers"};
     for (const char* module : loaded) {
         conf +=
             "LoadModule " + std::string(module) + "_module " + modules + "/mod_" + module + ".so\n";
@@ -127,6 +152,10 @@ std::string ApacheConfiguration(const ServeLayout& layout) {
     conf += "    Require all denied\n";
     conf += "    <FilesMatch \"^quarnbx(admin|pic)?$\">\n";
     conf += "        Require all granted\n";
+    for (const ServedHeader& header : kServedHeaders) {
+        conf += "        Header always set " + std::string(header.name) + " " +
+                Quoted(header.value) + "\n";
+    }
     conf += "    </FilesMatch>\n";
     conf += "</Directory>\n";
     conf += "SetEnv QUAR_MACHINE_REGISTRY " + Quoted(layout.registryFile) + "\n";

@@ -1,0 +1,123 @@
+#include "inet/ResponseRules.h"
+
+#include <climits>
+#include <cstring>
+
+#include "QuarInet.h"
+#include "inet/HeaderLimits.h"
+#include "inet/HeaderSearch.h"
+#include "platform/Decimal.h"
+
+namespace inet {
+
+namespace {
+
+// Redirects one request follows at most; the next one ends it with
+// QUARINET_ERROR_REDIRECT_LIMIT.
+constexpr unsigned kMaxRedirects = 10;
+
+// Room for a Location value; a longer one is taken as cut and not followed.
+constexpr size_t kLocationRoom = 4096;
+
+ResponseVerdict Fixed(uint32_t status, uint32_t result) {
+    ResponseVerdict verdict;
+    verdict.status = status;
+    verdict.fixedResult = true;
+    verdict.result = result;
+    return verdict;
+}
+
+ResponseVerdict ReadingDecides(uint32_t status) {
+    ResponseVerdict verdict;
+    verdict.status = status;
+    return verdict;
+}
+
+ResponseVerdict Redirect(const char* headers, uint32_t status, const ResponseContext& context) {
+    char location[kLocationRoom];
+    if (!QuarInetGetLocation(headers, location, sizeof location)) {
+        return ReadingDecides(status);
+    }
+    // A Location that filled the room was cut; where it leads is unknown.
+    if (std::strlen(location) >= sizeof location - 1) {
+        return Fixed(status, QUARINET_ERROR_STATUS);
+    }
+    const std::optional<HttpTarget> target = ResolveRedirect(context.request, location);
+    if (!target) {
+        return Fixed(status, QUARINET_ERROR_STATUS);
+    }
+    if (context.redirects >= kMaxRedirects) {
+        return Fixed(status, QUARINET_ERROR_REDIRECT_LIMIT);
+    }
+    ResponseVerdict verdict;
+    verdict.status = status;
+    verdict.follow = true;
+    verdict.target = *target;
+    return verdict;
+}
+
+// True when the header block gives a Content-Length beyond the body that arrived.
+bool BodyCutShort(const char* headers, uint64_t bodyLength) {
+    const char* line = FindHeaderLine(headers, "Content-Length:");
+    if (line == nullptr) {
+        return false;
+    }
+    const DecimalScan length = ScanDecimal(line + std::strlen("Content-Length:"),
+                                           DecimalSyntax::kSpaceSignedDigits, INT64_MIN, INT64_MAX);
+    return length.digits > 0 && length.value > 0 && uint64_t(length.value) > bodyLength;
+}
+
+}  // namespace
+
+ResponseVerdict JudgeResponse(const char* headers, const ResponseContext& context) {
+    char version[kStatusLineLimit];
+    char reason[kStatusLineLimit];
+    uint32_t status = 0;
+    const bool readable =
+        QuarInetGetHttpStatusCode(headers, version, status, reason, kStatusLineLimit);
+    if (context.transport == Transport::kPlatformLibrary) {
+        if (!readable || status != 200) {
+            return Fixed(readable ? status : 0, QUARINET_ERROR_STATUS);
+        }
+        ResponseVerdict verdict = ReadingDecides(status);
+        verdict.decode = true;
+        return verdict;
+    }
+    if (!readable) {
+        // Bytes that are no HTTP response are not a success, whatever the reading came to.
+        return Fixed(0, QUARINET_ERROR_STATUS);
+    }
+    switch (status) {
+        case 200: {
+            ResponseVerdict verdict = ReadingDecides(status);
+            verdict.decode = true;
+            // Reading to the end of the connection cannot tell a whole body from one the
+            // server or the network broke off; the length the headers give can.
+            verdict.checksLength = !context.head;
+            return verdict;
+        }
+        case 301:
+        case 302:
+        case 305:
+        case 307:
+            return Redirect(headers, status, context);
+        case 401:
+        case 407:
+            return ReadingDecides(status);
+        default:
+            return Fixed(status, QUARINET_ERROR_STATUS);
+    }
+}
+
+uint32_t ReceiveResult(const ResponseVerdict& verdict, const char* headers, uint64_t bodyLength,
+                       uint32_t provisional) {
+    if (verdict.fixedResult) {
+        return verdict.result;
+    }
+    if (verdict.checksLength && provisional == 0 && BodyCutShort(headers, bodyLength)) {
+        return QUARINET_ERROR_CUT_SHORT;
+    }
+    return provisional;
+}
+
+}  // namespace inet
