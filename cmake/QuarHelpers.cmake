@@ -48,7 +48,11 @@ function(quar_cgi_program name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   if(QUAR_STATIC_CGI)
-    target_link_options(${name} PRIVATE -static -Wl,--gc-sections)
+    # Position-independent: the unwinder then finds the program's tables through its own
+    # header, where a plain static program has them sorted on its first exception (8 M
+    # instructions against 0.15 M for a malformed endpoint body; a start without one costs
+    # 45 k more for the relocation).
+    target_link_options(${name} PRIVATE -static-pie -Wl,--gc-sections)
     target_compile_options(${name} PRIVATE -ffunction-sections -fdata-sections)
   endif()
 endfunction()

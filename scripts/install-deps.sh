@@ -5,12 +5,13 @@ set -eu
 mode=${1:-test}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-packages="build-essential cmake ccache zlib1g-dev libdeflate-dev libcurl4-openssl-dev lighttpd curl"
+packages="build-essential cmake ccache zlib1g-dev libdeflate-dev libcurl4-openssl-dev libfcgi-dev lighttpd curl"
 if [ "$mode" = test ]; then
     # apache2: installations are served and tested under Apache httpd too; GTK 3, Xvfb and
     # xdotool: the library's dialogs are shown and driven as real windows.
     packages="$packages clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-        tinyproxy chromium hyperfine gzip apache2 lighttpd-mod-openssl openssl
+        tinyproxy chromium hyperfine gzip apache2 lighttpd-mod-openssl openssl libfcgi-bin spawn-fcgi wrk
+        valgrind
         libgtk-3-dev xvfb xdotool x11-apps imagemagick"
     # The Debian packages are built with debhelper and checked with lintian; the long test
     # installs them into a throwaway Debian root made by mmdebstrap.

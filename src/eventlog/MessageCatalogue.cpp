@@ -66,16 +66,28 @@ std::string ReadErrorWarning(const std::string& path, int error) {
 }  // namespace
 
 std::string MessageCatalogue::Load(const std::string& path) {
+    // One open and one read on the common path; the reasons of a failure are asked after it.
+    UniqueFd fd = OpenSharedForReading(path);
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        return "No message description file (" + path + ").";
+    if (!fd) {
+        const int error = errno;
+        if (::stat(path.c_str(), &st) != 0) {
+            return "No message description file (" + path + ").";
+        }
+        if (st.st_size == 0) {
+            return "Invalid message description file (" + path + ").";
+        }
+        return ReadErrorWarning(path, error);
+    }
+    if (::fstat(fd.get(), &st) != 0) {
+        return ReadErrorWarning(path, errno);
     }
     if (st.st_size == 0) {
         return "Invalid message description file (" + path + ").";
     }
-    UniqueFd fd = OpenSharedForReading(path);
-    std::optional<std::string> content;
-    if (!fd || !(content = ReadOpenFile(fd.get()))) {
+    std::optional<std::string> content =
+        ReadOpenFile(fd.get(), static_cast<std::size_t>(-1), nullptr, st.st_size);
+    if (!content) {
         return ReadErrorWarning(path, errno);
     }
     fd.close();

@@ -30,7 +30,8 @@ bool ReadImage(const std::string& path, std::string& bytes) {
         errno = EISDIR;
         return false;
     }
-    std::optional<std::string> content = ReadOpenFile(fd.get());
+    std::optional<std::string> content =
+        ReadOpenFile(fd.get(), static_cast<std::size_t>(-1), nullptr, st.st_size);
     if (!content) {
         return false;
     }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <new>
@@ -30,24 +31,36 @@ bool UniqueFd::close() {
     return rc == 0;
 }
 
-std::optional<std::string> ReadOpenFile(int fd, std::size_t maxBytes, ReadFailure* failure) {
+std::optional<std::string> ReadOpenFile(int fd, std::size_t maxBytes, ReadFailure* failure,
+                                        long long knownSize) {
     ReadFailure ignored;
     ReadFailure& why = failure != nullptr ? *failure : ignored;
+    const auto tooLarge = [&why] {
+        why = ReadFailure::kTooLarge;
+        errno = EFBIG;
+        return std::nullopt;
+    };
     try {
-        std::string data;
-        struct stat st;
-        if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-            if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
-                why = ReadFailure::kTooLarge;
-                errno = EFBIG;
-                return std::nullopt;
-            }
-            // The size is a hint only: the file may change while it is read.
-            data.reserve(static_cast<std::size_t>(st.st_size));
+        if (knownSize < 0) {
+            struct stat st;
+            knownSize = ::fstat(fd, &st) == 0 ? static_cast<long long>(st.st_size) : 0;
         }
-        char buffer[65536];
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (static_cast<unsigned long long>(knownSize) > maxBytes) {
+            return tooLarge();
+        }
+        // The size is a hint only (the file may change while it is read): one byte more is
+        // asked for, so that a file read whole in one call ends without a further read.
+        const std::size_t hint = static_cast<std::size_t>(knownSize);
+        std::string data(hint + 1, '\0');
+        std::size_t got = 0;
+        for (bool first = true;; first = false) {
+            if (got == data.size()) {
+                if (got > maxBytes) {
+                    return tooLarge();
+                }
+                data.resize(got + std::max<std::size_t>(got, 65536));
+            }
+            const ssize_t n = ::read(fd, &data[got], data.size() - got);
             if (n < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -55,16 +68,15 @@ std::optional<std::string> ReadOpenFile(int fd, std::size_t maxBytes, ReadFailur
                 why = ReadFailure::kReadFailed;
                 return std::nullopt;
             }
-            if (n == 0) {
+            got += static_cast<std::size_t>(n);
+            if (got > maxBytes) {
+                return tooLarge();
+            }
+            if (n == 0 || (first && hint > 0 && got <= hint)) {
                 break;
             }
-            if (static_cast<std::size_t>(n) > maxBytes - data.size()) {
-                why = ReadFailure::kTooLarge;
-                errno = EFBIG;
-                return std::nullopt;
-            }
-            data.append(buffer, static_cast<std::size_t>(n));
         }
+        data.resize(got);
         return data;
     } catch (const std::bad_alloc&) {
         why = ReadFailure::kNoMemory;
@@ -115,6 +127,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
     if (!fd) {
         return cannotOpen();
     }
+    long long size = -1;
     if (regularOnly) {
         struct stat st;
         if (::fstat(fd.get(), &st) != 0) {
@@ -124,8 +137,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
             errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
             return cannotOpen();
         }
+        size = static_cast<long long>(st.st_size);
     }
-    return ReadOpenFile(fd.get(), maxBytes, failure);
+    return ReadOpenFile(fd.get(), maxBytes, failure, size);
 }
 
 std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t maxBytes) {

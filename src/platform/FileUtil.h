@@ -46,8 +46,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path,
 
 // The rest of the open file `fd` from its current position, read as ReadWholeFile reads:
 // nothing (errno and `failure` set) when reading fails or more than maxBytes are there.
+// `knownSize` is the file's size when the caller has asked already (-1: asked here); it is a
+// hint, and a file read whole in one call takes no further read.
 std::optional<std::string> ReadOpenFile(int fd, std::size_t maxBytes = static_cast<std::size_t>(-1),
-                                        ReadFailure* failure = nullptr);
+                                        ReadFailure* failure = nullptr, long long knownSize = -1);
 
 // Writes all of `data` to `fd`, continuing after short writes and interruptions.
 bool WriteAll(int fd, const char* data, std::size_t size);

@@ -86,7 +86,6 @@ std::string ReadBody(std::FILE* source, std::size_t length) {
         got += n;
     }
     body.resize(got);
-    std::fclose(source);
     return body;
 }
 
@@ -108,5 +107,9 @@ RequestBody ReadRequestBody(const char* lengthText, const char* path) {
     }
     body.outcome = RequestBody::Outcome::kRead;
     body.bytes = ReadBody(source, *length);
+    // Standard input stays open: a FastCGI process reads the next request's body through it.
+    if (path != nullptr) {
+        std::fclose(source);
+    }
     return body;
 }

@@ -45,7 +45,7 @@ std::string GenerateRequestToken(Env& env);
 // none (a negative text is 0). Nothing when the number exceeds kMaxContentLength.
 std::optional<std::size_t> ParseContentLength(const char* text);
 
-// Reads up to `length` bytes from `source` (until end of input) and closes it.
+// Reads up to `length` bytes from `source` (until end of input); `source` stays open.
 std::string ReadBody(std::FILE* source, std::size_t length);
 
 // What reading a request body came to.
@@ -62,5 +62,5 @@ struct RequestBody {
 };
 
 // Reads the body whose length `lengthText` announces (as ParseContentLength reads it) from the
-// file `path`, or from standard input when `path` is null, and closes the source.
+// file `path` (closed afterwards), or from standard input when `path` is null (left open).
 RequestBody ReadRequestBody(const char* lengthText, const char* path);

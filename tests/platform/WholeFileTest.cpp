@@ -1,5 +1,6 @@
 // The one reader of whole files: what it gives back, and why it gives nothing.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <optional>
@@ -52,3 +53,17 @@ TEST(WholeFile, ReadsWhatIsThereAndSaysWhyNot) {
 }
 
 }  // namespace
+
+TEST(OpenFileRead, TheSizeHintNeverCutsOrPadsTheContent) {
+    const TempDir dir;
+    const std::string text(200000, 'x');
+    dir.Write("f", text);
+    // The caller's size is only a hint: a file that grew or shrank since is read as it is.
+    for (long long hint : {-1LL, 0LL, 1LL, 199999LL, 200000LL, 200001LL, 1000000LL}) {
+        const UniqueFd fd(::open((dir / "f").c_str(), O_RDONLY));
+        const std::optional<std::string> got =
+            ReadOpenFile(fd.get(), static_cast<std::size_t>(-1), nullptr, hint);
+        ASSERT_TRUE(got) << hint;
+        EXPECT_EQ(*got, text) << hint;
+    }
+}

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "support/FastCgiApps.h"
+
 namespace {
 
 void CloseIfOpen(int& fd) {
@@ -40,7 +42,17 @@ CgiResult RunCgi(const CgiRequest& request) {
     }
     envp.push_back(nullptr);
     std::string argv0 = request.argv0.empty() ? request.program : request.argv0;
-    char* argv[] = {argv0.data(), nullptr};
+    std::vector<std::string> args = {argv0};
+    std::string program = request.program;
+    if (ThroughFastCgi(request)) {
+        program = kCgiFcgiBridge;
+        args = {"cgi-fcgi", "-bind", "-connect", FastCgiSocketFor(request)};
+    }
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
 
     const pid_t pid = ::fork();
     if (pid < 0) {
@@ -67,7 +79,7 @@ CgiResult RunCgi(const CgiRequest& request) {
         if (!request.workingDirectory.empty() && ::chdir(request.workingDirectory.c_str()) != 0) {
             std::_Exit(126);
         }
-        ::execve(request.program.c_str(), argv, envp.data());
+        ::execve(program.c_str(), argv.data(), envp.data());
         std::_Exit(127);
     }
     ::close(in[0]);

@@ -1,6 +1,7 @@
 // Runs a built program the way a web server runs a CGI program: a chosen environment (and
 // nothing else), a request body on standard input, a working directory; captures standard
-// output and the exit status.
+// output and the exit status. With QUAR_TEST_FASTCGI set, the server programs answer through
+// FastCGI instead (support/FastCgiApps.h).
 #pragma once
 
 #include <map>

@@ -1,8 +1,12 @@
 #include "ServerConfig.h"
 
+#include <vector>
+
 #include "runtime/RequestInput.h"
 
 namespace {
+
+constexpr const char* kPrograms[] = {"quarnbxadmin", "quarnbx", "quarnbxpic"};
 
 // Debian's place for Apache's loadable modules.
 constexpr const char* kApacheModules = "/usr/lib/apache2/modules";
@@ -29,13 +33,36 @@ constexpr ServedHeader kServedHeaders[] = {
     {"X-Content-Type-Options", "nosniff"},
 };
 
+// The socket of a program's FastCGI application.
+std::string SocketOf(const ServeLayout& layout, const char* program) {
+    return layout.stateDirectory + "/" + program + ".sock";
+}
+
+// lighttpd's FastCGI applications: it starts each program, two processes of each, in the CGI
+// folder with the variables the programs need.
+std::string LighttpdFastCgi(const ServeLayout& layout, const std::string& tmp) {
+    std::string conf = "fastcgi.server = (\n";
+    for (const char* program : kPrograms) {
+        conf += "    \"/cgi-bin/" + std::string(program) + "\" => ( (\n";
+        conf += "        \"socket\" => " + Quoted(SocketOf(layout, program)) + ",\n";
+        conf += "        \"bin-path\" => " + Quoted(layout.cgiDirectory + "/" + program) + ",\n";
+        conf += "        \"bin-environment\" => ( \"QUAR_MACHINE_REGISTRY\" => " +
+                Quoted(layout.registryFile) + ", \"TMP\" => " + Quoted(tmp) + " ),\n";
+        conf += "        \"max-procs\" => 2,\n";
+        conf += "        \"check-local\" => \"disable\"\n";
+        conf += "    ) ),\n";
+    }
+    conf += ")\n";
+    return conf;
+}
+
 std::string LighttpdConfiguration(const ServeLayout& layout) {
     const std::string cgi = layout.cgiDirectory + "/";
     const std::string tmp = layout.stateDirectory + "/tmp";
     std::string conf;
-    conf +=
-        "server.modules = ( \"mod_redirect\", \"mod_access\", \"mod_alias\", \"mod_cgi\", "
-        "\"mod_setenv\" )\n";
+    conf += "server.modules = ( \"mod_redirect\", \"mod_access\", \"mod_alias\", " +
+            std::string(layout.fastcgi ? "\"mod_fastcgi\"" : "\"mod_cgi\"") +
+            ", \"mod_setenv\" )\n";
     conf += "server.bind = \"127.0.0.1\"\n";
     if (!layout.user.empty()) {
         // Started by root, lighttpd gives up root for this account, which runs the programs.
@@ -51,7 +78,9 @@ std::string LighttpdConfiguration(const ServeLayout& layout) {
     conf += "url.redirect = ( \"^/$\" => \"/cgi-bin/quarnbxadmin\" )\n";
     conf += "alias.url = ( \"/cgi-bin/\" => " + Quoted(cgi) + " )\n";
     conf += "$HTTP[\"url\"] =~ \"^/cgi-bin/quarnbx(admin|pic)?$\" {\n";
-    conf += "    cgi.assign = ( \"\" => \"\" )\n";
+    if (!layout.fastcgi) {
+        conf += "    cgi.assign = ( \"\" => \"\" )\n";
+    }
     conf += "    setenv.set-response-header = (";
     const char* separator = " ";
     for (const ServedHeader& header : kServedHeaders) {
@@ -62,6 +91,9 @@ std::string LighttpdConfiguration(const ServeLayout& layout) {
     conf += "} else {\n";
     conf += "    url.access-deny = ( \"\" )\n";
     conf += "}\n";
+    if (layout.fastcgi) {
+        conf += LighttpdFastCgi(layout, tmp);
+    }
     conf += "setenv.set-environment = ( \"QUAR_MACHINE_REGISTRY\" => " +
             Quoted(layout.registryFile) + ", \"TMP\" => " + Quoted(tmp) + " )\n";
     return conf;
@@ -76,11 +108,29 @@ std::string ApacheConfiguration(const ServeLayout& layout) {
     conf += "PidFile " + Quoted(state + "/apache.pid") + "\n";
     conf += "ErrorLog " + Quoted(state + "/apache-error.log") + "\n";
     conf += "LogLevel warn\n";
-    for (const char* module : {"mpm_event", "cgid", "alias", "env", "authz_core", "headers"}) {
+    if (layout.fastcgi) {
+        conf += "# The programs run as FastCGI applications that a spawner starts before Apache\n";
+        conf += "# (and again when one ends, e.g. under systemd with Restart=always):\n";
+        for (const char* program : kPrograms) {
+            conf += "#   spawn-fcgi -s " + SocketOf(layout, program) + " -d " +
+                    layout.cgiDirectory +
+                    (layout.user.empty() ? std::string()
+                                         : " -u " + layout.user + " -U " + layout.user) +
+                    " -- " + layout.cgiDirectory + "/" + program + "\n";
+        }
+    }
+    const std::vector<const char*> loaded =
+        layout.fastcgi ? std::vector<const char*>{"mpm_event", "proxy",      "proxy_fcgi", "alias",
+                                                  "env",       "authz_core", "headers"}
+                       : std::vector<const char*>{"mpm_event", "cgid",       "alias",
+                                                  "env",       "authz_core", "headers"};
+    for (const char* module : loaded) {
         conf +=
             "LoadModule " + std::string(module) + "_module " + modules + "/mod_" + module + ".so\n";
     }
-    conf += "ScriptSock " + Quoted(state + "/cgid.sock") + "\n";
+    if (!layout.fastcgi) {
+        conf += "ScriptSock " + Quoted(state + "/cgid.sock") + "\n";
+    }
     if (!layout.user.empty()) {
         conf += "User " + layout.user + "\nGroup " + layout.user + "\n";
     }
@@ -89,7 +139,17 @@ std::string ApacheConfiguration(const ServeLayout& layout) {
     conf += "DocumentRoot " + Quoted(layout.cgiDirectory) + "\n";
     conf += "<Directory />\n    Require all denied\n</Directory>\n";
     conf += "RedirectMatch ^/$ /cgi-bin/quarnbxadmin\n";
-    conf += "ScriptAlias /cgi-bin/ " + Quoted(layout.cgiDirectory + "/") + "\n";
+    if (layout.fastcgi) {
+        conf += "Alias /cgi-bin/ " + Quoted(layout.cgiDirectory + "/") + "\n";
+        for (const char* program : kPrograms) {
+            conf += "<LocationMatch \"^/cgi-bin/" + std::string(program) + "$\">\n";
+            conf += "    SetHandler \"proxy:unix:" + SocketOf(layout, program) +
+                    "|fcgi://localhost/\"\n";
+            conf += "</LocationMatch>\n";
+        }
+    } else {
+        conf += "ScriptAlias /cgi-bin/ " + Quoted(layout.cgiDirectory + "/") + "\n";
+    }
     conf += "<Directory " + Quoted(layout.cgiDirectory) + ">\n";
     conf += "    Options None\n";
     conf += "    Require all denied\n";

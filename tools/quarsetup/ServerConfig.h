@@ -10,6 +10,7 @@ struct ServeLayout {
     std::string stateDirectory;  // the server's own files: error log, pid, uploads ("tmp")
     int port = 8080;             // served on 127.0.0.1 only
     std::string user;            // the account the programs run as when the server starts as root
+    bool fastcgi = false;        // the programs run as FastCGI applications, not once per request
 };
 
 // The web servers a configuration can be printed for.
@@ -23,5 +24,8 @@ bool ParseWebServer(const std::string& name, WebServer& server);
 // folder (the pages and the catalogue are read by the programs, never served), passes the
 // registry file and the fallback log folder to the programs, and refuses request bodies above
 // the programs' own limit before reading them. The programs' answers get headers that keep them
-// out of caches and frames and keep their addresses from other sites.
+// out of caches and frames and keep their addresses from other sites. With `fastcgi`, lighttpd
+// starts each program as a FastCGI application itself (and starts it again when it ends);
+// Apache passes the requests to applications that a spawner started, whose commands the
+// configuration names.
 std::string ServerConfiguration(WebServer server, const ServeLayout& layout);

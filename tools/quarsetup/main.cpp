@@ -40,7 +40,7 @@ int Usage(bool asked = false) {
         "                 [--site-dir DIR] [--owner USER]\n"
         "       quarsetup --clear-password [--registry FILE] [--data-dir DIR]\n"
         "       quarsetup --print-config lighttpd|apache --cgi-dir DIR [--registry FILE]\n"
-        "                 [--port N] [--state-dir DIR] [--user USER]\n"
+        "                 [--port N] [--state-dir DIR] [--user USER] [--fastcgi]\n"
         "  --registry  machine registry file (default $QUAR_MACHINE_REGISTRY or\n"
         "              %s)\n"
         "  --bin-dir   folder holding the programs (default: beside quarsetup, the installed\n"
@@ -55,7 +55,9 @@ int Usage(bool asked = false) {
         "  --print-config  print a configuration of that web server serving the CGI folder\n"
         "              on 127.0.0.1:N (default 8080); its own log, pid and upload files go\n"
         "              to --state-dir (default: the CGI folder's parent); --user is the\n"
-        "              account the server runs the programs as when started by root\n"
+        "              account the server runs the programs as when started by root;\n"
+        "              --fastcgi runs the programs as FastCGI applications (lighttpd starts\n"
+        "              them, Apache needs a spawner: the configuration names its commands)\n"
         "  --help, --version  this text, or the version, on standard output\n"
         "As a user, not root: pass --registry with a file you can write (the default is the\n"
         "system's), and folders you can write to --data-dir and --cgi-dir.\n",
@@ -144,6 +146,10 @@ int main(int argc, char** argv) {
         }
         if (option == "--clear-password") {
             clearPassword = true;
+            continue;
+        }
+        if (option == "--fastcgi") {
+            serve.fastcgi = true;
             continue;
         }
         if (i + 1 >= argc) {
