@@ -1,6 +1,7 @@
 #include "platform/LineAppend.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,13 @@ AppendOutcome AppendWholeLine(const std::string& path, const std::string& line, 
     }
     struct stat st;
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return AppendOutcome::kNotWritten;
+    }
+    // The appenders take turns, so that the end looked at below is a whole line of another
+    // appender, never one half written (a write's size shows page by page).
+    while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {
+    }
+    if (::fstat(fd.get(), &st) != 0) {
         return AppendOutcome::kNotWritten;
     }
     std::string text;
