@@ -59,9 +59,13 @@ AppendOutcome AppendWholeLine(const std::string& path, const std::string& line, 
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return AppendOutcome::kNotWritten;
     }
-    // The appenders take turns, so that the end looked at below is a whole line of another
-    // appender, never one half written (a write's size shows page by page).
-    while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {
+    // Appenders take turns: the size seen while another process's line is half copied in would
+    // point into that line, and its middle byte would pass for an unterminated piece. The lock
+    // ends with the descriptor.
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return AppendOutcome::kNotWritten;
+        }
     }
     if (::fstat(fd.get(), &st) != 0) {
         return AppendOutcome::kNotWritten;
