@@ -421,7 +421,7 @@ TEST_F(SessionPages, GuessingIsLockedOutPerAddressForAQuarterOfAnHour) {
         const char* password;
         std::string page;
         std::vector<std::string> events;  // of all the row's requests
-        std::string throttleFile;         // written first when not empty
+        std::string throttleFile = {};    // written first when not empty
     } kCases[] = {
         {"four wrong", 4, nullptr, "10.5.5.5", "guess", kInvalid,
          std::vector<std::string>(4, "LOGIN_REFUSED")},
