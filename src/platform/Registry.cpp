@@ -69,7 +69,8 @@ RegKey InternetSettingsFromEnvironment() {
 
 // The text of a registry file, "" when there is none; nothing when it cannot be read.
 std::optional<std::string> ReadRegistryText(const std::string& path) {
-    std::optional<std::string> text = ReadWholeFile(path, kMaxRegistryFileBytes);
+    // Regular files only, opened without waiting: a pipe planted under the name holds no one.
+    std::optional<std::string> text = ReadWholeFile(path, kMaxRegistryFileBytes, true);
     if (!text && errno == ENOENT) {
         return std::string();
     }

@@ -3,7 +3,9 @@
 const char* const kUsage =
     "usage: quarget [options] URL\n"
     "       quarget --configure [--settings KEY]\n"
-    "  -o FILE              write the body (with -i also the headers) to FILE\n"
+    "  -o FILE              write the body (with -i also the headers) to FILE, which is\n"
+    "                       replaced only when the transfer succeeds\n"
+    "  --keep-partial       with -o: keep what arrived of a failed transfer in FILE\n"
     "  -i                   write the response headers before the body\n"
     "  -X VERB              request method (default GET, or POST with -d or -F)\n"
     "  -H 'Name: value'     add a request header (repeatable)\n"
@@ -17,6 +19,7 @@ const char* const kUsage =
     "  --configure          edit the settings of the key in the settings dialog (needs a\n"
     "                       display); they are stored on OK\n"
     "  --help               show this text\n"
+    "  --version            show the version of quarget\n"
     "Ctrl-C breaks the transfer off. Exit status 0 on success, 1 on failure, 2 for usage.\n";
 
 std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& error) {
@@ -35,8 +38,12 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
         std::string text;
         if (arg == "--help" || arg == "-h") {
             args.help = true;
+        } else if (arg == "--version") {
+            args.version = true;
         } else if (arg == "-i") {
             args.includeHeaders = true;
+        } else if (arg == "--keep-partial") {
+            args.keepPartial = true;
         } else if (arg == "-v") {
             args.verbose = true;
         } else if (arg == "--configure") {
@@ -114,7 +121,7 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
         error = "--configure takes no URL";
         return std::nullopt;
     }
-    if (args.url.empty() && !args.help && !args.configure) {
+    if (args.url.empty() && !args.help && !args.version && !args.configure) {
         error = "no URL given";
         return std::nullopt;
     }
