@@ -22,6 +22,8 @@ while getopts t:b: option; do
     esac
 done
 shift $((OPTIND - 1))
+# Absolute: a target may change its working directory.
+build=$(cd "$build" && pwd)
 
 # The targets as ctest knows them: the long test's command is
 # run-fuzzer.sh FUZZER SEED_DIR WORK_DIR SECONDS [DICTIONARY].

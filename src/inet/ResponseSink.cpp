@@ -1,6 +1,7 @@
 #include "inet/ResponseSink.h"
 
 #include <cstring>
+#include <new>
 
 #include "inet/HeaderLimits.h"
 #include "inet/HeaderSearch.h"
@@ -108,9 +109,16 @@ uint32_t ResponseSink::Judge() {
     }
     if (verdict_.decode && IsGzipEncoded(headers_.get())) {
         // The caller gets decoded bytes: the lines about the encoded ones go.
+        try {
+            announcedHeaders_.assign(headers_.get(), headersLength_);
+        } catch (const std::bad_alloc&) {
+            return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
+        }
         uint32_t length = static_cast<uint32_t>(headersLength_);
-        QuarInetRemoveHeader(headers_.get(), length, "Content-Encoding:");
-        QuarInetRemoveHeader(headers_.get(), length, "Content-Length:");
+        while (QuarInetRemoveHeader(headers_.get(), length, "Content-Encoding:") != nullptr) {
+        }
+        while (QuarInetRemoveHeader(headers_.get(), length, "Content-Length:") != nullptr) {
+        }
         headersLength_ = length;
         gzip_.reset(new (std::nothrow) GzipStream(&ResponseSink::ToCaller, this));
         if (gzip_ == nullptr) {
@@ -152,7 +160,8 @@ uint32_t ResponseSink::Finish(uint32_t provisional, char*& headers, uint32_t& he
             return rc;
         }
     }
-    const uint32_t result = ReceiveResult(verdict_, headers_.get(), bodyBytes_, provisional);
+    const char* announced = announcedHeaders_.empty() ? headers_.get() : announcedHeaders_.c_str();
+    const uint32_t result = ReceiveResult(verdict_, announced, bodyBytes_, provisional);
     const bool decode = verdict_.decode && caller_ == nullptr;
     HandOver(headers, headersLength, body, bodyLength);
     if (decode) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include <memory>
+#include <string>
 
 #include "QuarInet.h"
 #include "inet/GrowBlock.h"
@@ -72,6 +73,9 @@ class ResponseSink {
     HeapPtr<char> headers_;
     size_t headersLength_ = 0;
     ResponseVerdict verdict_;
+    // The header block as the server sent it, when the caller gets it without the lines about
+    // the encoded body: the body is still judged by the length the server announced.
+    std::string announcedHeaders_;
     uint64_t bodyBytes_ = 0;
     std::unique_ptr<GzipStream> gzip_;
 };

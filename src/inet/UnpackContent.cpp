@@ -31,8 +31,12 @@ char* RewriteHeaders(const char* headers, uint32_t& length, uint32_t decodedLeng
     }
     std::memcpy(block, headers, textLength + 1);
     uint32_t blockLength = static_cast<uint32_t>(textLength);
-    QuarInetRemoveHeader(block, blockLength, "Content-Encoding:");
-    QuarInetRemoveHeader(block, blockLength, "Content-Length:");
+    // Every line about the encoded bytes goes, a repeated one too: none may describe the
+    // decoded body.
+    while (QuarInetRemoveHeader(block, blockLength, "Content-Encoding:") != nullptr) {
+    }
+    while (QuarInetRemoveHeader(block, blockLength, "Content-Length:") != nullptr) {
+    }
     char line[inet::kLengthLineRoom];
     std::snprintf(line, sizeof line, "Content-Length: %u\r\n\r\n", decodedLength);
     QuarInetAppendHeader(block, blockLength, line);

@@ -74,6 +74,7 @@ bool QuarInetSplitUrl(const char* url, char* scheme, char* host, uint32_t& port,
         // An IPv6 literal: the host is what the brackets hold, the port follows them.
         const char* close = static_cast<const char*>(std::memchr(rest, ']', pathStart - rest));
         if (close == nullptr || (close + 1 != pathStart && close[1] != ':') ||
+            std::memchr(rest + 1, '[', static_cast<size_t>(close - rest - 1)) != nullptr ||
             !CopyWhole(rest + 1, close, host, size)) {
             return false;
         }

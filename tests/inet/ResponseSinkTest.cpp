@@ -136,10 +136,20 @@ TEST(ResponseSink, CannedResponsesWholeAndStreamed) {
          "HTTP/1.0 200 OK\r\n\r\n", text},
         {"streamed gzip of two members", kGzip200 + twoMembers, 3, true, SIZE_MAX, 0,
          "HTTP/1.0 200 OK\r\n\r\n", "first second"},
+        // (6 bytes where 9 were announced)
         {"streamed gzip label on plain bytes passes them", kGzip200 + std::string("\x1fplain"), 1,
-         true, SIZE_MAX, 0, "HTTP/1.0 200 OK\r\n\r\n", "\x1fplain"},
+         true, SIZE_MAX, QUARINET_ERROR_CUT_SHORT, "HTTP/1.0 200 OK\r\n\r\n", "\x1fplain"},
         {"streamed gzip with a bad trailer keeps what was decoded", kGzip200 + badTrailer, 65536,
          true, SIZE_MAX, 0, "HTTP/1.0 200 OK\r\n\r\n", text},
+        {"streamed gzip cut before the length it was sent with",
+         "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 999\r\n\r\n" +
+             GzipBytes("first "),
+         7, true, SIZE_MAX, QUARINET_ERROR_CUT_SHORT, "HTTP/1.0 200 OK\r\n\r\n", "first "},
+        {"streamed gzip with its lines repeated",
+         "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 9\r\nContent-Encoding: "
+         "gzip\r\nContent-Length: 9\r\n\r\n" +
+             gzipped,
+         65536, true, SIZE_MAX, 0, "HTTP/1.0 200 OK\r\n\r\n", text},
         {"streamed 404 body as it came", "HTTP/1.0 404 N\r\nContent-Encoding: gzip\r\n\r\nno", 5,
          true, SIZE_MAX, QUARINET_ERROR_STATUS, "HTTP/1.0 404 N\r\nContent-Encoding: gzip\r\n\r\n",
          "no"},

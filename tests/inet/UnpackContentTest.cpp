@@ -73,6 +73,18 @@ TEST(UnpackContent, EncodingNamesAndHeaderBlockWithoutBlankLine) {
     }
 }
 
+TEST(UnpackContent, RepeatedLinesAboutTheEncodedBytesAllGo) {
+    const std::string gz = Gzip("abc");
+    for (const char* lines :
+         {"Content-Encoding: gzip\r\nContent-Encoding: gzip\r\n",
+          "Content-Encoding: gzip\r\nContent-Length: 41\r\nContent-Length: 9\r\n"}) {
+        Response response(std::string("HTTP/1.0 200 OK\r\n") + lines + "\r\n", gz);
+        ASSERT_TRUE(response.Unpack());
+        EXPECT_EQ("abc", response.Body()) << lines;
+        EXPECT_EQ("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n", response.Headers()) << lines;
+    }
+}
+
 TEST(UnpackContent, OtherEncodingsAndPlainResponsesStayAsTheyCame) {
     const std::string gz = Gzip("abc");
     for (const char* headers : {"HTTP/1.0 200 OK\r\nContent-Length: 23\r\n\r\n",

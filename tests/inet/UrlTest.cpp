@@ -74,6 +74,7 @@ TEST(SplitUrl, Parts) {
         {"a-host-name-longer-than-sixteen:80/p", 16},
         {"http://[::1/p", 260},
         {"http://[::1]x/p", 260},
+        {"[[C]/", 260},  // a bracket inside the literal: no URL to join again
     };
     for (const auto& [url, size] : failures) {
         SCOPED_TRACE(url);
