@@ -281,8 +281,9 @@ class QUARINET_API QuarInetHttpRequest {
     QuarInetHttpRequest(QuarInetStatusCallback callback, QuarInetWindow parent);
     // Stores copies of the request (the previous copies are released after the new ones are
     // made, so the request's own members may be passed in). With `compress`, a non-empty body
-    // is sent gzip-encoded with its headers adjusted. 0, QUARINET_ERROR_INVALID_PARAMETER or
-    // QUARINET_ERROR_NOT_ENOUGH_MEMORY (the previous copies stay then).
+    // is sent gzip-encoded with its headers adjusted. 0, QUARINET_ERROR_INVALID_PARAMETER (also
+    // for a port above 65535) or QUARINET_ERROR_NOT_ENOUGH_MEMORY (the previous copies stay
+    // then).
     uint32_t SetRequestParams(const char* host, uint32_t port, const char* verb, const char* path,
                               const char* headers, uint32_t headers_length, const char* body,
                               uint32_t body_length, bool compress);
@@ -419,14 +420,16 @@ QUARINET_API char* QuarInetAppendHeader(char* headers, uint32_t& length, const c
 
 // Splits `url` into scheme (with its "://", empty when there is none), host, port (80 unless
 // the host is followed by ":" and a number) and path (from the first "/" or "\" after the
-// host, with the query). `scheme`, `host` and `path` each hold `size` bytes. Returns false for
-// a URL without a path, or when the scheme or host does not fit; a longer path is cut to
-// size - 1 characters.
+// host, with the query). An IPv6 host comes in brackets ("http://[::1]:8080/") and is given
+// without them ("::1"). `scheme`, `host` and `path` each hold `size` bytes. Returns false for
+// a URL without a path, an unclosed bracket, or when the scheme or host does not fit; a longer
+// path is cut to size - 1 characters.
 QUARINET_API bool QuarInetSplitUrl(const char* url, char* scheme, char* host, uint32_t& port,
                                    char* path, int size);
 
-// Joins scheme (null or empty: "http://"), host, ":port" (left out for 0 and 80) and path
-// (null or empty: "/") into `out` of `size` bytes. Returns false when the result does not fit.
+// Joins scheme (null or empty: "http://"), host (an IPv6 literal put in brackets), ":port"
+// (left out for 0 and 80) and path (null or empty: "/") into `out` of `size` bytes. Returns false
+// when the result does not fit.
 QUARINET_API bool QuarInetCombineUrl(const char* scheme, const char* host, uint32_t port,
                                      const char* path, char* out, int size);
 

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view body =
         lineEnd == std::string_view::npos ? std::string_view() : input.substr(lineEnd + 1);
 
-    const RequestName request = SplitQueryString(query.c_str());
+    const RequestName request = SplitQueryString(query.c_str(), Env::Default());
     if (request.token.empty() || request.name.size() > query.size()) {
         std::abort();
     }

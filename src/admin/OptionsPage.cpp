@@ -6,6 +6,7 @@
 
 #include "admin/AdminApplication.h"
 #include "admin/FormDecimal.h"
+#include "admin/FormFields.h"
 #include "admin/PageVariables.h"
 #include "admin/PasswordCompare.h"
 #include "admin/PasswordRules.h"
@@ -102,21 +103,23 @@ const char* ApplySubmission(const HtxProcessor& page, ServerSettings& settings) 
 
 }  // namespace
 
-void HandleOptions(AdminApplication& app) {
-    BeginProtectedPage(app);
+Reply HandleOptions(AdminApplication& app) {
+    if (std::optional<Reply> other = BeginProtectedPage(app)) {
+        return std::move(*other);
+    }
     HtxProcessor& page = app.Processor();
     ServerSettings& settings = app.Settings();
     if (FormText(page, "snd") != "Submit") {
         FillForm(page, settings);
-        app.RenderPage(kOptionsPage);
+        return Reply::Page(kOptionsPage);
     }
     if (const char* refusal = ApplySubmission(page, settings)) {
         // The request's own fields are the form's variables: the page shows what was typed.
         SetPageMessage(page, MessageKind::Error, refusal);
-        app.RenderPage(kOptionsPage);
+        return Reply::Page(kOptionsPage);
     }
     if (!SaveServerSettings(settings, app.DataDirectory(), app.Platform())) {
-        app.RaiseCode(app.Event(), "ERR_WRITECFG");
+        return app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     FillForm(page, settings);
     SetPageMessage(page, MessageKind::Ok, kUpdatedMessage);
@@ -124,5 +127,5 @@ void HandleOptions(AdminApplication& app) {
     event.message = kUpdatedEvent;
     app.LogCode(event, "MESSAGE");
     event.message.clear();
-    app.RenderPage(kOptionsPage);
+    return Reply::Page(kOptionsPage);
 }

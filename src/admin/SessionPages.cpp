@@ -2,6 +2,7 @@
 
 #include "admin/AdminApplication.h"
 #include "admin/Diagnostics.h"
+#include "admin/FormFields.h"
 #include "admin/PageVariables.h"
 #include "admin/PasswordCompare.h"
 #include "admin/PasswordRules.h"
@@ -58,43 +59,33 @@ void OpenSession(AdminApplication& app, const std::string& token) {
     session.token = token;
 }
 
-[[noreturn]] void ShowTimeoutLogin(AdminApplication& app) {
+Reply ShowTimeoutLogin(AdminApplication& app) {
     app.DeleteSession();
     app.LogCode(app.Event(), "AUTOLOGOUT");
     SetPageMessage(app.Processor(), MessageKind::Error, kTimeoutMessage);
-    app.RenderPage(kLoginPage);
+    return Reply::Page(kLoginPage);
 }
 
 // A refused login: an event of its own, so that the log shows password guessing and where it
 // came from, then the login page again.
-[[noreturn]] void RefuseLogin(AdminApplication& app) {
+Reply RefuseLogin(AdminApplication& app) {
     app.LogCode(app.Event(), "LOGIN_REFUSED");
     SetPageMessage(app.Processor(), MessageKind::Error, kPasswordInvalid);
-    app.RenderPage(kLoginPage);
+    return Reply::Page(kLoginPage);
 }
 
 }  // namespace
-
-std::string FormText(const HtxProcessor& page, const char* name) {
-    const HtxValue* value = page.FindVar(name);
-    return value && value->AsText() ? *value->AsText() : std::string();
-}
-
-bool HasFormField(const HtxProcessor& page, const char* name) {
-    const HtxValue* value = page.FindVar(name);
-    return value && value->AsText();
-}
 
 bool ServerInitialised(AdminApplication& app) {
     return app.SettingsLoaded() && !app.Settings().adminPassword.empty();
 }
 
-void ShowFirstPage(AdminApplication& app) {
+Reply ShowFirstPage(AdminApplication& app) {
     HtxProcessor& page = app.Processor();
     if (ServerInitialised(app)) {
         // The start page is open to anyone: it never learns the active session's token,
         // which would let any visitor take the session over.
-        app.RenderPage("quar_prelogin.htx");
+        return Reply::Page("quar_prelogin.htx");
     }
     page.SetIntVar("isonwin", 1);
     std::string problem;
@@ -110,12 +101,12 @@ void ShowFirstPage(AdminApplication& app) {
         page.SetStringVar("sysopemail", settings.adminEmail);
         SetPageMessage(page, MessageKind::Info, kPasswordCleared);
     }
-    app.RenderPage(kInitPage);
+    return Reply::Page(kInitPage);
 }
 
-void HandleInitBase(AdminApplication& app) {
+Reply HandleInitBase(AdminApplication& app) {
     if (ServerInitialised(app)) {
-        HandleMain(app);
+        return HandleMain(app);
     }
     HtxProcessor& page = app.Processor();
     ServerSettings& settings = app.Settings();
@@ -127,10 +118,10 @@ void HandleInitBase(AdminApplication& app) {
     if (const char* problem = SetupProblem(settings, FormText(page, "pswd2"))) {
         page.SetIntVar("isonwin", 1);
         SetPageMessage(page, MessageKind::Error, problem);
-        app.RenderPage(kInitPage);
+        return Reply::Page(kInitPage);
     }
     if (!SaveServerSettings(settings, app.DataDirectory(), app.Platform())) {
-        app.RaiseCode(app.Event(), "ERR_WRITECFG");
+        return app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     AdminSession& session = app.Session();
     // A fresh token, as at login: a session left from before a cleared password is not reused.
@@ -138,16 +129,16 @@ void HandleInitBase(AdminApplication& app) {
     session.lastActivity = Now(app);
     if (!app.SaveSession()) {
         app.DeleteSession();
-        app.RaiseCode(app.Event(), "ERR_WRITESF");
+        return app.RaiseCode(app.Event(), "ERR_WRITESF");
     }
     page.SetStringVar("qa_lm_sm_name", session.token);
     app.LogCode(app.Event(), "INIT");
-    app.RenderPage(kMainPage);
+    return Reply::Page(kMainPage);
 }
 
-void HandleLogin(AdminApplication& app) {
+Reply HandleLogin(AdminApplication& app) {
     if (!ServerInitialised(app)) {
-        HandleInitBase(app);
+        return HandleInitBase(app);
     }
     HtxProcessor& page = app.Processor();
     if (app.SessionLoaded()) {
@@ -156,22 +147,24 @@ void HandleLogin(AdminApplication& app) {
             SessionActive(session.lastActivity, app.Settings().inactivityTimeout, Now(app));
         if (active &&
             (session.clientAddress != app.ClientAddress() || session.token != app.RequestToken())) {
-            app.RaiseCode(app.Event(), "LOGGET_OTHER");
+            return app.RaiseCode(app.Event(), "LOGGET_OTHER");
         }
         app.DeleteSession();
         app.LogCode(app.Event(), "AUTOLOGOUT");
     }
     if (!HasFormField(page, "passwd")) {
         SetPageMessage(page, MessageKind::Info, kPasswordPrompt);
-        app.RenderPage(kLoginPage);
+        return Reply::Page(kLoginPage);
     }
     if (!SamePassword(FormText(page, "passwd"), app.Settings().adminPassword)) {
-        RefuseLogin(app);
+        return RefuseLogin(app);
     }
     // The session gets a token of the server's own making: a token from the request could
     // have been chosen by whoever sent the administrator the link.
     OpenSession(app, GenerateRequestToken(app.Platform()));
-    app.TouchSession();
+    if (std::optional<Reply> failed = app.TouchSession()) {
+        return std::move(*failed);
+    }
     page.SetStringVar("qa_lm_sm_name", app.Session().token);
     std::string problem;
     if (CheckConfiguration(problem, false, app.Platform())) {
@@ -180,37 +173,48 @@ void HandleLogin(AdminApplication& app) {
         SetPageMessage(page, MessageKind::Error, problem);
     }
     app.LogCode(app.Event(), "LOGIN");
-    app.RenderPage(kMainPage);
+    return Reply::Page(kMainPage);
 }
 
-void BeginProtectedPage(AdminApplication& app) {
+std::optional<Reply> BeginProtectedPage(AdminApplication& app) {
     if (!ServerInitialised(app)) {
-        HandleInitBase(app);
+        return HandleInitBase(app);
     }
     if (!app.SessionLoaded()) {
-        HandleLogin(app);
+        return HandleLogin(app);
     }
-    if (!app.CheckSession(false)) {
-        ShowTimeoutLogin(app);
+    switch (app.CheckSession()) {
+        case AdminApplication::SessionOwner::kOther:
+            return app.RaiseCode(app.Event(), "LOGGET_OTHER");
+        case AdminApplication::SessionOwner::kExpired:
+            return ShowTimeoutLogin(app);
+        case AdminApplication::SessionOwner::kRequest:
+            break;
     }
-    app.TouchSession();
+    return app.TouchSession();
 }
 
-void HandleMain(AdminApplication& app) {
-    BeginProtectedPage(app);
-    app.RenderPage(kMainPage);
+Reply HandleMain(AdminApplication& app) {
+    if (std::optional<Reply> other = BeginProtectedPage(app)) {
+        return std::move(*other);
+    }
+    return Reply::Page(kMainPage);
 }
 
-void HandleLogout(AdminApplication& app) {
+Reply HandleLogout(AdminApplication& app) {
     if (!ServerInitialised(app)) {
-        HandleInitBase(app);
+        return HandleInitBase(app);
     }
     if (!app.SessionLoaded()) {
-        HandleLogin(app);
+        return HandleLogin(app);
     }
-    const bool valid = app.CheckSession(false);
+    const AdminApplication::SessionOwner owner = app.CheckSession();
+    if (owner == AdminApplication::SessionOwner::kOther) {
+        return app.RaiseCode(app.Event(), "LOGGET_OTHER");
+    }
+    const bool valid = owner == AdminApplication::SessionOwner::kRequest;
     app.DeleteSession();
     app.ForgetSession();
     app.LogCode(app.Event(), valid ? "LOGOUT" : "AUTOLOGOUT");
-    HandleLogin(app);
+    return HandleLogin(app);
 }

@@ -80,42 +80,86 @@ std::string Merge(const std::string& basePath, const std::string& path) {
 }
 
 // Host and port of an http authority; false for user information, an empty or too long host,
-// or a port that is not a number from 1 to 65535 ("host:" means the default port).
+// or a port that is not a number from 1 to 65535 ("host:" means the default port). An IPv6
+// literal comes in brackets and leaves them behind ("[::1]:81" is host "::1", port 81).
 bool ParseAuthority(const std::string& authority, size_t maxHost, HttpTarget& target) {
     if (authority.find('@') != std::string::npos) {
         return false;
     }
     std::string host = authority;
-    target.port = 80;
-    const size_t colon = authority.rfind(':');
-    if (colon != std::string::npos && authority.find(']') == std::string::npos) {
-        host = authority.substr(0, colon);
-        const std::string digits = authority.substr(colon + 1);
-        if (!digits.empty()) {
-            if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) {
-                return false;
-            }
-            const std::int64_t port =
-                ScanDecimal(digits, DecimalSyntax::kDigits, 0, UINT32_MAX).value;
-            if (port == 0 || port > 65535) {
-                return false;
-            }
-            target.port = static_cast<uint32_t>(port);
+    std::string portText;
+    if (!authority.empty() && authority[0] == '[') {
+        const size_t close = authority.find(']');
+        if (close == std::string::npos || close == 1) {
+            return false;
+        }
+        host = authority.substr(1, close - 1);
+        const std::string after = authority.substr(close + 1);
+        if (!after.empty() && after[0] != ':') {
+            return false;
+        }
+        portText = after.empty() ? "" : after.substr(1);
+        if (host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) {
+            return false;
+        }
+    } else {
+        const size_t colon = authority.rfind(':');
+        if (colon != std::string::npos) {
+            host = authority.substr(0, colon);
+            portText = authority.substr(colon + 1);
+        }
+        if (host.find_first_of("[]:") != std::string::npos) {
+            return false;
         }
     }
-    if (host.empty() || host.size() > maxHost ||
-        host.find_first_of("[] \t\r\n") != std::string::npos) {
+    target.port = 80;
+    if (!portText.empty()) {
+        if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        const std::int64_t port =
+            ScanDecimal(portText, DecimalSyntax::kDigits, 0, UINT32_MAX).value;
+        if (port == 0 || port > 65535) {
+            return false;
+        }
+        target.port = static_cast<uint32_t>(port);
+    }
+    if (host.empty() || host.size() > maxHost) {
         return false;
+    }
+    for (const char c : host) {
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) {
+            return false;
+        }
     }
     target.host = host;
     return true;
+}
+
+// Blanks, control bytes and bytes above 127 percent-encoded, so that what a server wrote into
+// its Location cannot reach the request line as it came.
+std::string EncodeUnsafe(const std::string& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    for (const char c : path) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 }  // namespace
 
 std::optional<HttpTarget> ResolveRedirect(const HttpTarget& base, const std::string& location,
                                           size_t maxHost) {
-    if (location.find_first_of("\r\n") != std::string::npos) {
+    if (location.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
         return std::nullopt;
     }
     const Reference ref = Split(location);
@@ -139,7 +183,8 @@ std::optional<HttpTarget> ResolveRedirect(const HttpTarget& base, const std::str
         path = RemoveDotSegments(ref.path[0] == '/' ? ref.path : Merge(from.path, ref.path));
         query = ref.query;
     }
-    target.path = (path.empty() ? "/" : path) + (query ? "?" + *query : std::string());
+    target.path =
+        EncodeUnsafe((path.empty() ? "/" : path) + (query ? "?" + *query : std::string()));
     return target;
 }
 

@@ -76,7 +76,7 @@ uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, 
                                                uint32_t headersLength, const char* body,
                                                uint32_t bodyLength, bool compress) {
     if (!UsableLineText(host) || !UsableLineText(verb) || !UsableLineText(path) ||
-        std::strchr(host, ' ') != nullptr || *host == '\0' || *verb == '\0') {
+        std::strchr(host, ' ') != nullptr || *host == '\0' || *verb == '\0' || port > 65535) {
         return QUARINET_ERROR_INVALID_PARAMETER;
     }
     inet::HeapPtr<char> newHost = CopyBytes(host, std::strlen(host));

@@ -1,5 +1,8 @@
 #include "inet/SocketRequest.h"
 
+#include <arpa/inet.h>
+#include <strings.h>
+
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -9,11 +12,14 @@
 #include <condition_variable>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "inet/Base64.h"
 #include "inet/HeaderLimits.h"
 #include "inet/HeaderSearch.h"
 #include "inet/InetHeap.h"
+#include "inet/RedirectTarget.h"
+#include "inet/RequestHead.h"
 #include "inet/ResponseSink.h"
 #include "inet/SocketLibrary.h"
 
@@ -27,31 +33,97 @@ struct PendingLookup {
     bool done = false;
     bool cancelled = false;
     int error = 0;
-    uint32_t address = 0;
+    std::vector<Address> addresses;
 };
 
 namespace {
 
-constexpr int kAddressFamilyInternet = 2;
 constexpr int kStreamSocket = 1;
 constexpr int kTcp = 6;
 
 void RunLookup(const SocketLibrary* library, std::string name,
                std::shared_ptr<PendingLookup> pending) {
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const int rc = library->getaddrinfo(name.c_str(), nullptr, &hints, &found);
-    std::lock_guard<std::mutex> hold(pending->lock);
+    std::vector<Address> addresses;
+    int error = 0;
     if (rc == 0) {
-        pending->address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+        for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+            if ((a->ai_family == AF_INET || a->ai_family == AF_INET6) &&
+                a->ai_addrlen <= sizeof(sockaddr_storage)) {
+                Address address;
+                std::memcpy(&address.storage, a->ai_addr, a->ai_addrlen);
+                address.length = static_cast<int>(a->ai_addrlen);
+                addresses.push_back(address);
+            }
+        }
         library->freeaddrinfo(found);
+        if (addresses.empty()) {
+            error = 11001;
+        }
     } else {
-        pending->error = library->WSAGetLastError();
+        error = library->WSAGetLastError();
     }
+    std::lock_guard<std::mutex> hold(pending->lock);
+    pending->addresses = std::move(addresses);
+    pending->error = error;
     pending->done = true;
     pending->changed.notify_all();
+}
+
+// The address of a numeric host (dotted IPv4 or IPv6, with or without brackets), if it is one.
+bool NumericAddress(const std::string& host, Address& address) {
+    std::memset(&address.storage, 0, sizeof address.storage);
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&address.storage);
+    if (inet_pton(AF_INET, host.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        address.length = sizeof(sockaddr_in);
+        return true;
+    }
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address.storage);
+    if (inet_pton(AF_INET6, host.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        address.length = sizeof(sockaddr_in6);
+        return true;
+    }
+    return false;
+}
+
+// The address as text ("127.0.0.1", "::1") for the status events.
+std::string AddressText(const Address& address) {
+    char text[INET6_ADDRSTRLEN] = "";
+    if (address.storage.ss_family == AF_INET6) {
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&address.storage)->sin6_addr,
+                  text, sizeof text);
+    } else {
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address.storage)->sin_addr, text,
+                  sizeof text);
+    }
+    return text;
+}
+
+void SetPort(Address& address, uint16_t networkPort) {
+    if (address.storage.ss_family == AF_INET6) {
+        reinterpret_cast<sockaddr_in6*>(&address.storage)->sin6_port = networkPort;
+    } else {
+        reinterpret_cast<sockaddr_in*>(&address.storage)->sin_port = networkPort;
+    }
+}
+
+// A host without the brackets of an IPv6 literal.
+std::string BareHost(const char* host) {
+    std::string bare = host;
+    if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') {
+        bare = bare.substr(1, bare.size() - 2);
+    }
+    return bare;
+}
+
+bool SameOrigin(const char* hostA, uint32_t portA, const std::string& hostB, uint32_t portB) {
+    return portA == portB && strcasecmp(BareHost(hostA).c_str(), hostB.c_str()) == 0;
 }
 
 }  // namespace
@@ -108,7 +180,8 @@ void QuarInetHttpRequestWinSockImpl::CloseSocketReporting() {
     Report(QUARINET_STATUS_HANDLE_CLOSING);
 }
 
-uint32_t QuarInetHttpRequestWinSockImpl::Resolve(const char* name, uint32_t& address) {
+uint32_t QuarInetHttpRequestWinSockImpl::Resolve(const char* name,
+                                                 std::vector<inet::Address>& addresses) {
     auto pending = std::make_shared<inet::PendingLookup>();
     {
         std::lock_guard<std::mutex> hold(socketLock_);
@@ -130,7 +203,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::Resolve(const char* name, uint32_t& add
     }
     const bool done = pending->done;
     const int error = pending->error;
-    address = pending->address;
+    addresses = pending->addresses;
     hold.unlock();
     {
         std::lock_guard<std::mutex> forget(socketLock_);
@@ -145,21 +218,17 @@ uint32_t QuarInetHttpRequestWinSockImpl::Resolve(const char* name, uint32_t& add
     return static_cast<uint32_t>(error);
 }
 
-uint32_t QuarInetHttpRequestWinSockImpl::Connect(const char* target, uint32_t port,
-                                                 char (&dotted)[64]) {
-    const SOCKET s =
-        library_->socket(inet::kAddressFamilyInternet, inet::kStreamSocket, inet::kTcp);
+uint32_t QuarInetHttpRequestWinSockImpl::OpenSocket(int family) {
+    const SOCKET s = library_->socket(family, inet::kStreamSocket, inet::kTcp);
     if (s == INVALID_SOCKET) {
         return LastError();
     }
     {
         std::lock_guard<std::mutex> hold(socketLock_);
+        if (SocketHandle != INVALID_SOCKET) {
+            library_->closesocket(SocketHandle);
+        }
         SocketHandle = s;
-    }
-    Report(QUARINET_STATUS_HANDLE_CREATED);
-    if (abort_.load()) {
-        CloseSocket();
-        return QUARINET_ERROR_ABORTED;
     }
     const uint32_t sendLimit = ConnectTimeout;
     const uint32_t receiveLimit = ReceiveTimeout;
@@ -167,35 +236,63 @@ uint32_t QuarInetHttpRequestWinSockImpl::Connect(const char* target, uint32_t po
                          reinterpret_cast<const char*>(&sendLimit), sizeof sendLimit);
     library_->setsockopt(s, inet::wsock::WS_SOL_SOCKET, inet::wsock::WS_SO_RCVTIMEO,
                          reinterpret_cast<const char*>(&receiveLimit), sizeof receiveLimit);
+    return 0;
+}
 
-    uint32_t address = library_->inet_addr(target);
-    if (address == inet::wsock::INADDR_NONE_VALUE) {
+uint32_t QuarInetHttpRequestWinSockImpl::Connect(const char* target, uint32_t port) {
+    const std::string host = inet::BareHost(target);
+    std::vector<inet::Address> addresses(1);
+    const bool numeric = inet::NumericAddress(host, addresses[0]);
+    // The first socket is made before the lookup, for the events that carry it; it is remade
+    // when the address found is of the other family, and for each further address tried.
+    const int firstFamily = numeric ? addresses[0].storage.ss_family : AF_INET;
+    if (const uint32_t rc = OpenSocket(firstFamily)) {
+        return rc;
+    }
+    Report(QUARINET_STATUS_HANDLE_CREATED);
+    if (abort_.load()) {
+        CloseSocket();
+        return QUARINET_ERROR_ABORTED;
+    }
+    if (!numeric) {
         Report(QUARINET_STATUS_RESOLVING_NAME, const_cast<char*>(target),
                static_cast<uint32_t>(std::strlen(target)));
-        if (const uint32_t rc = Resolve(target, address)) {
+        if (const uint32_t rc = Resolve(host.c_str(), addresses)) {
             // The socket is of no further use; it goes without the closing events.
             CloseSocket();
             return rc;
         }
     }
-    in_addr in{};
-    in.s_addr = address;
-    std::snprintf(dotted, sizeof dotted, "%s", library_->inet_ntoa(in));
-    const uint32_t dottedLength = static_cast<uint32_t>(std::strlen(dotted));
-    Report(QUARINET_STATUS_NAME_RESOLVED, dotted, dottedLength);
-    Report(QUARINET_STATUS_CONNECTING_TO_SERVER, dotted, dottedLength);
-
-    sockaddr_in to{};
-    to.sin_family = inet::kAddressFamilyInternet;
-    to.sin_port = (library_->htons)(static_cast<uint16_t>(port));
-    to.sin_addr = in;
-    if (library_->connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-        const uint32_t code = FailureCode(LastError());
-        CloseSocketReporting();
-        return code;
+    std::string text = inet::AddressText(addresses[0]);
+    Report(QUARINET_STATUS_NAME_RESOLVED, text.data(), static_cast<uint32_t>(text.size()));
+    uint32_t code = 0;
+    int family = firstFamily;
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        inet::Address& address = addresses[i];
+        if (i > 0 || address.storage.ss_family != family) {
+            family = address.storage.ss_family;
+            if (const uint32_t rc = OpenSocket(family)) {
+                code = rc;
+                continue;
+            }
+        }
+        text = inet::AddressText(address);
+        Report(QUARINET_STATUS_CONNECTING_TO_SERVER, text.data(),
+               static_cast<uint32_t>(text.size()));
+        inet::SetPort(address, (library_->htons)(static_cast<uint16_t>(port)));
+        if (library_->connect(SocketHandle, reinterpret_cast<const sockaddr*>(&address.storage),
+                              address.length) == 0) {
+            Report(QUARINET_STATUS_CONNECTED_TO_SERVER, text.data(),
+                   static_cast<uint32_t>(text.size()));
+            return 0;
+        }
+        code = FailureCode(LastError());
+        if (abort_.load()) {
+            break;
+        }
     }
-    Report(QUARINET_STATUS_CONNECTED_TO_SERVER, dotted, dottedLength);
-    return 0;
+    CloseSocketReporting();
+    return code;
 }
 
 uint32_t QuarInetHttpRequestWinSockImpl::SendAll(const char* bytes, size_t size, uint32_t& sent) {
@@ -215,40 +312,32 @@ uint32_t QuarInetHttpRequestWinSockImpl::SendAll(const char* bytes, size_t size,
 }
 
 uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
-    std::string head;
-    head.reserve(std::strlen(Verb) + std::strlen(Host) + std::strlen(Path) + HeadersLength + 256);
-    head.append(Verb).append(" http://").append(Host).append(":").append(std::to_string(Port));
-    head.append(Path).append(" HTTP/1.0\r\n");
-    if (Headers != nullptr && HeadersLength > 0) {
-        // The block ends with its last header line; its blank line is written below.
-        if (const char* blank = inet::FindBytes(Headers, HeadersLength, "\r\n\r\n", 4)) {
-            HeadersLength = static_cast<uint32_t>(blank - Headers + 2);
-            Headers[HeadersLength] = '\0';
-        }
-        head.append(Headers, HeadersLength);
-    }
-    const uint64_t bodyLength = BodySource != nullptr ? BodySource->Length : BodyLength;
-    const bool hasBody = bodyLength > 0 && (BodySource != nullptr || Body != nullptr);
-    // Servers refuse a body without its length (HTTP/1.0 has no other way to delimit it), and
-    // a POST or PUT without one even when its body is empty.
-    const bool takesBody = std::strcmp(Verb, "POST") == 0 || std::strcmp(Verb, "PUT") == 0;
-    if ((hasBody || takesBody) && inet::FindHeaderLine(Headers, "Content-Length:") == nullptr) {
-        head.append("Content-Length: ").append(std::to_string(bodyLength)).append("\r\n");
-    }
+    inet::RequestHeadParts parts;
+    parts.verb = Verb;
+    parts.host = Host;
+    parts.port = Port;
+    parts.path = Path;
+    parts.headers = Headers;
+    parts.headersLength = Headers != nullptr ? HeadersLength : 0;
+    parts.bodyLength = BodySource != nullptr ? static_cast<size_t>(BodySource->Length)
+                       : Body != nullptr     ? BodyLength
+                                             : 0;
+    parts.viaProxy = options_.Proxy != 0;
     // The proxy's credentials go to the proxy only, never to a server reached directly.
     if (options_.Proxy != 0 && options_.ProxyAuthorization != 0) {
         const std::string credentials = std::string(options_.ProxyLog) + ":" + options_.ProxyPwd;
-        head.append("Proxy-Authorization: Basic ")
-            .append(inet::Base64Encode(credentials.data(), credentials.size()))
-            .append("\r\n");
+        parts.proxyCredentials = "Proxy-Authorization: Basic " +
+                                 inet::Base64Encode(credentials.data(), credentials.size()) +
+                                 "\r\n";
     }
-    head.append("\r\n");
+    std::string head = inet::BuildRequestHead(parts);
     if (BodySource != nullptr) {
         if (const uint32_t rc = SendAll(head.data(), head.size(), sent)) {
             return rc;
         }
         return SendFromSource(sent);
     }
+    const bool hasBody = Body != nullptr && BodyLength > 0;
     if (hasBody && BodyLength <= inet::kInlineBodyLimit) {
         head.append(Body, BodyLength);
         return SendAll(head.data(), head.size(), sent);
@@ -304,8 +393,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::Send(const char* host, uint32_t port, c
     if (abort_.load()) {
         return QUARINET_ERROR_ABORTED;
     }
-    char dotted[64];
-    if (const uint32_t rc = Connect(target, targetPort, dotted)) {
+    if (const uint32_t rc = Connect(target, targetPort)) {
         return rc;
     }
     Report(QUARINET_STATUS_SENDING_REQUEST);
@@ -409,11 +497,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(const inet::HttpTarget& 
                                                         char*& headers, uint32_t& headersLength,
                                                         char*& body, uint32_t& bodyLength) {
     ++redirects_;
-    std::string url = "http://" + target.host;
-    if (target.port != 80) {
-        url += ":" + std::to_string(target.port);
-    }
-    url += target.path;
+    std::string url = "http://" + inet::HostAndPort(target.host, target.port) + target.path;
     Report(QUARINET_STATUS_REDIRECT, url.data(), 0);
     if (BodySource != nullptr) {
         if (const uint32_t rc = BodySource->Rewind(BodySource->Context)) {
@@ -421,9 +505,17 @@ uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(const inet::HttpTarget& 
         }
     }
 
+    // The caller's credentials are for the origin asked: a move to another host or port leaves
+    // them behind (and the caller's Host line, which named the old one).
+    std::string headerLines(Headers != nullptr ? Headers : "",
+                            Headers != nullptr ? HeadersLength : 0);
+    if (!inet::SameOrigin(Host, Port, target.host, target.port)) {
+        headerLines = inet::WithoutCredentials(inet::WholeHeaderLines(Headers, headerLines.size()));
+    }
     followingRedirect_ = true;
-    const uint32_t rc = Send(target.host.c_str(), target.port, Verb, target.path.c_str(), Headers,
-                             HeadersLength, Body, BodyLength);
+    const uint32_t rc =
+        Send(target.host.c_str(), target.port, Verb, target.path.c_str(), headerLines.c_str(),
+             static_cast<uint32_t>(headerLines.size()), Body, BodyLength);
     followingRedirect_ = false;
     return rc != 0 ? rc : Receive(headers, headersLength, body, bodyLength);
 }

@@ -1,5 +1,6 @@
-// The library's own HTTP/1.0 client over sockets: connects to the server or to the configured
-// proxy, writes the request in absolute form, reads the response until the server closes,
+// The library's own HTTP/1.0 client over sockets: connects to the server (IPv4 or IPv6, each of
+// its addresses in turn) or to the configured proxy, writes the request (origin form with a Host
+// line to a server, absolute form to a proxy), reads the response until the server closes,
 // follows redirects and decodes gzip bodies, reporting progress through the status callback.
 #pragma once
 
@@ -10,6 +11,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
+
+#include <sys/socket.h>
 
 #include "QuarInet.h"
 #include "inet/RedirectTarget.h"
@@ -19,6 +24,12 @@ namespace inet {
 
 struct SocketLibrary;
 struct PendingLookup;
+
+// One address of a server, IPv4 or IPv6, as connect takes it.
+struct Address {
+    sockaddr_storage storage{};
+    int length = 0;
+};
 
 // A response's bytes are counted in 32 bits: a whole body never grows beyond this.
 constexpr size_t kDefaultResponseLimit = UINT32_MAX;
@@ -64,8 +75,10 @@ class QuarInetHttpRequestWinSockImpl : public QuarInetHttpRequest {
     void CloseSocket();
     // Closes the socket with the events 50, 51 and 70.
     void CloseSocketReporting();
-    uint32_t Resolve(const char* name, uint32_t& address);
-    uint32_t Connect(const char* target, uint32_t port, char (&dotted)[64]);
+    uint32_t Resolve(const char* name, std::vector<inet::Address>& addresses);
+    // A fresh socket of `family` in place of the one held, with the time-outs set.
+    uint32_t OpenSocket(int family);
+    uint32_t Connect(const char* target, uint32_t port);
     uint32_t WriteRequest(uint32_t& sent);
     uint32_t SendAll(const char* bytes, size_t size, uint32_t& sent);
     // The body from BodySource, piece by piece.

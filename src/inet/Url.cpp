@@ -70,7 +70,17 @@ bool QuarInetSplitUrl(const char* url, char* scheme, char* host, uint32_t& port,
     if (*pathStart == '\0') {
         return false;
     }
-    if (pathStart != rest) {
+    if (*rest == '[') {
+        // An IPv6 literal: the host is what the brackets hold, the port follows them.
+        const char* close = static_cast<const char*>(std::memchr(rest, ']', pathStart - rest));
+        if (close == nullptr || (close + 1 != pathStart && close[1] != ':') ||
+            !CopyWhole(rest + 1, close, host, size)) {
+            return false;
+        }
+        if (close + 1 != pathStart) {
+            port = ReadPort(close + 2);
+        }
+    } else if (pathStart != rest) {
         const char* colon = static_cast<const char*>(std::memchr(rest, ':', pathStart - rest));
         if (colon != nullptr) {
             if (!CopyWhole(rest, colon, host, size)) {
@@ -105,13 +115,18 @@ bool QuarInetCombineUrl(const char* scheme, const char* host, uint32_t port, con
     if (host == nullptr) {
         host = "";
     }
+    // An IPv6 literal goes in brackets, so that its colons are not taken for the port's.
+    const bool bracket = std::strchr(host, ':') != nullptr && host[0] != '[';
     size_t pathLength = std::strlen(path);
-    if (std::strlen(scheme) + std::strlen(host) + pathLength + 5 > static_cast<size_t>(size)) {
+    if (std::strlen(scheme) + std::strlen(host) + (bracket ? 2 : 0) + pathLength + 5 >
+        static_cast<size_t>(size)) {
         return false;
     }
+    const char* open = bracket ? "[" : "";
+    const char* close = bracket ? "]" : "";
     int written = (port != 0 && port != 80)
-                      ? std::snprintf(out, size, "%s%s:%u", scheme, host, port)
-                      : std::snprintf(out, size, "%s%s", scheme, host);
+                      ? std::snprintf(out, size, "%s%s%s%s:%u", scheme, open, host, close, port)
+                      : std::snprintf(out, size, "%s%s%s%s", scheme, open, host, close);
     if (written < 0 || static_cast<size_t>(written) + pathLength >= static_cast<size_t>(size)) {
         return false;
     }

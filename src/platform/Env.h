@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/FileUtil.h"
 #include "platform/LineAppend.h"
 
 class Registry;
@@ -49,6 +50,9 @@ class Env {
     // AppendWholeLine: the line whole or absent at the end of the file.
     virtual AppendOutcome AppendLine(const std::string& path, const std::string& line,
                                      bool noFollow) = 0;
+
+    // The file opened for reading from its start; not open (errno set) when it cannot be.
+    virtual UniqueFd OpenForReading(const std::string& path) = 0;
 
     // True when something of that name is there (a symbolic link is not followed).
     virtual bool FileExists(const std::string& path) = 0;

@@ -30,10 +30,7 @@ bool UniqueFd::close() {
     return rc == 0;
 }
 
-namespace {
-
-// The rest of an open file, as ReadWholeFile reads it.
-std::optional<std::string> ReadRest(int fd, std::size_t maxBytes, ReadFailure* failure) {
+std::optional<std::string> ReadOpenFile(int fd, std::size_t maxBytes, ReadFailure* failure) {
     ReadFailure ignored;
     ReadFailure& why = failure != nullptr ? *failure : ignored;
     try {
@@ -76,6 +73,8 @@ std::optional<std::string> ReadRest(int fd, std::size_t maxBytes, ReadFailure* f
     }
 }
 
+namespace {
+
 bool Lock(int fd, int operation) {
     while (::flock(fd, operation) != 0) {
         if (errno != EINTR) {
@@ -113,7 +112,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
             return cannotOpen();
         }
     }
-    return ReadRest(fd.get(), maxBytes, failure);
+    return ReadOpenFile(fd.get(), maxBytes, failure);
 }
 
 std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t maxBytes) {
@@ -121,7 +120,7 @@ std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t m
     if (!fd || !Lock(fd.get(), LOCK_SH)) {
         return std::nullopt;
     }
-    return ReadRest(fd.get(), maxBytes, nullptr);
+    return ReadOpenFile(fd.get(), maxBytes, nullptr);
 }
 
 bool RewriteLockedFile(const std::string& path, const std::string& data, int mode) {

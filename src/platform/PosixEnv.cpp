@@ -48,6 +48,10 @@ class PosixEnv : public Env {
         return AppendWholeLine(path, line, noFollow, 0666);
     }
 
+    UniqueFd OpenForReading(const std::string& path) override {
+        return UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    }
+
     bool FileExists(const std::string& path) override {
         struct stat st;
         return ::lstat(path.c_str(), &st) == 0;

@@ -31,7 +31,7 @@ struct RequestName {
 // Splits a query string at the first "|", else at the first "%7C" (upper-case C only). An empty
 // token is replaced by a freshly generated one (from env). A null query gives an empty name and
 // token.
-RequestName SplitQueryString(const char* query, Env& env = Env::Default());
+RequestName SplitQueryString(const char* query, Env& env);
 
 // A session token that another client cannot guess: 32 hexadecimal digits from env's random
 // source. Without one it is still unique per process (time and process id), if not secret.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "admin/AdminSession.h"
+#include "platform/Env.h"
 #include "settings/ServerSettings.h"
 #include "settings/SettingsStore.h"
 #include "support/CgiSite.h"
@@ -37,7 +38,7 @@ class AdminPageFixture : public ::testing::Test {
         s.adminPhone = "555";
         s.adminPassword = "secret";
         change(s);
-        ASSERT_TRUE(SaveServerSettings(s, site_.data("")));
+        ASSERT_TRUE(SaveServerSettings(s, site_.data(""), Env::Default()));
     }
     void Initialise() {
         Initialise([](ServerSettings&) {});
@@ -45,7 +46,7 @@ class AdminPageFixture : public ::testing::Test {
 
     ServerSettings Stored() const {
         ServerSettings s;
-        EXPECT_TRUE(LoadServerSettings(s, site_.data("")));
+        EXPECT_TRUE(LoadServerSettings(s, site_.data(""), Env::Default()));
         return s;
     }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AdminPageFixture.h"
+#include "platform/Env.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ TEST_F(SessionPages, SetUpStoresSettingsAndOpensASession) {
     const std::string token = page.substr(7, page.size() - 8);
     EXPECT_EQ(token.size(), 32u);
     ServerSettings stored;
-    ASSERT_TRUE(LoadServerSettings(stored, site_.data("")));
+    ASSERT_TRUE(LoadServerSettings(stored, site_.data(""), Env::Default()));
     EXPECT_EQ(stored.companyName, "Acme");
     EXPECT_EQ(stored.adminName, "Jo Smith");
     EXPECT_EQ(stored.adminPassword, "secret");

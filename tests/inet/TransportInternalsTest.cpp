@@ -189,8 +189,17 @@ TEST(RedirectTarget, ResolvesReferencesAgainstTheRequest) {
         {"http://h:99999/x", nullptr, 0, nullptr},
         {"http://h:0/x", nullptr, 0, nullptr},
         {"http:///x", nullptr, 0, nullptr},
-        {"http://[::1]/x", nullptr, 0, nullptr},
+        {"http://[::1]/x", "::1", 80, "/x"},
+        {"http://[::1]:81/x", "::1", 81, "/x"},
+        {"http://[::1/x", nullptr, 0, nullptr},
+        {"http://[::1]x/", nullptr, 0, nullptr},
+        {"http://::1/x", nullptr, 0, nullptr},
         {"/a\r\nX: y", nullptr, 0, nullptr},
+        {"/a b\tc\x01"
+         "d\x7f\xc3\xa9",
+         "a", 8080, "/a%20b%09c%01d%7F%C3%A9"},
+        {"/a HTTP/1.1\x0bX: y", "a", 8080, "/a%20HTTP/1.1%0BX:%20y"},
+        {"http://h\x01/x", nullptr, 0, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.location);

@@ -58,6 +58,9 @@ TEST(SplitUrl, Parts) {
         {"h:/p", 260, {true, "", "h", 0, "/p"}},
         {"h:x/p", 260, {true, "", "h", 0, "/p"}},
         {"h:99999999999999999999/p", 260, {true, "", "h", UINT32_MAX, "/p"}},
+        // An IPv6 literal leaves its brackets behind.
+        {"http://[::1]:8080/a", 260, {true, "http://", "::1", 8080, "/a"}},
+        {"http://[fe80::1]/", 260, {true, "http://", "fe80::1", 80, "/"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.url);
@@ -69,6 +72,8 @@ TEST(SplitUrl, Parts) {
         {"http://h/p", 7},
         {"http://a-host-name-longer-than-sixteen/p", 16},
         {"a-host-name-longer-than-sixteen:80/p", 16},
+        {"http://[::1/p", 260},
+        {"http://[::1]x/p", 260},
     };
     for (const auto& [url, size] : failures) {
         SCOPED_TRACE(url);
@@ -89,6 +94,8 @@ TEST(CombineUrl, DefaultsAndPort) {
     EXPECT_EQ("http://h/", Combine(nullptr, "h", 0, nullptr));
     EXPECT_EQ("http://h:8080/", Combine("", "h", 8080, ""));
     EXPECT_EQ("https://x:443/a?b", Combine("https://", "x", 443, "/a?b"));
+    EXPECT_EQ("http://[::1]:8080/", Combine("", "::1", 8080, ""));
+    EXPECT_EQ("http://[::1]/", Combine("", "[::1]", 80, ""));
 }
 
 TEST(CombineUrl, ResultMustFitWithItsNul) {

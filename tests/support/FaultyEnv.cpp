@@ -1,5 +1,7 @@
 #include "support/FaultyEnv.h"
 
+#include <cerrno>
+
 #include "platform/Registry.h"
 
 // A new file whose writes count towards FailNthWrite and whose close may be made to fail.
@@ -90,6 +92,14 @@ AppendOutcome FaultyEnv::AppendLine(const std::string& path, const std::string& 
         Record(path, line);
     }
     return outcome;
+}
+
+UniqueFd FaultyEnv::OpenForReading(const std::string& path) {
+    if (Named(path, failOpen_)) {
+        errno = EACCES;
+        return UniqueFd();
+    }
+    return base_.OpenForReading(path);
 }
 
 bool FaultyEnv::RemoveFile(const std::string& path) {

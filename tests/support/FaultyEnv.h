@@ -54,6 +54,7 @@ class FaultyEnv : public Env {
     bool RewriteLockedFile(const std::string& path, const std::string& data, int mode) override;
     AppendOutcome AppendLine(const std::string& path, const std::string& line,
                              bool noFollow) override;
+    UniqueFd OpenForReading(const std::string& path) override;
     bool FileExists(const std::string& path) override { return base_.FileExists(path); }
     bool RemoveFile(const std::string& path) override;
     std::unique_ptr<WritableFile> NewWritableFile(const std::string& path, int mode) override;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/DataDirectory.h"
+#include "platform/Env.h"
 #include "platform/Registry.h"
 #include "settings/ServerSettings.h"
 #include "settings/SettingsStore.h"
@@ -117,12 +118,12 @@ TEST_F(Quarsetup, ClearPasswordAsksForANewOneAndKeepsTheRest) {
     settings.eventLogging = 0;
     settings.logPageSize = 80;
     settings.logUserFilter = "NBX";
-    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "data/"));
+    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "data/", Env::Default()));
     dir_.Write("data/quar_nbx_log.txt", "LOGIN\t1\t\t10.1.1.1\t\tNBX_admin\t\t\t\r\n");
 
     ASSERT_EQ(ClearPassword(), 0);
     ServerSettings cleared;
-    ASSERT_TRUE(LoadServerSettings(cleared, dir_ / "data/"));
+    ASSERT_TRUE(LoadServerSettings(cleared, dir_ / "data/", Env::Default()));
     EXPECT_EQ(cleared.adminPassword, "");
     settings.adminPassword.clear();
     EXPECT_EQ(cleared.companyName, settings.companyName);
@@ -150,7 +151,7 @@ TEST_F(Quarsetup, ClearPasswordAsksForANewOneAndKeepsTheRest) {
                   "&pswd1=renewed&pswd2=renewed");
     EXPECT_NE(main.find("quarnbxadmin?logout|"), std::string::npos) << main;
     ServerSettings renewed;
-    ASSERT_TRUE(LoadServerSettings(renewed, dir_ / "data/"));
+    ASSERT_TRUE(LoadServerSettings(renewed, dir_ / "data/", Env::Default()));
     EXPECT_EQ(renewed.adminPassword, "renewed");
     EXPECT_EQ(renewed.inactivityTimeout, 1200u);
     EXPECT_EQ(renewed.logPageSize, 80);
@@ -170,8 +171,8 @@ TEST_F(Quarsetup, ClearPasswordNeedsAnInstallationThatWasSetUp) {
     settings.Reset();
     settings.adminPassword = "other";
     dir_.Write("elsewhere/.keep", "");
-    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "elsewhere/"));
+    ASSERT_TRUE(SaveServerSettings(settings, dir_ / "elsewhere/", Env::Default()));
     EXPECT_EQ(ClearPassword("--data-dir '" + (dir_ / "elsewhere") + "'"), 0);
-    ASSERT_TRUE(LoadServerSettings(settings, dir_ / "elsewhere/"));
+    ASSERT_TRUE(LoadServerSettings(settings, dir_ / "elsewhere/", Env::Default()));
     EXPECT_EQ(settings.adminPassword, "");
 }

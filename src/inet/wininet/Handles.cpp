@@ -35,7 +35,9 @@ std::vector<std::string> HeaderLines(const char* headers, uint32_t length) {
 std::string BuildUrl(bool secure, const std::string& host, uint16_t port,
                      const std::string& object) {
     std::string url = secure ? "https://" : "http://";
-    url += host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    // An IPv6 literal goes in brackets, once ("::1" and "[::1]" name the same server).
+    const bool bracket = host.find(':') != std::string::npos && host[0] != '[';
+    url += bracket ? "[" + host + "]" : host;
     if (port == INTERNET_INVALID_PORT_NUMBER) {
         port = secure ? 443 : 80;
     }

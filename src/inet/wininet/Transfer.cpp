@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -44,17 +45,49 @@ bool HasHeader(const std::vector<std::string>& lines, const char* name) {
                        [&](const std::string& line) { return StartsWithNoCase(line, name); });
 }
 
-std::string HostOf(const std::string& url) {
-    std::string host;
+// Scheme, host and port of a URL, lower case, the port written even when it is the default.
+std::string OriginOf(const std::string& url) {
+    std::string origin;
     CURLU* parsed = curl_url();
-    char* part = nullptr;
-    if (parsed != nullptr && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-        curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
-        host = part;
+    if (parsed != nullptr && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+        for (const CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
+            char* text = nullptr;
+            if (curl_url_get(parsed, part, &text, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+                origin += text;
+            }
+            origin += ' ';
+            curl_free(text);
+        }
     }
-    curl_free(part);
     curl_url_cleanup(parsed);
-    return host;
+    for (char& c : origin) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return origin;
+}
+
+// Header lines that carry credentials for the server the request was made to.
+bool IsCredentialLine(const std::string& line) {
+    return StartsWithNoCase(line, "Authorization:") || StartsWithNoCase(line, "Cookie:") ||
+           StartsWithNoCase(line, "Proxy-Authorization:");
+}
+
+// Blanks, control bytes and bytes above 127 of a Location percent-encoded, so that they never
+// reach a request line as the server wrote them.
+std::string EncodeUnsafe(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 std::string AddressText(const sockaddr* address) {
@@ -211,20 +244,8 @@ uint32_t Transfer::Configure() {
         set(CURLOPT_SEEKDATA, this);
     }
 
-    // libcurl's own additions that the caller did not ask for stay off the wire.
-    std::vector<std::string> lines = setup_.headerLines;
-    if (!setup_.body.empty() && !HasHeader(lines, "Content-Type:")) {
-        lines.push_back("Content-Type:");
-    }
-    if (!HasHeader(lines, "Expect:")) {
-        lines.push_back("Expect:");
-    }
-    for (const std::string& line : lines) {
-        curl_slist* grown = curl_slist_append(headerList_, line.c_str());
-        if (grown == nullptr) {
-            return ERROR_NOT_ENOUGH_MEMORY;
-        }
-        headerList_ = grown;
+    if (rc == CURLE_OK && !BuildHeaderList()) {
+        return ERROR_NOT_ENOUGH_MEMORY;
     }
     set(CURLOPT_HTTPHEADER, headerList_);
 
@@ -251,6 +272,27 @@ uint32_t Transfer::Configure() {
     }
     lastActivity_ = Clock::now();
     return ERROR_SUCCESS;
+}
+
+bool Transfer::BuildHeaderList() {
+    curl_slist_free_all(headerList_);
+    headerList_ = nullptr;
+    // libcurl's own additions that the caller did not ask for stay off the wire.
+    std::vector<std::string> lines = setup_.headerLines;
+    if (!setup_.body.empty() && !HasHeader(lines, "Content-Type:")) {
+        lines.push_back("Content-Type:");
+    }
+    if (!HasHeader(lines, "Expect:")) {
+        lines.push_back("Expect:");
+    }
+    for (const std::string& line : lines) {
+        curl_slist* grown = curl_slist_append(headerList_, line.c_str());
+        if (grown == nullptr) {
+            return false;
+        }
+        headerList_ = grown;
+    }
+    return true;
 }
 
 CURLcode Transfer::Aim(const std::string& url) {
@@ -292,11 +334,22 @@ uint32_t Transfer::FollowRedirect() {
         setup_.body = {};
         setup_.verb = "GET";
     }
-    // The server's credentials are for its own host: another host does not get them.
-    if (!setup_.serverUser.empty() && rc == CURLE_OK && HostOf(from) != HostOf(redirectTarget_)) {
+    // The server's credentials are for its own origin: another scheme, host or port gets
+    // neither the user and password nor the caller's credential lines (the proxy's own go on).
+    if (rc == CURLE_OK && OriginOf(from) != OriginOf(redirectTarget_)) {
+        setup_.serverUser.clear();
+        setup_.serverPassword.clear();
         rc = curl_easy_setopt(easy_, CURLOPT_USERNAME, nullptr);
         if (rc == CURLE_OK) {
             rc = curl_easy_setopt(easy_, CURLOPT_PASSWORD, nullptr);
+        }
+        auto& lines = setup_.headerLines;
+        lines.erase(std::remove_if(lines.begin(), lines.end(), IsCredentialLine), lines.end());
+        if (rc == CURLE_OK && !BuildHeaderList()) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        if (rc == CURLE_OK) {
+            rc = curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
         }
     }
     if (rc != CURLE_OK) {
@@ -498,6 +551,7 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
     } else if (StartsWithNoCase(line, "Location:")) {
         t.location_ = line.substr(std::strlen("Location:"));
         t.location_.erase(0, t.location_.find_first_not_of(" \t"));
+        t.location_.erase(t.location_.find_last_not_of(" \t") + 1);
     }
     t.headers_ += line;
     t.headers_ += "\r\n";
@@ -507,12 +561,13 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
 std::string Transfer::RedirectTarget() const {
     char* current = nullptr;
     curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
-    std::string target = location_;
+    const std::string location = EncodeUnsafe(location_);
+    std::string target = location;
     CURLU* url = curl_url();
     char* resolved = nullptr;
     if (url != nullptr && current != nullptr &&
         curl_url_set(url, CURLUPART_URL, current, 0) == CURLUE_OK &&
-        curl_url_set(url, CURLUPART_URL, location_.c_str(), 0) == CURLUE_OK &&
+        curl_url_set(url, CURLUPART_URL, location.c_str(), 0) == CURLUE_OK &&
         curl_url_get(url, CURLUPART_URL, &resolved, 0) == CURLUE_OK) {
         target = resolved;
     }

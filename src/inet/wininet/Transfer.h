@@ -85,6 +85,8 @@ class Transfer {
 
     explicit Transfer(TransferSetup setup);
     uint32_t Configure();
+    // headerList_ anew from the setup's lines; false when memory runs out.
+    bool BuildHeaderList();
     // Points the exchange at `url`, with the proxy of its scheme.
     CURLcode Aim(const std::string& url);
     // Starts the request that the redirect just read leads to: 0 or an error number.
