@@ -136,7 +136,8 @@ enum : uint32_t {
 // gives the text of each.
 enum : uint32_t {
     QUARINET_ERROR_INVALID_HANDLE = 6,
-    // Memory ran out, or the response is larger than a request may hold (4 GiB).
+    // Memory ran out, or a response held whole is larger than a request may hold (4 GiB; a
+    // body sink has no such bound).
     QUARINET_ERROR_NOT_ENOUGH_MEMORY = 8,
     // Receive over the platform internet library without a request.
     QUARINET_ERROR_NO_REQUEST = 13,
