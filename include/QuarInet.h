@@ -171,9 +171,10 @@ enum : uint32_t {
 // - Headers (may be null) receives the final response's header block once, before its body.
 //   When the library decodes the body (a 200 answer with Content-Encoding gzip or x-gzip) the
 //   block comes without its "Content-Encoding:" and "Content-Length:" lines.
-// - Body receives the body in the blocks as they are read (decoded gzip bytes in blocks of at
-//   most 256 KiB); `bytes` is valid only during the call. The bodies of followed redirects are
-//   not passed on. A damaged gzip body ends after the bytes decoded before the damage.
+// - Body (may be null: the body is dropped) receives the body in the blocks as they are read
+//   (decoded gzip bytes in blocks of at most 256 KiB); `bytes` is valid only during the call. The
+//   bodies of followed redirects are not passed on. A damaged gzip body ends after the bytes
+//   decoded before the damage.
 // - Each returns 0 to go on. Any other value ends the exchange at once: the connection is
 //   closed and Receive returns that value (choose values the library does not use, e.g. from
 //   0x20000000 on).
