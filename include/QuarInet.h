@@ -136,7 +136,8 @@ enum : uint32_t {
 // gives the text of each.
 enum : uint32_t {
     QUARINET_ERROR_INVALID_HANDLE = 6,
-    // Memory ran out, or the response is larger than a request may hold (4 GiB).
+    // Memory ran out, or a response held whole is larger than a request may hold (4 GiB; a
+    // body sink has no such bound).
     QUARINET_ERROR_NOT_ENOUGH_MEMORY = 8,
     // Receive over the platform internet library without a request.
     QUARINET_ERROR_NO_REQUEST = 13,
@@ -170,9 +171,10 @@ enum : uint32_t {
 // - Headers (may be null) receives the final response's header block once, before its body.
 //   When the library decodes the body (a 200 answer with Content-Encoding gzip or x-gzip) the
 //   block comes without its "Content-Encoding:" and "Content-Length:" lines.
-// - Body receives the body in the blocks as they are read (decoded gzip bytes in blocks of at
-//   most 256 KiB); `bytes` is valid only during the call. The bodies of followed redirects are
-//   not passed on. A damaged gzip body ends after the bytes decoded before the damage.
+// - Body (may be null: the body is dropped) receives the body in the blocks as they are read
+//   (decoded gzip bytes in blocks of at most 256 KiB); `bytes` is valid only during the call. The
+//   bodies of followed redirects are not passed on. A damaged gzip body ends after the bytes
+//   decoded before the damage.
 // - Each returns 0 to go on. Any other value ends the exchange at once: the connection is
 //   closed and Receive returns that value (choose values the library does not use, e.g. from
 //   0x20000000 on).

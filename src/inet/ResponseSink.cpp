@@ -134,6 +134,9 @@ uint32_t ResponseSink::Judge() {
 
 uint32_t ResponseSink::ToCaller(void* self, const char* bytes, size_t size) {
     const QuarInetBodySink& caller = *static_cast<ResponseSink*>(self)->caller_;
+    if (caller.Body == nullptr) {
+        return 0;  // a caller that wants the headers only
+    }
     while (size > 0) {
         const uint32_t piece = size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(size);
         if (const uint32_t rc = caller.Body(caller.Context, bytes, piece)) {

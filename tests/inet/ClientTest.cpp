@@ -247,6 +247,90 @@ TEST_F(ClientTest, ResultCodesByResponse) {
     }
 }
 
+// A body from the caller's source in pieces, as a file is read.
+struct PieceSource {
+    std::vector<std::string> pieces;
+    size_t next = 0;
+    uint32_t failAt = 0;  // answers 0x20000003 at this piece (1-based), 0: never
+    int rewinds = 0;
+    static uint32_t Next(void* self, const char** bytes, uint32_t* length) {
+        PieceSource& s = *static_cast<PieceSource*>(self);
+        if (s.failAt != 0 && s.next + 1 == s.failAt) {
+            return 0x20000003;
+        }
+        const bool more = s.next < s.pieces.size();
+        *bytes = more ? s.pieces[s.next].data() : "";
+        *length = more ? static_cast<uint32_t>(s.pieces[s.next++].size()) : 0;
+        return 0;
+    }
+    static uint32_t Rewind(void* self) {
+        static_cast<PieceSource*>(self)->next = 0;
+        ++static_cast<PieceSource*>(self)->rewinds;
+        return 0;
+    }
+};
+
+TEST_F(ClientTest, BodyFromTheCallersSourceAsItIsSent) {
+    const std::string head = "POST /p HTTP/1.0\r\nHost: 127.0.0.1:{P}\r\nContent-Length: ";
+    struct Case {
+        const char* name;
+        std::vector<std::string> pieces;
+        uint64_t length;
+        uint32_t failAt;
+        bool redirect;  // the first answer is a 307 to /q
+        uint32_t result;
+        std::vector<std::string> requests;  // "{P}": the server's port
+        int rewinds;
+    };
+    const Case cases[] = {
+        {"pieces in order", {"ab", "cd", "e"}, 5, 0, false, 0, {head + "5\r\n\r\nabcde"}, 0},
+        {"bytes past the length stay", {"abc", "def"}, 4, 0, false, 0, {head + "4\r\n\r\nabcd"}, 0},
+        {"a source that ends early",
+         {"abc"},
+         10,
+         0,
+         false,
+         QUARINET_ERROR_INVALID_PARAMETER,
+         {},
+         0},
+        {"the source stops the send", {"abc", "def"}, 6, 2, false, 0x20000003, {}, 0},
+        {"a redirect sends it again from its start",
+         {"ab", "c"},
+         3,
+         0,
+         true,
+         0,
+         {head + "3\r\n\r\nabc",
+          "POST /q HTTP/1.0\r\nHost: 127.0.0.1:{P}\r\nContent-Length: 3\r\n\r\nabc"},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawServer server(
+            c.redirect ? std::vector<RawReply>{{"HTTP/1.0 307 T\r\nLocation: /q\r\n\r\n"}, {kOk}}
+                       : std::vector<RawReply>{{kOk}});
+        PieceSource pieces{c.pieces, 0, c.failAt};
+        const QuarInetBodySource source{&pieces, c.length, &PieceSource::Next,
+                                        &PieceSource::Rewind};
+        auto request = MakeRequest();
+        request->BodySource = &source;
+        // The body Send is given is not the one sent.
+        Outcome out = Exchange(*request, "127.0.0.1", server.port(), "/p", "", "POST", "ignored");
+        EXPECT_EQ(c.result, out.result);
+        EXPECT_EQ(c.rewinds, pieces.rewinds);
+        if (c.requests.empty()) {
+            continue;
+        }
+        const std::vector<std::string> got = server.Requests();
+        ASSERT_EQ(c.requests.size(), got.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            std::string expected = c.requests[i];
+            expected.replace(expected.find("{P}"), 3, Port(server.port()));
+            EXPECT_TRUE(SameBytes(expected, got[i])) << got[i];
+        }
+    }
+}
+
 TEST_F(ClientTest, Redirects) {
     const std::string longPath(5000, 'x');
     struct Case {

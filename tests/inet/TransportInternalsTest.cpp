@@ -76,6 +76,12 @@ TEST(GrowBlock, ReceiveRuleGrowsByADoublingStepWithinItsLimit) {
     }
 }
 
+// Four times what is needed, and room past 100 bytes goes back.
+size_t Quadruple(size_t capacity, size_t count, size_t more, size_t&) {
+    return capacity > count + more ? capacity : (count + more + 1) * 4;
+}
+const inet::GrowthRule kQuadrupleSlack100{0, 0, &Quadruple, 100};
+
 // Appends of the given sizes (each a Prepare for the block at hand), then Release: the
 // capacities each append left, and the room the released block keeps.
 TEST(GrowBlock, AppendsKeepBytesAndReleaseGivesBackRoomBeyondTheSlack) {
@@ -98,11 +104,12 @@ TEST(GrowBlock, AppendsKeepBytesAndReleaseGivesBackRoomBeyondTheSlack) {
          {2000000, 100000},
          {2000001, 3048577},
          4u << 20},
-        {"block at hand: room past 2 MiB goes back",
-         &inet::kBlockAtHandGrowth,
-         {2000000, 1},
-         {2000001, 3048577},
-         2u << 20},
+        {"room beyond the rule's slack goes back", &kQuadrupleSlack100, {1000}, {4004}, 1001},
+        {"room within the rule's slack stays",
+         &kQuadrupleSlack100,
+         {1000, 2950},
+         {4004, 4004},
+         4004},
         {"doubling", &inet::kDoublingGrowth, {1, 600, 2000}, {512, 1536, 3584}, 2602},
         {"receive rule: trimmed to the bytes", &inet::kReceiveGrowth, {100}, {51200}, 101},
     };
