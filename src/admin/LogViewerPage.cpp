@@ -91,6 +91,21 @@ struct PageEntries {
     std::vector<std::pair<int, std::string>> groups;  // category (-1: none), texts
 };
 
+// A sparse or binary log holds NUL bytes, which the page must not carry: each run of them shows
+// as one blank.
+std::string WithoutNulBytes(const std::string& text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\0') {
+            shown += text[i];
+        } else if (i == 0 || text[i - 1] != '\0') {
+            shown += ' ';
+        }
+    }
+    return shown;
+}
+
 PageEntries ReadPage(int fd, const LogViewIndex& index, std::int64_t first, std::int64_t end,
                      const MessageCatalogue& catalogue) {
     PageEntries page;
@@ -99,7 +114,7 @@ PageEntries ReadPage(int fd, const LogViewIndex& index, std::int64_t first, std:
         const std::size_t entry = static_cast<std::size_t>(i);
         const std::string line = ReadLogLineAt(fd, index.OffsetAt(entry));
         record.ParseLine(TrimLogLine(line));
-        const std::string text = record.DisplayText(catalogue) + "\r\n";
+        const std::string text = WithoutNulBytes(record.DisplayText(catalogue)) + "\r\n";
         page.text += text;
         const int group = index.GroupAt(entry);
         if (page.groups.empty() || page.groups.back().first != group) {

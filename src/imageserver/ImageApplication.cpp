@@ -37,6 +37,23 @@ bool ReadImage(const std::string& path, std::string& bytes) {
     bytes = std::move(*content);
     return true;
 }
+// Only images are served: the folder also holds the programs, the pages and the catalogue,
+// and a data directory put there by mistake would hold the settings.
+bool IsGifName(const std::string& name) {
+    static constexpr char kSuffix[] = ".gif";
+    constexpr std::size_t kLength = sizeof kSuffix - 1;
+    if (name.size() <= kLength) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kLength; ++i) {
+        const char c = name[name.size() - kLength + i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kSuffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 const unsigned char kBuiltInPixel[49] = {
@@ -73,7 +90,10 @@ void ImageApplication::Serve(int argc, char** argv) {
 
     const std::string path = programDirectory_ + fileName_;
     std::string bytes;
-    if (!ReadImage(path, bytes)) {
+    if (!IsGifName(fileName_)) {
+        Warning("File %s is not an image: not served", path.c_str());
+        bytes.assign(reinterpret_cast<const char*>(kBuiltInPixel), sizeof kBuiltInPixel);
+    } else if (!ReadImage(path, bytes)) {
         Warning("File %s not found: %d", path.c_str(), errno);
         bytes.assign(reinterpret_cast<const char*>(kBuiltInPixel), sizeof kBuiltInPixel);
     }

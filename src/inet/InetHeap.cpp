@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "QuarInet.h"
+#include "platform/FailurePoint.h"
 
 namespace inet {
 
@@ -124,7 +125,7 @@ void ShrinkMapped(BlockHeader* header, size_t size) {
 }  // namespace
 
 void* HeapAllocate(size_t size) {
-    if (size > SIZE_MAX - kHugePage - kHeader) {
+    if (size > SIZE_MAX - kHugePage - kHeader || failure_point::Fails(FailureSite::kHeap)) {
         return nullptr;
     }
     BlockHeader* header = nullptr;
@@ -141,7 +142,7 @@ void* HeapReallocate(void* block, size_t size) {
     if (block == nullptr) {
         return HeapAllocate(size);
     }
-    if (size > SIZE_MAX - kHugePage - kHeader) {
+    if (size > SIZE_MAX - kHugePage - kHeader || failure_point::Fails(FailureSite::kHeap)) {
         return nullptr;
     }
     BlockHeader* header = HeaderOf(block);

@@ -84,7 +84,8 @@ ResponseVerdict JudgeResponse(const char* headers, const ResponseContext& contex
         return verdict;
     }
     if (!readable) {
-        return ReadingDecides(0);
+        // Bytes that are no HTTP response are not a success, whatever the reading came to.
+        return Fixed(0, QUARINET_ERROR_STATUS);
     }
     switch (status) {
         case 200: {

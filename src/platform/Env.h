@@ -51,7 +51,9 @@ class Env {
     virtual AppendOutcome AppendLine(const std::string& path, const std::string& line,
                                      bool noFollow) = 0;
 
-    // The file opened for reading from its start; not open (errno set) when it cannot be.
+    // A data file opened for reading from its start; not open (errno set) when it cannot be.
+    // A symbolic link under the name is not followed, and anything but a regular file (a FIFO
+    // that would block, a device) is refused.
     virtual UniqueFd OpenForReading(const std::string& path) = 0;
 
     // True when something of that name is there (a symbolic link is not followed).

@@ -14,9 +14,13 @@
 // allocated.
 constexpr std::size_t kMaxContentLength = 8u << 20;
 
+// The most of HTTP_X_FORWARDED_FOR that is kept: a short list of addresses. A longer value is
+// cut, so that no sender can make each logged line or stored session large.
+constexpr std::size_t kMaxForwardedLength = 64;
+
 struct ClientAddresses {
-    std::string client;      // HTTP_X_FORWARDED_FOR, else REMOTE_ADDR, else empty
-    std::string proxy;       // REMOTE_ADDR when the request came through a proxy
+    std::string client;  // HTTP_X_FORWARDED_FOR (its first 64 bytes), else REMOTE_ADDR, else empty
+    std::string proxy;   // REMOTE_ADDR when the request came through a proxy
     std::string remoteHost;  // REMOTE_HOST when it did not
 };
 

@@ -19,6 +19,7 @@ const char* const kUsage =
     "  --configure          edit the settings of the key in the settings dialog (needs a\n"
     "                       display); they are stored on OK\n"
     "  --help               show this text\n"
+    "  --version            show the version of quarget\n"
     "Ctrl-C breaks the transfer off. Exit status 0 on success, 1 on failure, 2 for usage.\n";
 
 std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& error) {
@@ -37,6 +38,8 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
         std::string text;
         if (arg == "--help" || arg == "-h") {
             args.help = true;
+        } else if (arg == "--version") {
+            args.version = true;
         } else if (arg == "-i") {
             args.includeHeaders = true;
         } else if (arg == "--keep-partial") {
@@ -118,7 +121,7 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
         error = "--configure takes no URL";
         return std::nullopt;
     }
-    if (args.url.empty() && !args.help && !args.configure) {
+    if (args.url.empty() && !args.help && !args.version && !args.configure) {
         error = "no URL given";
         return std::nullopt;
     }

@@ -28,6 +28,7 @@ struct Arguments {
     bool verbose = false;
     bool configure = false;  // --configure: the settings dialog instead of a request
     bool help = false;
+    bool version = false;  // --version: the version line instead of a request
 };
 
 // The arguments of `argv`, or a message saying what is wrong with them.
