@@ -319,9 +319,8 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
     parts.path = Path;
     parts.headers = Headers;
     parts.headersLength = Headers != nullptr ? HeadersLength : 0;
-    parts.bodyLength = BodySource != nullptr ? static_cast<size_t>(BodySource->Length)
-                       : Body != nullptr     ? BodyLength
-                                             : 0;
+    parts.bodyLength =
+        BodySource != nullptr ? BodySource->Length : (Body != nullptr ? BodyLength : 0);
     parts.viaProxy = options_.Proxy != 0;
     // The proxy's credentials go to the proxy only, never to a server reached directly.
     if (options_.Proxy != 0 && options_.ProxyAuthorization != 0) {
