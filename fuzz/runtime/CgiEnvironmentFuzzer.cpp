@@ -61,12 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::string body(reinterpret_cast<const char*>(data + at), size - at);
 
-    // The client: the forwarded address when there is one, the proxy then the direct peer.
+    // The client: the forwarded addresses (bounded) when there are any, the proxy then the direct
+    // peer.
     const ClientAddresses addresses = ReadClientAddresses();
     const char* direct = values[1] ? values[1] : "";
     if (values[2] != nullptr) {
-        Check(addresses.client == values[2] && addresses.proxy == direct &&
-                  addresses.remoteHost.empty(),
+        const std::string forwarded(values[2]);
+        Check(addresses.client == forwarded.substr(0, kMaxForwardedLength) &&
+                  addresses.proxy == direct && addresses.remoteHost.empty(),
               "a forwarded request names the proxy");
     } else {
         Check(addresses.client == direct && addresses.proxy.empty(), "a direct request");
