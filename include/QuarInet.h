@@ -153,13 +153,21 @@ enum : uint32_t {
     QUARINET_ERROR_CUT_SHORT = 10054,
     // Receive without a successful Send.
     QUARINET_ERROR_NOT_CONNECTED = 10057,
-    // A status the transport does not accept, or a redirect it cannot follow; the response is
-    // delivered as it came.
+    // A status the transport does not accept, or a redirect it cannot follow (a 301, 302, 305
+    // or 307 without a Location among them); the response is delivered as it came.
     QUARINET_ERROR_STATUS = 12003,
     // The transport's library or one of its entry points is missing.
     QUARINET_ERROR_NO_TRANSPORT = 12004,
+    // An answer that is not HTTP: its first line is no status line ("HTTP/", a version, a
+    // blank and three digits, then the line's end or a blank and a reason text, at most 1,024
+    // characters). What came is delivered.
+    QUARINET_ERROR_INVALID_RESPONSE = 12152,
     // More redirects than one request follows; the last redirect response is delivered.
     QUARINET_ERROR_REDIRECT_LIMIT = 12156,
+    // A gzip-encoded body whose decoding failed (cut short, damaged, or a wrong CRC-32 or
+    // length in its trailer): the response is delivered as it came, still encoded, with its
+    // headers unchanged. The number is of the application range, outside every platform's.
+    QUARINET_ERROR_CONTENT_DECODING = 0x20000001,
 };
 
 // Where a request delivers the body of its final response as it arrives, instead of holding it
@@ -489,3 +497,9 @@ QUARINET_API uint32_t ParseMimeMultipart(const char* headers, const char* body,
 // returns true.
 QUARINET_API bool UnpackContent(char*& headers, uint32_t& headers_length, char*& body,
                                 uint32_t& body_length);
+// The same, telling whether decoding stopped early: `stopped` becomes true for a gzip body that
+// is cut short, damaged, or whose trailer's CRC-32 or length is wrong, and the response is then
+// left as it came (still encoded, headers unchanged); false otherwise, with the outputs as the
+// form above leaves them. Always returns true.
+QUARINET_API bool UnpackContent(char*& headers, uint32_t& headers_length, char*& body,
+                                uint32_t& body_length, bool& stopped);

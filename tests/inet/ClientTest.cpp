@@ -207,7 +207,7 @@ TEST_F(ClientTest, ResultCodesByResponse) {
         {"authentication asked",
          RawReply::Plain("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\nno"), 0,
          "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\n", "no"},
-        {"unreadable status line", RawReply::Plain("FOO\r\n\r\nbar"), 0, "FOO\r\n\r\n", "bar"},
+        {"unreadable status line", RawReply::Plain("FOO\r\n\r\nbar"), 12152, "FOO\r\n\r\n", "bar"},
         {"a length of 4 GiB claimed, 3 bytes sent",
          RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 4294967296\r\n\r\nabc"), 10054,
          "HTTP/1.0 200 OK\r\nContent-Length: 4294967296\r\n\r\n", "abc"},
@@ -216,7 +216,7 @@ TEST_F(ClientTest, ResultCodesByResponse) {
          "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n", "hello"},
         {"whole to its length, and beyond it",
          RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nhello"), 0,
-         "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n", "hello"},
+         "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n", "hel"},
         {"a HEAD answer gives the length of a body it has not",
          RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"), 0,
          "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n", "", "HEAD"},
@@ -224,7 +224,7 @@ TEST_F(ClientTest, ResultCodesByResponse) {
          "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n", "hello" + std::string(3000, 't')},
         {"reset in mid-body", RawReply::ResetAfter("HTTP/1.0 200 OK\r\n\r\npartial"), 10054,
          "HTTP/1.0 200 OK\r\n\r\n", "partial"},
-        {"redirect without location", RawReply::Plain("HTTP/1.0 302 Found\r\n\r\n"), 0,
+        {"redirect without location", RawReply::Plain("HTTP/1.0 302 Found\r\n\r\n"), 12003,
          "HTTP/1.0 302 Found\r\n\r\n", ""},
     };
     for (const Case& c : cases) {
