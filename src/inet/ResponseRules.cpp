@@ -36,8 +36,9 @@ ResponseVerdict ReadingDecides(uint32_t status) {
 
 ResponseVerdict Redirect(const char* headers, uint32_t status, const ResponseContext& context) {
     char location[kLocationRoom];
-    // A redirect that names no place to go is not a success either.
-    if (!QuarInetGetLocation(headers, location, sizeof location)) {
+    // A redirect that names no place to go (no Location, or an empty one) is not a success
+    // either.
+    if (!QuarInetGetLocation(headers, location, sizeof location) || location[0] == '\0') {
         return Fixed(status, QUARINET_ERROR_STATUS);
     }
     // A Location that filled the room was cut; where it leads is unknown.
@@ -101,6 +102,11 @@ ResponseVerdict JudgeResponse(const char* headers, const ResponseContext& contex
         ResponseVerdict verdict = ReadingDecides(status);
         verdict.decode = true;
         return verdict;
+    }
+    // An HTTP/1.0 client is never sent a transfer coding (chunks, ...); the body such a
+    // server frames is not the one it meant.
+    if (FindHeaderLine(headers, "Transfer-Encoding:") != nullptr) {
+        return Fixed(status, QUARINET_ERROR_INVALID_RESPONSE);
     }
     switch (status) {
         case 200: {
