@@ -30,6 +30,8 @@ class BodyStage {
     // Moves up to `size` unread bytes to `buffer`; answers their count.
     std::size_t Take(void* buffer, std::size_t size);
     std::size_t Unread() const { return end_ - begin_; }
+    // Forgets the unread bytes; the memory stays for the next body.
+    void Clear() { begin_ = end_ = 0; }
     // The bytes the stage holds room for.
     std::size_t Capacity() const { return capacity_; }
 
