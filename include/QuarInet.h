@@ -166,8 +166,9 @@ enum : uint32_t {
     QUARINET_ERROR_REDIRECT_LIMIT = 12156,
     // A gzip-encoded body whose decoding failed (cut short, damaged, or a wrong CRC-32 or
     // length in its trailer): the response is delivered as it came, still encoded, with its
-    // headers unchanged. The number is of the application range, outside every platform's.
-    QUARINET_ERROR_CONTENT_DECODING = 0x20000001,
+    // headers unchanged. The number is of the application range (bit 29), outside every
+    // platform's, and above the values a body sink or source would choose.
+    QUARINET_ERROR_CONTENT_DECODING = 0x2F000001,
 };
 
 // Where a request delivers the body of its final response as it arrives, instead of holding it
@@ -180,10 +181,11 @@ enum : uint32_t {
 //   block comes without its "Content-Encoding:" and "Content-Length:" lines.
 // - Body receives the body in the blocks as they are read (decoded gzip bytes in blocks of at
 //   most 256 KiB); `bytes` is valid only during the call. The bodies of followed redirects are
-//   not passed on. A damaged gzip body ends after the bytes decoded before the damage.
+//   not passed on. A damaged gzip body ends after the bytes decoded before the damage, and
+//   Receive then returns QUARINET_ERROR_CONTENT_DECODING.
 // - Each returns 0 to go on. Any other value ends the exchange at once: the connection is
 //   closed and Receive returns that value (choose values the library does not use, e.g. from
-//   0x20000000 on).
+//   0x20000000 on; the library's own start at 0x2F000000).
 // Receive then hands out the header block as usual, a null body of length 0, and the result
 // codes of the whole-body form (a failure after some blocks were passed on says the body is
 // not whole).
@@ -353,7 +355,8 @@ class QUARINET_API QuarInetHttpRequestWinInetImpl : public QuarInetHttpRequest {
 class QUARINET_API QuarInetHttpConnection {
   public:
     // Keeps `settings_key` (not copied: the caller keeps it alive). With a non-empty
-    // `import_key`, the settings stored under it are copied to the settings key.
+    // `import_key` under which settings are stored, they are copied to the settings key; an
+    // import key without settings changes nothing.
     explicit QuarInetHttpConnection(const char* settings_key, const char* import_key = nullptr);
     ~QuarInetHttpConnection();
     QuarInetHttpConnection(const QuarInetHttpConnection& other) = default;
@@ -373,6 +376,10 @@ class QUARINET_API QuarInetHttpConnection {
     // (with the browser's proxy settings in the first case). Null when neither can be set up.
     // The caller deletes it.
     QuarInetHttpRequest* CreateRequest(QuarInetStatusCallback callback);
+    // The same over `options` instead of the stored settings (for one request with settings of
+    // its own; nothing is stored).
+    QuarInetHttpRequest* CreateRequest(QuarInetStatusCallback callback,
+                                       const QuarInetOptions& options);
 
     const char* SettingsKey;
 };

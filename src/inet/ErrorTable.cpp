@@ -130,7 +130,7 @@ constexpr ErrorText kWinInetErrors[] = {
 
 // The library's own codes, of the application range.
 constexpr ErrorText kLibraryErrors[] = {
-    {0x20000001, "The content of the response could not be decoded"},
+    {0x2F000001, "The content of the response could not be decoded"},
 };
 
 template <size_t N>

@@ -46,6 +46,12 @@ std::string ReadText(Registry& registry, const std::string& key, const char* nam
 
 }  // namespace
 
+bool OptionsStored(Registry& registry, const char* keyName) {
+    return UsableKeyName(keyName) &&
+           (registry.KeyExists(Hive::CurrentUser, std::string(kSettingsRoot) + keyName) ||
+            registry.KeyExists(Hive::CurrentUser, std::string(kOlderSettingsRoot) + keyName));
+}
+
 bool LoadOptions(Registry& registry, const char* keyName, QuarInetOptions& options) {
     if (!UsableKeyName(keyName)) {
         return false;
