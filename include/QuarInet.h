@@ -19,6 +19,8 @@
 
 #include <stdint.h>
 
+#include <atomic>
+
 // Marks the library's exports; everything else in libQuarInet.so is hidden.
 #define QUARINET_API __attribute__((visibility("default")))
 // Keeps a member of an exported class inside the library.
@@ -230,9 +232,11 @@ class QUARINET_API QuarInetHttpRequest {
 
     virtual ~QuarInetHttpRequest();
 
-    // Connects and writes the request "VERB http://HOST:PORT" PATH " HTTP/1.0", the header block
-    // (up to its blank line), then the body. Host, verb and path are required. 0 or an error
-    // code; on success Receive must follow.
+    // Connects and writes the request line (to a server: VERB PATH " HTTP/1.0" with a Host line
+    // when the header block has none; to a proxy: "VERB http://HOST:PORT" PATH " HTTP/1.0"), the
+    // header block (up to its blank line, each line ended by CR LF), then the body. Host, verb
+    // and path are required, the port at most 65535. 0 or an error code; on success Receive
+    // must follow.
     virtual uint32_t Send(const char* host, uint32_t port, const char* verb, const char* path,
                           const char* headers, uint32_t headers_length, const char* body,
                           uint32_t body_length) = 0;
@@ -243,8 +247,9 @@ class QUARINET_API QuarInetHttpRequest {
                              char*& response_body, uint32_t& response_body_length) = 0;
     // Stores the request and starts a worker thread that runs Send, then Receive into the
     // caller's variables, and stores the result in `*result` (each slot may be null). Returns
-    // the thread's handle (the client closes it), or null when no thread could be started.
-    // The variables may be read once the thread has ended.
+    // the thread's handle (the client closes it), or null when no thread could be started or
+    // the worker of an earlier OpenUrl still runs (that one's request and slots stay as they
+    // are). The variables may be read once the thread has ended.
     virtual QuarInetThread OpenUrl(const char* host, uint32_t port, const char* verb,
                                    const char* path, const char* headers, uint32_t headers_length,
                                    const char* body, uint32_t body_length, char** response_headers,
@@ -299,6 +304,10 @@ class QUARINET_API QuarInetHttpRequest {
                               uint32_t body_length, bool compress);
     // The thread procedure of OpenUrl: Send, then Receive into the result slots.
     static uint32_t Worker(void* request);
+
+  private:
+    // Set from OpenUrl until its worker ends: a second OpenUrl meanwhile is refused.
+    std::atomic<bool> workerRunning_;
 };
 
 // What a request shares with a thread that aborts it, and the library's bindings (opaque here).
