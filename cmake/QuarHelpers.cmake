@@ -81,11 +81,11 @@ function(quar_unit_test name)
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()
 
-# quar_fuzzer(name SOURCES ... LIBS ... CORPUS dir [SHORT_SECONDS n]): a libFuzzer target,
-# a short run over the seed corpus (label fuzz-short, in the default run) and a long run
-# (labels fuzz-long and long, left out of the default run).
+# quar_fuzzer(name SOURCES ... LIBS ... CORPUS dir [DICT file] [SHORT_SECONDS n]): a libFuzzer
+# target, a short run over the seed corpus (label fuzz-short, in the default run) and a long run
+# (labels fuzz-long and long, left out of the default run), both with the dictionary if any.
 function(quar_fuzzer name)
-  cmake_parse_arguments(ARG "" "CORPUS;SHORT_SECONDS;LONG_SECONDS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "CORPUS;DICT;SHORT_SECONDS;LONG_SECONDS" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_SHORT_SECONDS)
     set(ARG_SHORT_SECONDS 8)
   endif()
@@ -98,10 +98,12 @@ function(quar_fuzzer name)
   set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
   add_test(NAME ${name}.short
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
-      ${CMAKE_SOURCE_DIR}/scripts/run-fuzzer.sh $<TARGET_FILE:${name}> ${ARG_CORPUS} ${work} ${ARG_SHORT_SECONDS})
+      ${CMAKE_SOURCE_DIR}/scripts/run-fuzzer.sh $<TARGET_FILE:${name}> ${ARG_CORPUS} ${work} ${ARG_SHORT_SECONDS}
+      ${ARG_DICT})
   set_tests_properties(${name}.short PROPERTIES LABELS fuzz-short TIMEOUT 300)
   add_test(NAME ${name}.long
-    COMMAND ${CMAKE_SOURCE_DIR}/scripts/run-fuzzer.sh $<TARGET_FILE:${name}> ${ARG_CORPUS} ${work} ${ARG_LONG_SECONDS})
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/run-fuzzer.sh $<TARGET_FILE:${name}> ${ARG_CORPUS} ${work} ${ARG_LONG_SECONDS}
+      ${ARG_DICT})
   # The default run (scripts/test.sh) leaves out the label "long".
   set_tests_properties(${name}.long PROPERTIES LABELS "fuzz-long;long" TIMEOUT 7200)
 endfunction()

@@ -1,13 +1,21 @@
-# What `cmake --install` lays out, Debian's way, and the Debian package made from it:
+# What `cmake --install` lays out (debian/ splits it into packages):
 #   bin/quarget                      the command-line client
 #   sbin/quarsetup                   the installer of a site
-#   lib/<arch>/libQuarInet.so.*      the client library (with its platform-library layer and
-#                                    window host beside it, where it loads them from)
+#   lib/<arch>/libQuarInet.so.*      the client library
+#   lib/<arch>/quarinet/             the modules it opens by name: the platform internet library
+#                                    layer and the dialogs' window host (not for linking)
 #   include/QuarInet.h               its public header; pkg-config and CMake package files
 #   lib/quar/                        the three CGI programs, copied into a site by quarsetup
 #   share/quar/site/                 pages, message catalogue, images
 #   share/man/, share/doc/quar/      manual pages, README, copyright
 include(GNUInstallDirs)
+
+# Installed programs find the library of their own prefix, wherever it was installed to
+# (Debian's build passes -DCMAKE_SKIP_INSTALL_RPATH=ON: there it lies on the loader's path).
+file(RELATIVE_PATH QUAR_BIN_TO_LIBDIR /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBDIR})
+if(TARGET quarget)
+  set_target_properties(quarget PROPERTIES INSTALL_RPATH "$ORIGIN/${QUAR_BIN_TO_LIBDIR}")
+endif()
 
 set(QUAR_INSTALL_PROGRAMS lib/quar)
 set(QUAR_INSTALL_SITE ${CMAKE_INSTALL_DATADIR}/quar/site)
@@ -20,10 +28,10 @@ install(TARGETS QuarInet EXPORT QuarInetTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT client)
 install(FILES ${CMAKE_SOURCE_DIR}/include/QuarInet.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT client)
-# Modules the library opens by name at run time: unversioned, beside it.
+# Modules the library opens by name at run time: unversioned, in its private folder.
 foreach(module quarwininet quarinetgtk)
   if(TARGET ${module})
-    install(TARGETS ${module} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_SKIP
+    install(TARGETS ${module} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/quarinet NAMELINK_SKIP
       COMPONENT client)
   endif()
 endforeach()
@@ -34,8 +42,15 @@ if(TARGET quarget)
 endif()
 
 # QuarInet for other projects: pkg-config and find_package(QuarInet).
-file(RELATIVE_PATH QUAR_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
-configure_file(${CMAKE_SOURCE_DIR}/cmake/quarinet.pc.in ${CMAKE_BINARY_DIR}/quarinet.pc @ONLY)
+# The prefix written into quarinet.pc is the one installed to (`cmake --install --prefix`), so
+# that pkg-config prints plain paths, and none under /usr (a blank in it escaped, as pkg-config
+# reads it).
+install(CODE "
+  set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  string(REPLACE \" \" \"\\\\ \" QUAR_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/cmake/quarinet.pc.in\" \"${CMAKE_BINARY_DIR}/quarinet.pc\" @ONLY)"
+  COMPONENT client)
 install(FILES ${CMAKE_BINARY_DIR}/quarinet.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT client)
 include(CMakePackageConfigHelpers)
@@ -61,21 +76,3 @@ set(QUAR_INSTALL_DOC ${CMAKE_INSTALL_DATADIR}/doc/quar)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${QUAR_INSTALL_DOC} COMPONENT server)
 install(FILES ${CMAKE_SOURCE_DIR}/COPYRIGHT DESTINATION ${QUAR_INSTALL_DOC} RENAME copyright
   COMPONENT server)
-
-# cpack -G DEB: one package with everything above.
-set(CPACK_PACKAGE_NAME quar)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Quar maintainers <maintainers@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Pellmora administration, request and image CGI programs, and the QuarInet HTTP client library")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION web)
-# The CGI programs are static; the library needs zlib and libdeflate, its platform-library
-# layer libcurl.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libc6 (>= 2.34), zlib1g (>= 1:1.2), libdeflate0 (>= 1.10), libcurl4 (>= 7.74)")
-# The library's dialogs show through GTK 3 when a display is there.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgtk-3-0")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "lighttpd | apache2")
-include(CPack)

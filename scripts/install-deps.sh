@@ -12,6 +12,9 @@ if [ "$mode" = test ]; then
     packages="$packages clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
         tinyproxy chromium hyperfine gzip apache2 lighttpd-mod-openssl openssl
         libgtk-3-dev xvfb xdotool x11-apps imagemagick"
+    # The Debian packages are built with debhelper and checked with lintian; the long test
+    # installs them into a throwaway Debian root made by mmdebstrap.
+    packages="$packages debhelper dpkg-dev fakeroot lintian pkgconf mmdebstrap"
     # Node.js may come from outside Debian's packages; take Debian's only when there is none.
     command -v node >/dev/null 2>&1 || packages="$packages nodejs"
     command -v npm >/dev/null 2>&1 || packages="$packages npm"

@@ -34,5 +34,8 @@ step "Installing the site under build/site..." \
     --cgi-dir "$site/cgi-bin" --registry "$site/machine.reg"
 mkdir -p "$site/tmp"
 sh scripts/lighttpd-conf.sh "$site" "$port" > "$site/lighttpd.conf"
+# Debian puts the server in /usr/sbin, which a user's PATH does not hold.
+lighttpd=$(PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin" command -v lighttpd) ||
+    { echo "run: lighttpd is not installed (apt-get install lighttpd)" >&2; exit 1; }
 echo "Administration pages: http://127.0.0.1:$port/cgi-bin/quarnbxadmin"
-exec lighttpd -D -f "$site/lighttpd.conf"
+exec "$lighttpd" -D -f "$site/lighttpd.conf"

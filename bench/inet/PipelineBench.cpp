@@ -126,8 +126,23 @@ uint32_t BufferRewind(void* context) {
     return 0;
 }
 
+// The file in one string of its own size, as a client holds a body it sends.
+std::string Slurp(const char* file) {
+    std::string bytes;
+    const int fd = open(file, O_RDONLY);
+    const off_t size = fd < 0 ? 0 : lseek(fd, 0, SEEK_END);
+    bytes.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    if (fd >= 0 && pread(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
+        bytes.clear();
+    }
+    if (fd >= 0) {
+        close(fd);
+    }
+    return bytes;
+}
+
 int ChildPost(const char* url, const char* key, const char* file) {
-    Buffer buffer{ReadFile(file)};
+    Buffer buffer{Slurp(file)};
     std::unique_ptr<QuarInetHttpRequest> request;
     char host[260], path[1024];
     uint32_t port = 80;

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     session.clientAddress = "127.0.0.1";
     session.token = "benchtoken";
     session.lastActivity = static_cast<std::uint32_t>(std::time(nullptr));
-    if (!SaveServerSettings(settings, data) ||
+    if (!SaveServerSettings(settings, data, Env::Default()) ||
         !ReplaceFileAtomically(data + AdminApplication::kSessionFileName, StoreSession(session),
                                0600) ||
         !WriteLog(data + kEventLogName, lines)) {

@@ -5,12 +5,12 @@
 
 #include "admin/Diagnostics.h"
 #include "admin/PageVariables.h"
+#include "admin/RequestOrigin.h"
 #include "archive/CException.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
 #include "platform/Env.h"
 #include "runtime/FormDecoder.h"
-#include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
 #include "settings/SettingsStore.h"
 
@@ -27,15 +27,18 @@ constexpr std::size_t kTestInputLength = 3000;
 AdminApplication::AdminApplication() = default;
 AdminApplication::~AdminApplication() = default;
 
-void AdminApplication::BeginInit(int argc, char** argv) {
+void AdminApplication::BeginInit(int, char**) {
     processor_ = std::make_unique<HtxProcessor>(true);
     event_.user = "NBX_admin";
     settings_.eventLogging = 1;
-    programDirectory_ = ::ProgramDirectory(argc > 0 ? argv[0] : nullptr);
 }
 
-void AdminApplication::ReadRequestInput() {
-    if (std::optional<std::string> body = ReadRequestBody(kTestInputLength)) {
+std::optional<Reply> AdminApplication::ReadRequestInput() {
+    std::optional<std::string> body;
+    if (std::optional<Reply> early = ReadRequestBody(kTestInputLength, body)) {
+        return early;
+    }
+    if (body) {
         DecodedForm form = DecodeForm(std::move(*body));
         // The rows run from the last field to the first, so the last field of a name wins. The
         // variables and "ParamVars" share the decoded text.
@@ -45,12 +48,30 @@ void AdminApplication::ReadRequestInput() {
         processor_->SetListVar("ParamVars", std::move(fields));
     }
     if (!cgiMode_) {
-        return;
+        return std::nullopt;
     }
     ReadClientAddress();
     ::RequestName request = SplitQueryString(std::getenv("QUERY_STRING"), Platform());
     requestName_ = std::move(request.name);
     requestToken_ = std::move(request.token);
+    return std::nullopt;
+}
+
+std::optional<Reply> AdminApplication::TakeRequestName(std::string& name) {
+    name = requestName_;
+    if (!cgiMode_) {
+        return std::nullopt;
+    }
+    // Another web page can make the administrator's browser post the set-up, login or options
+    // form here; the browser names that page's origin.
+    const std::string foreign =
+        ForeignOrigin(std::getenv("REQUEST_METHOD"), std::getenv("HTTP_ORIGIN"),
+                      std::getenv("HTTP_REFERER"), std::getenv("HTTP_HOST"));
+    if (foreign.empty()) {
+        return std::nullopt;
+    }
+    event_.message = foreign;
+    return RaiseCode(event_, "FORM_FOREIGN");
 }
 
 const char* AdminApplication::Banner() const {
@@ -61,24 +82,34 @@ bool AdminApplication::LoadSettings() {
     return LoadServerSettings(settings_, DataDirectory(), Platform());
 }
 
-void AdminApplication::Fatal(const char* format, ...) {
+Reply AdminApplication::Fatal(const char* format, ...) {
     va_list args;
     va_start(args, format);
     const std::string message = FormatText(format, args);
     va_end(args);
     WriteDiagnostic(message, true);
-    ShowErrorPage(message);
+    return Reply::Error(message);
 }
 
 void AdminApplication::Warning(const char*, ...) {}
 
-void AdminApplication::RaiseCode(EventRecord& event, const char* code) {
+Reply AdminApplication::RaiseCode(EventRecord& event, const char* code) {
     if (settings_.eventLogging) {
         AppendEvent(event, code, DataDirectory(), Platform());
     } else {
         event.Stamp(code, Platform().Now());
     }
-    ShowErrorPage(event.DisplayText(catalogue_));
+    return Reply::Error(event.DisplayText(catalogue_));
+}
+
+void AdminApplication::Answer(const Reply& reply) {
+    if (reply.kind == Reply::Kind::kPage) {
+        RenderPage(reply.text);
+    } else if (reply.kind == Reply::Kind::kError) {
+        ShowErrorPage(reply.text);
+    } else {
+        CgiApplication::Answer(reply);
+    }
 }
 
 void AdminApplication::ShowErrorPage(const std::string& message) {
@@ -86,7 +117,7 @@ void AdminApplication::ShowErrorPage(const std::string& message) {
         SetPageMessage(*processor_, MessageKind::Error, message);
         const int result = processor_->ProcessTemplate(kErrorPrototype);
         if (result == 0) {
-            EndProcess();
+            return;
         }
         // The message may quote the request; the fallback escapes it as the error page does.
         std::printf(kFallbackHeading, kAdminBanner, HtxProcessor::EscapeHtmlTags(message).c_str());
@@ -99,23 +130,21 @@ void AdminApplication::ShowErrorPage(const std::string& message) {
         std::printf(kFallbackHeading, kAdminBanner, message.c_str());
     }
     DeleteSession();
-    EndProcess();
 }
 
-void AdminApplication::RenderPage(const char* prototype) {
-    const int result = processor_->ProcessTemplate(prototype);
+void AdminApplication::RenderPage(const std::string& prototype) {
+    const int result = processor_->ProcessTemplate(prototype.c_str());
     if (result == 0) {
-        EndProcess();
+        return;
     }
     DeleteSession();
     if (result == -1) {
-        Fatal("ERROR: Can't open html prototype file %s.", prototype);
+        Answer(Fatal("ERROR: Can't open html prototype file %s.", prototype.c_str()));
+    } else if (result == -2) {
+        Answer(Fatal("ERROR: Not enough memory to process html prototype file."));
+    } else {
+        Answer(Fatal("ERROR: Processing of html prototype file failed fith code %d.", result));
     }
-    if (result == -2) {
-        Fatal("ERROR: Not enough memory to process html prototype file.");
-    }
-    Fatal("ERROR: Processing of html prototype file failed fith code %d.", result);
-    EndProcess();  // Fatal does not return; this keeps the contract visible to the compiler
 }
 
 void AdminApplication::EndInit() {
@@ -160,29 +189,31 @@ bool AdminApplication::SaveSession() {
     }
 }
 
-void AdminApplication::TouchSession() {
+std::optional<Reply> AdminApplication::TouchSession() {
     session_.lastActivity = static_cast<uint32_t>(Platform().Now());
     if (!SaveSession()) {
         DeleteSession();
-        RaiseCode(event_, "ERR_WRITESF");
+        return RaiseCode(event_, "ERR_WRITESF");
     }
+    return std::nullopt;
 }
 
-bool AdminApplication::CheckSession(bool quiet) {
-    const bool matches =
-        clientAddress_ == session_.clientAddress && session_.token == requestToken_;
+bool AdminApplication::SessionClient() const {
+    // Both addresses: the forwarded one alone is whatever the sender writes, and the connecting
+    // one alone is the same for every client of a proxy.
+    return clientAddress_ == session_.clientAddress && proxyAddress_ == session_.proxyAddress;
+}
+
+AdminApplication::SessionOwner AdminApplication::CheckSession() {
     if (SessionExpired(session_.lastActivity, settings_.inactivityTimeout,
                        static_cast<uint64_t>(Platform().Now()))) {
-        return false;
+        return SessionOwner::kExpired;
     }
-    if (matches) {
+    if (SessionClient() && session_.token == requestToken_) {
         processor_->SetStringVar("qa_lm_sm_name", session_.token);
-        return true;
+        return SessionOwner::kRequest;
     }
-    if (!quiet) {
-        RaiseCode(event_, "LOGGET_OTHER");
-    }
-    return false;
+    return SessionOwner::kOther;
 }
 
 std::string AdminApplication::SessionFilePath() {
@@ -190,9 +221,7 @@ std::string AdminApplication::SessionFilePath() {
     return directory.empty() ? std::string() : directory + kSessionFileName;
 }
 
-void AdminApplication::DeleteSession() {
+bool AdminApplication::DeleteSession() {
     const std::string path = SessionFilePath();
-    if (!path.empty()) {
-        Platform().RemoveFile(path);
-    }
+    return path.empty() || Platform().RemoveFile(path);
 }

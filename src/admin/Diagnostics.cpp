@@ -80,13 +80,12 @@ bool CheckConfiguration(std::string& output, bool verbose, Env& env) {
     return true;
 }
 
-void HandleBanner(AdminApplication& app) {
-    app.ShowBanner();
+Reply HandleBanner(AdminApplication&) {
+    return Reply::Banner();
 }
 
-void HandleCheckConfiguration(AdminApplication& app) {
+Reply HandleCheckConfiguration(AdminApplication& app) {
     std::string output;
     CheckConfiguration(output, true, app.Platform());
-    std::fputs(output.c_str(), stdout);
-    CgiApplication::EndProcess();
+    return Reply::Text(std::move(output));
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "runtime/Reply.h"
+
 class AdminApplication;
 class Env;
 
@@ -16,7 +18,7 @@ constexpr const char* kAdminBanner = "Pellmora version 3.0 (July 31 2009)";
 // away, written, closed or removed gives "Exception at step N." with N 90, 120, 123 or 125.
 bool CheckConfiguration(std::string& output, bool verbose, Env& env);
 
-// Request handlers that need no session: "test", "test2", "test3", "test5" write the banner,
+// Request handlers that need no session: "test", "test2", "test3", "test5" answer the banner,
 // "test0" the verbose configuration check.
-[[noreturn]] void HandleBanner(AdminApplication& app);
-[[noreturn]] void HandleCheckConfiguration(AdminApplication& app);
+Reply HandleBanner(AdminApplication& app);
+Reply HandleCheckConfiguration(AdminApplication& app);

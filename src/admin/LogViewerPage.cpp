@@ -1,8 +1,5 @@
 #include "admin/LogViewerPage.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -13,6 +10,7 @@
 
 #include "admin/AdminApplication.h"
 #include "admin/FormDecimal.h"
+#include "admin/FormFields.h"
 #include "admin/LogViewerIndex.h"
 #include "admin/LogViewerPaging.h"
 #include "admin/LogViewerReader.h"
@@ -20,6 +18,7 @@
 #include "eventlog/EventRecord.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
+#include "platform/Env.h"
 #include "platform/FileUtil.h"
 #include "settings/SettingsStore.h"
 
@@ -92,6 +91,21 @@ struct PageEntries {
     std::vector<std::pair<int, std::string>> groups;  // category (-1: none), texts
 };
 
+// A sparse or binary log holds NUL bytes, which the page must not carry: each run of them shows
+// as one blank.
+std::string WithoutNulBytes(const std::string& text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\0') {
+            shown += text[i];
+        } else if (i == 0 || text[i - 1] != '\0') {
+            shown += ' ';
+        }
+    }
+    return shown;
+}
+
 PageEntries ReadPage(int fd, const LogViewIndex& index, std::int64_t first, std::int64_t end,
                      const MessageCatalogue& catalogue) {
     PageEntries page;
@@ -100,7 +114,7 @@ PageEntries ReadPage(int fd, const LogViewIndex& index, std::int64_t first, std:
         const std::size_t entry = static_cast<std::size_t>(i);
         const std::string line = ReadLogLineAt(fd, index.OffsetAt(entry));
         record.ParseLine(TrimLogLine(line));
-        const std::string text = record.DisplayText(catalogue) + "\r\n";
+        const std::string text = WithoutNulBytes(record.DisplayText(catalogue)) + "\r\n";
         page.text += text;
         const int group = index.GroupAt(entry);
         if (page.groups.empty() || page.groups.back().first != group) {
@@ -169,8 +183,10 @@ void SetViewVariables(HtxProcessor& page, const ServerSettings& settings,
 
 }  // namespace
 
-void HandleViewLog(AdminApplication& app) {
-    BeginProtectedPage(app);
+Reply HandleViewLog(AdminApplication& app) {
+    if (std::optional<Reply> other = BeginProtectedPage(app)) {
+        return std::move(*other);
+    }
     HtxProcessor& page = app.Processor();
     ServerSettings& settings = app.Settings();
     const MessageCatalogue& catalogue = app.Catalogue();
@@ -214,14 +230,14 @@ void HandleViewLog(AdminApplication& app) {
     // The log stays open until the page is made: a line found here is read again from the
     // same file even if another process deletes the log meanwhile.
     const std::string logPath = ChooseEventLog(app.DataDirectory()).primary;
-    const UniqueFd log(::open(logPath.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd log = app.Platform().OpenForReading(logPath);
     if (log) {
         IndexLog(log.get(), index);
     }
 
     const std::string button = FormText(page, "vl_butt");
     if (button == "Clear Log File") {
-        ::unlink(logPath.c_str());  // a log that cannot be deleted still shows empty here
+        app.Platform().RemoveFile(logPath);  // a log that cannot be deleted still shows empty
         index.Clear();
     }
     const std::int64_t entries = static_cast<std::int64_t>(index.size());
@@ -238,5 +254,5 @@ void HandleViewLog(AdminApplication& app) {
         page.SetListVar("vl_log_groups", GroupRows(shown, names));
     }
     page.SetStringVar("vl_log_cont", std::move(shown.text));
-    app.RenderPage(kViewLogPage);
+    return Reply::Page(kViewLogPage);
 }

@@ -3,7 +3,9 @@
 // computer; the viewer's choices are kept in the server settings.
 #pragma once
 
+#include "runtime/Reply.h"
+
 class AdminApplication;
 
-// Handler of the request "viewlog". Ends the process.
-[[noreturn]] void HandleViewLog(AdminApplication& app);
+// Handler of the request "viewlog".
+Reply HandleViewLog(AdminApplication& app);

@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "admin/AdminApplication.h"
 #include "admin/FormDecimal.h"
+#include "admin/FormFields.h"
 #include "admin/PageVariables.h"
-#include "admin/PasswordCompare.h"
+#include "admin/PasswordHash.h"
 #include "admin/PasswordRules.h"
 #include "admin/SessionPages.h"
 #include "htx/HtxProcessor.h"
@@ -23,6 +25,8 @@ constexpr std::int64_t kMaxTimeoutMinutes =
 
 constexpr const char* kUpdatedMessage = "<FONT COLOR=\"#FF172E\" SIZE=+2>Options updated.</FONT>";
 constexpr const char* kUpdatedEvent = "Options updated.";
+constexpr const char* kPasswordNotStored =
+    "ERROR: The new password could not be stored. Please try again.";
 
 // The stored values as the form shows them; the password fields stay empty.
 void FillForm(HtxProcessor& page, const ServerSettings& settings) {
@@ -49,11 +53,11 @@ void UpdateContact(const HtxProcessor& page, const char* field, std::string& set
 
 // The password rules: null when the submission may go on (the new password, if any, is then in
 // `settings`), otherwise the refusal.
-const char* UpdatePassword(const HtxProcessor& page, ServerSettings& settings) {
+const char* UpdatePassword(const HtxProcessor& page, ServerSettings& settings, Env& env) {
     const std::string current = FormText(page, "pswdold");
     const std::string first = FormText(page, "pswd1");
     const std::string second = FormText(page, "pswd2");
-    const bool currentRight = SamePassword(current, settings.adminPassword);
+    const bool currentRight = PasswordMatches(current, settings.adminPassword);
     if (!current.empty() && !currentRight) {
         return kPasswordInvalid;
     }
@@ -61,7 +65,11 @@ const char* UpdatePassword(const HtxProcessor& page, ServerSettings& settings) {
         if (!LongEnoughPassword(first) || second != first) {
             return kPasswordsDiffer;
         }
-        settings.adminPassword = first;
+        std::optional<std::string> hash = HashPassword(first, env);
+        if (!hash) {
+            return kPasswordNotStored;
+        }
+        settings.adminPassword = std::move(*hash);
         return nullptr;
     }
     if (!first.empty() || !second.empty()) {
@@ -85,14 +93,14 @@ std::uint32_t TimeoutSeconds(const std::string& minutes) {
 }
 
 // The checks of a submitted form, applied to `settings` in memory; null when all pass.
-const char* ApplySubmission(const HtxProcessor& page, ServerSettings& settings) {
+const char* ApplySubmission(const HtxProcessor& page, ServerSettings& settings, Env& env) {
     UpdateContact(page, "sysopname", settings.adminName);
     UpdateContact(page, "sysoptel", settings.adminPhone);
     UpdateContact(page, "sysopemail", settings.adminEmail);
     if (settings.adminPhone.empty() && settings.adminEmail.empty()) {
         return "ERROR: Please enter Administrator telephone and/or e-mail.";
     }
-    if (const char* refusal = UpdatePassword(page, settings)) {
+    if (const char* refusal = UpdatePassword(page, settings, env)) {
         return refusal;
     }
     settings.inactivityTimeout = TimeoutSeconds(FormText(page, "timeout"));
@@ -102,21 +110,23 @@ const char* ApplySubmission(const HtxProcessor& page, ServerSettings& settings) 
 
 }  // namespace
 
-void HandleOptions(AdminApplication& app) {
-    BeginProtectedPage(app);
+Reply HandleOptions(AdminApplication& app) {
+    if (std::optional<Reply> other = BeginProtectedPage(app)) {
+        return std::move(*other);
+    }
     HtxProcessor& page = app.Processor();
     ServerSettings& settings = app.Settings();
     if (FormText(page, "snd") != "Submit") {
         FillForm(page, settings);
-        app.RenderPage(kOptionsPage);
+        return Reply::Page(kOptionsPage);
     }
-    if (const char* refusal = ApplySubmission(page, settings)) {
+    if (const char* refusal = ApplySubmission(page, settings, app.Platform())) {
         // The request's own fields are the form's variables: the page shows what was typed.
         SetPageMessage(page, MessageKind::Error, refusal);
-        app.RenderPage(kOptionsPage);
+        return Reply::Page(kOptionsPage);
     }
     if (!SaveServerSettings(settings, app.DataDirectory(), app.Platform())) {
-        app.RaiseCode(app.Event(), "ERR_WRITECFG");
+        return app.RaiseCode(app.Event(), "ERR_WRITECFG");
     }
     FillForm(page, settings);
     SetPageMessage(page, MessageKind::Ok, kUpdatedMessage);
@@ -124,5 +134,5 @@ void HandleOptions(AdminApplication& app) {
     event.message = kUpdatedEvent;
     app.LogCode(event, "MESSAGE");
     event.message.clear();
-    app.RenderPage(kOptionsPage);
+    return Reply::Page(kOptionsPage);
 }

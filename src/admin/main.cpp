@@ -3,11 +3,10 @@
 #include "admin/LogViewerPage.h"
 #include "admin/OptionsPage.h"
 #include "admin/SessionPages.h"
+#include "runtime/RequestLoop.h"
 #include "runtime/RunRequest.h"
 
 namespace {
-
-AdminApplication theApplication;
 
 const RequestEntry<AdminApplication> kAdminRows[] = {
     {"init_base", HandleInitBase}, {"login", HandleLogin},
@@ -23,5 +22,8 @@ const RequestTable<AdminApplication> kAdminRequests = {kAdminRows, ShowFirstPage
 }  // namespace
 
 int main(int argc, char** argv) {
-    return RunProgram(theApplication, argc, argv, kAdminRequests);
+    return ServeRequests([&] {
+        AdminApplication app;
+        RunProgram(app, argc, argv, kAdminRequests);
+    });
 }

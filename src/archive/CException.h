@@ -6,6 +6,10 @@
 #include <exception>
 #include <string>
 
+// The longest error text (of an exception or of the system) that a report quotes: reports stay
+// one line of bounded length whatever raised them.
+constexpr std::size_t kMaxErrorText = 255;
+
 class CException : public std::exception {
   public:
     // Copies the error text into `buffer`, cut to capacity - 1 bytes and always terminated.

@@ -7,7 +7,6 @@
 #include "archive/ByteStream.h"
 #include "archive/CKvArchive.h"
 #include "archive/CKvTokenizer.h"
-#include "eventlog/LogFiles.h"
 #include "runtime/RequestInput.h"
 #include "settings/SettingsStore.h"
 
@@ -37,22 +36,25 @@ std::string ReadRemainingText(MemoryStream& input) {
 EndpointApplication::EndpointApplication() = default;
 EndpointApplication::~EndpointApplication() = default;
 
-void EndpointApplication::ReadRequestInput() {
-    std::optional<std::string> body = ReadRequestBody(kTestInputLength);
+std::optional<Reply> EndpointApplication::ReadRequestInput() {
+    std::optional<std::string> body;
+    if (std::optional<Reply> early = ReadRequestBody(kTestInputLength, body)) {
+        return early;
+    }
     // A request without a body (a GET) is answered with the banner.
     if (!body || body->empty() || (*body)[0] == '\0') {
-        ShowBanner();
+        return Reply::Banner();
     }
     input_.reset(new (std::nothrow) MemoryStream(std::move(*body)));
     if (input_) {
         inputTokenizer_.reset(new (std::nothrow) CKvTokenizer(*input_));
     }
     if (!inputTokenizer_) {
-        Fatal("Can't create tokenizer");
+        return Fatal("Can't create tokenizer");
     }
     inputArchive_.reset(new (std::nothrow) CKvArchive(*inputTokenizer_));
     if (!inputArchive_) {
-        Fatal("Can't open input archive");
+        return Fatal("Can't open input archive");
     }
     if (testInput_) {
         std::string text = ReadRemainingText(*input_);
@@ -60,21 +62,21 @@ void EndpointApplication::ReadRequestInput() {
         AttachInput(std::move(text));
     }
     ReadClientAddress();
+    return std::nullopt;
 }
 
-void EndpointApplication::ReportNoTestInput(int error) {
-    Fatal("Can't open stdin, error %d (%s)", error, std::strerror(error));
+Reply EndpointApplication::ReportNoTestInput(int error) {
+    return Fatal("Can't open stdin, error %d (%s)", error, std::strerror(error));
 }
 
-std::string EndpointApplication::TakeRequestName() {
+std::optional<Reply> EndpointApplication::TakeRequestName(std::string& name) {
     std::string text = ReadRemainingText(*input_);
     if (text.empty()) {
-        ShowBanner();
+        return Reply::Banner();
     }
     AttachInput(std::move(text));
-    std::string name;
     inputArchive_->serializeString(name);
-    return name;
+    return std::nullopt;
 }
 
 void EndpointApplication::AttachInput(std::string text) {
@@ -87,21 +89,21 @@ bool EndpointApplication::LoadSettings() {
     return LoadServerSettings(settings_, DataDirectory(), Platform());
 }
 
-void EndpointApplication::Fatal(const char* format, ...) {
+Reply EndpointApplication::Fatal(const char* format, ...) {
     va_list args;
     va_start(args, format);
     const std::string message = FormatText(format, args);
     va_end(args);
     WriteDiagnostic(message, false);
-    ReplyError(message);
+    return Reply::Error(message);
 }
 
-void EndpointApplication::RaiseCode(EventRecord& event, const char* code) {
-    if (!settings_.eventLogging) {
-        return;
+void EndpointApplication::Answer(const Reply& reply) {
+    if (reply.kind == Reply::Kind::kError) {
+        ReplyError(reply.text);
+    } else {
+        CgiApplication::Answer(reply);
     }
-    AppendEvent(event, code, DataDirectory(), Platform());
-    ReplyError(event.DisplayText(catalogue_));
 }
 
 void EndpointApplication::ReplyError(const std::string& message) {
@@ -114,5 +116,4 @@ void EndpointApplication::ReplyError(const std::string& message) {
             // Standard output is gone: nobody is left to tell.
         }
     }
-    EndProcess();
 }

@@ -16,12 +16,12 @@ class EndpointApplication : public CgiApplication {
     EndpointApplication();
     ~EndpointApplication() override;
 
-    // A diagnostic line when event logging is on, then the reply words "ACK_ERR" and the
+    // A diagnostic line when event logging is on; the reply is the words "ACK_ERR" and the
     // message.
-    [[noreturn]] void Fatal(const char* format, ...) override;
-    // With event logging on: an event line, then the reply words "ACK_ERR" and the event's
-    // display text, and the end; with logging off it returns without effect.
-    void RaiseCode(EventRecord& event, const char* code) override;
+    Reply Fatal(const char* format, ...) override;
+    // Gives an error reply as the words "ACK_ERR" and its message, the others as the runtime
+    // does.
+    void Answer(const Reply& reply) override;
 
     CKvArchive& InputArchive() { return *inputArchive_; }
 
@@ -29,14 +29,14 @@ class EndpointApplication : public CgiApplication {
     const char* ContentType() const override { return "text/plain"; }
     // The body as an archive; no body, an empty one or one that starts with a zero byte is
     // answered with the banner.
-    void ReadRequestInput() override;
+    std::optional<Reply> ReadRequestInput() override;
     bool LoadSettings() override;
     // The first word of the archive; an input without text is answered with the banner.
-    std::string TakeRequestName() override;
-    void ReportNoTestInput(int error) override;
+    std::optional<Reply> TakeRequestName(std::string& name) override;
+    Reply ReportNoTestInput(int error) override;
 
   private:
-    [[noreturn]] void ReplyError(const std::string& message);
+    void ReplyError(const std::string& message);
     // Makes the input stream hold `text` and the tokenizer and archive read it from the start.
     void AttachInput(std::string text);
 

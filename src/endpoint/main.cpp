@@ -1,12 +1,11 @@
 #include "endpoint/EndpointApplication.h"
+#include "runtime/RequestLoop.h"
 #include "runtime/RunRequest.h"
 
 namespace {
 
-EndpointApplication theApplication;
-
-void HandleTest(EndpointApplication& app) {
-    app.ShowBanner();
+Reply HandleTest(EndpointApplication&) {
+    return Reply::Banner();
 }
 
 const RequestEntry<EndpointApplication> kEndpointRows[] = {
@@ -19,5 +18,8 @@ const RequestTable<EndpointApplication> kEndpointRequests = {kEndpointRows, null
 }  // namespace
 
 int main(int argc, char** argv) {
-    return RunProgram(theApplication, argc, argv, kEndpointRequests);
+    return ServeRequests([&] {
+        EndpointApplication app;
+        RunProgram(app, argc, argv, kEndpointRequests);
+    });
 }

@@ -137,6 +137,14 @@ std::string EventRecord::DisplayText(std::string_view templateText) const {
             case 'x':
                 out += proxyAddress;
                 break;
+            case 'a':
+                // The forwarded address names whoever the sender says; the connecting one is
+                // the only one known to be true, so both show when they differ.
+                out += clientAddress;
+                if (!proxyAddress.empty() && proxyAddress != clientAddress) {
+                    out += " (connecting from " + proxyAddress + ")";
+                }
+                break;
             case 'u':
                 out += user;
                 break;

@@ -42,7 +42,9 @@ class EventRecord {
 
     // `templateText` expanded with the record's fields, or FormatLine() when it is empty.
     // Markers: %c code, %d long time text, %s short time text, %i client address, %x proxy
-    // address, %u user, %h computer, %p product, %m message. '%' followed by any other
+    // address, %a client address followed by " (connecting from <proxy address>)" when the
+    // request came through a proxy with another address, %u user, %h computer, %p product,
+    // %m message. '%' followed by any other
     // character gives that character ("%%" gives "%"); a '%' at the very end stays.
     std::string DisplayText(std::string_view templateText) const;
 

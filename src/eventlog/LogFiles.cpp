@@ -43,25 +43,20 @@ LogFileChoice ChooseLog(const std::string& dataDirectory, const char* primaryNam
 LogAppendResult AppendToChoice(const LogFileChoice& choice, const std::string& line, Env& env) {
     LogAppendResult result;
     result.primaryInTmp = choice.primaryInTmp;
-    struct Candidate {
-        const std::string& path;
-        bool inTmp;
-    };
-    const Candidate candidates[] = {{choice.primary, choice.primaryInTmp}, {choice.fallback, true}};
-    for (const Candidate& candidate : candidates) {
-        if (candidate.path.empty()) {
+    for (const std::string* path : {&choice.primary, &choice.fallback}) {
+        if (path->empty()) {
             continue;
         }
-        // In the shared TMP directory a symbolic link planted under the log's name is not
-        // followed.
-        const AppendOutcome outcome = env.AppendLine(candidate.path, line, candidate.inTmp);
+        // A symbolic link planted under the log's name, in the shared TMP directory or in the
+        // data directory, is not followed.
+        const AppendOutcome outcome = env.AppendLine(*path, line, true);
         if (outcome == AppendOutcome::kWritten) {
             result.written = true;
-            result.path = candidate.path;
+            result.path = *path;
             return result;
         }
         if (outcome == AppendOutcome::kTorn) {
-            result.path = candidate.path;  // the piece of the line that could not be taken back
+            result.path = *path;  // the piece of the line that could not be taken back
         }
     }
     return result;

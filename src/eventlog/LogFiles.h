@@ -47,12 +47,12 @@ LogFileChoice ChooseDiagnosticLog(const std::string& dataDirectory);
 // its FormatLine() and CR LF to the event log through env. The event keeps time and code also
 // when no file can be written.
 LogAppendResult AppendEvent(EventRecord& event, const std::string& code,
-                            const std::string& dataDirectory, Env& env = Env::Default());
+                            const std::string& dataDirectory, Env& env);
 
 // The core of Fatal and Warning: appends FormatDiagnosticLine(message, env's time) to the
 // diagnostic log through env.
 LogAppendResult AppendDiagnostic(const std::string& message, const std::string& dataDirectory,
-                                 Env& env = Env::Default());
+                                 Env& env);
 
 // "<long local time of `now`>: <message>\n" (`now` in seconds since 1970; 0 is the time of
 // day). Line breaks at the end of `message` are dropped and any others become blanks, so that

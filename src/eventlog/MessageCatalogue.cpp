@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "archive/CException.h"
 #include "platform/FileUtil.h"
 
 namespace {
@@ -18,8 +19,6 @@ constexpr std::string_view kCategoryMarker = "=CATEGORY";
 // A file another process holds without sharing is retried a few times before giving up.
 constexpr int kSharingRetries = 10;
 constexpr auto kSharingRetryWait = std::chrono::milliseconds(200);
-// The error text in the unreadable-file warning is cut to keep the warning one short line.
-constexpr std::size_t kMaxErrorText = 190;
 
 // POSIX has no share modes, so no open fails for a sharing violation; the retry stays for
 // file systems that enforce them.
@@ -55,24 +54,6 @@ UniqueFd OpenSharedForReading(const std::string& path) {
     }
 }
 
-// Reads what is left of `fd`; false with errno set on a read error.
-bool ReadRest(int fd, std::string& content) {
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-}
-
 std::string ReadErrorWarning(const std::string& path, int error) {
     std::string text = std::strerror(error);
     if (text.size() > kMaxErrorText) {
@@ -93,12 +74,12 @@ std::string MessageCatalogue::Load(const std::string& path) {
         return "Invalid message description file (" + path + ").";
     }
     UniqueFd fd = OpenSharedForReading(path);
-    std::string content;
-    if (!fd || !ReadRest(fd.get(), content)) {
+    std::optional<std::string> content;
+    if (!fd || !(content = ReadOpenFile(fd.get()))) {
         return ReadErrorWarning(path, errno);
     }
     fd.close();
-    Parse(content);
+    Parse(*content);
     return {};
 }
 

@@ -46,8 +46,6 @@ class MessageCatalogue {
     // Category titles in file order, at most kMaxCategories; category n is the n-th title.
     const std::vector<std::string>& CategoryNames() const { return categoryNames_; }
 
-    bool Empty() const { return entries_.empty(); }
-
   private:
     std::map<std::string, MessageEntry, std::less<>> entries_;
     std::vector<std::string> categoryNames_;

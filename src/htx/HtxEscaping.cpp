@@ -45,6 +45,45 @@ std::string_view Replacement(char c, HtxEscape escape) {
     return {};
 }
 
+// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF),
+// its last character possibly cut short.
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        // A sequence cut short by the end (a text cut to its field's length) still counts.
+        if (text.size() - i < length) {
+            length = text.size() - i;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const unsigned char c = static_cast<unsigned char>(text[i + k]);
+            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace
 
 HtxEscape EscapeForMode(std::int32_t mode) {
@@ -65,12 +104,27 @@ void WriteEscaped(HtxOutput& out, std::string_view text, HtxEscape escape) {
         out.Write(text);
         return;
     }
-    for (char c : text) {
-        std::string_view replacement = Replacement(c, escape);
-        if (replacement.empty()) {
-            out.Put(c);
-        } else {
-            out.Write(replacement);
+    // Pages are UTF-8; a line that is not (stored by an older installation whose pages were
+    // Latin-1) is read as Latin-1, so that it shows as it was typed. Line by line: the log
+    // viewer's entries, written over years, come as one text.
+    std::size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        lineEnd = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
+        const std::string_view line = text.substr(lineStart, lineEnd - lineStart);
+        const bool latin1 = !IsUtf8(line);
+        for (char c : line) {
+            std::string_view replacement = Replacement(c, escape);
+            if (!replacement.empty()) {
+                out.Write(replacement);
+            } else if (latin1 && static_cast<unsigned char>(c) >= 0x80) {
+                const unsigned char byte = static_cast<unsigned char>(c);
+                out.Put(static_cast<char>(0xC0 | (byte >> 6)));
+                out.Put(static_cast<char>(0x80 | (byte & 0x3F)));
+            } else {
+                out.Put(c);
+            }
         }
+        lineStart = lineEnd;
     }
 }

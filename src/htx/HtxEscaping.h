@@ -16,4 +16,6 @@ HtxEscape EscapeForMode(std::int32_t mode);
 //   Html:     "  -> &quot;   '  -> &#39;   \ -> &#92;
 //   Script:   "  -> \"       '  -> \'      \ -> \\      (for script string literals)
 //   FullHtml: as Html, and & -> &amp;   < -> &lt;   > -> &gt;
+// A line of the text that is not well-formed UTF-8 is taken as Latin-1 and written as UTF-8 (escaped modes
+// only: they write into the UTF-8 pages).
 void WriteEscaped(HtxOutput& out, std::string_view text, HtxEscape escape);

@@ -8,10 +8,6 @@ namespace {
 
 constexpr std::size_t kFirstSlots = 16;
 
-std::size_t Spread(std::uint32_t hash) {
-    return static_cast<std::size_t>((hash * 0x9E3779B1u) ^ (hash >> 15));
-}
-
 // The bits of a hash that a slot keeps beside the row number.
 std::uint32_t TagOf(std::uint32_t hash) {
     return (hash >> 7) & ((1u << HtxPairVariables::kTagBits) - 1);
@@ -43,7 +39,7 @@ std::uint32_t HtxPairVariables::SlotValue(std::size_t row, std::uint32_t hash) {
 std::size_t HtxPairVariables::SlotOf(std::string_view name, std::uint32_t hash) const {
     const std::size_t mask = index_.size() - 1;
     const std::uint32_t tag = TagOf(hash);
-    for (std::size_t slot = Spread(hash) & mask;; slot = (slot + 1) & mask) {
+    for (std::size_t slot = VarMap::FirstSlot(hash, mask);; slot = (slot + 1) & mask) {
         const std::uint32_t value = index_[slot];
         if (value == kEmpty ||
             ((value >> kRowBits) == tag && pairs_->Text(value & kMaxRows, 0) == name)) {

@@ -4,15 +4,6 @@
 
 #include "htx/RowList.h"
 
-namespace {
-
-// Spreads the multiplicative name hash over the index's low bits, which alone pick a slot.
-std::size_t Spread(std::uint32_t hash) {
-    return static_cast<std::size_t>((hash * 0x9E3779B1u) ^ (hash >> 15));
-}
-
-}  // namespace
-
 std::uint32_t VarMap::Hash(std::string_view name) {
     std::uint32_t hash = 0;
     for (char c : name) {
@@ -25,7 +16,7 @@ std::uint32_t VarMap::Hash(std::string_view name) {
 
 std::size_t VarMap::SlotOf(std::string_view name, std::uint32_t hash) const {
     const std::size_t mask = index_.size() - 1;
-    for (std::size_t slot = Spread(hash) & mask;; slot = (slot + 1) & mask) {
+    for (std::size_t slot = FirstSlot(hash, mask);; slot = (slot + 1) & mask) {
         const std::int32_t i = index_[slot];
         if (i == kNone || (entries_[i].hash == hash && entries_[i].name == name)) {
             return slot;

@@ -29,6 +29,11 @@ class VarMap {
     static constexpr std::size_t kBucketCount = 17;
 
     static std::uint32_t Hash(std::string_view name);
+    // The first slot of a hash in an open-addressing index of `mask` + 1 slots (a power of
+    // two): the hash spread over the low bits, which alone pick the slot.
+    static std::size_t FirstSlot(std::uint32_t hash, std::size_t mask) {
+        return static_cast<std::size_t>((hash * 0x9E3779B1u) ^ (hash >> 15)) & mask;
+    }
 
     // Puts the value under the name, replacing any earlier value.
     void Set(std::string_view name, HtxValue value);

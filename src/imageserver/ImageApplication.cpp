@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/FileUtil.h"
 #include "runtime/ProgramDirectory.h"
@@ -29,25 +30,30 @@ bool ReadImage(const std::string& path, std::string& bytes) {
         errno = EISDIR;
         return false;
     }
-    // The length at open time: a file that grows meanwhile is sent as it was.
-    bytes.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), &bytes[got], bytes.size() - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                break;
-            }
-            return false;
-        }
-        got += static_cast<std::size_t>(n);
+    std::optional<std::string> content = ReadOpenFile(fd.get());
+    if (!content) {
+        return false;
     }
-    bytes.resize(got);
+    bytes = std::move(*content);
     return true;
 }
+// Only images are served: the folder also holds the programs, the pages and the catalogue,
+// and a data directory put there by mistake would hold the settings.
+bool IsGifName(const std::string& name) {
+    static constexpr char kSuffix[] = ".gif";
+    constexpr std::size_t kLength = sizeof kSuffix - 1;
+    if (name.size() <= kLength) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kLength; ++i) {
+        const char c = name[name.size() - kLength + i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kSuffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 const unsigned char kBuiltInPixel[49] = {
@@ -70,28 +76,26 @@ std::string ImageApplication::FileNameOf(const std::string& query) {
     return name;
 }
 
-void ImageApplication::Fatal(const char*, ...) {
-    std::_Exit(0);
-}
-
 void ImageApplication::Serve(int argc, char** argv) {
-    EndWhenReaderGoes();
     cgiMode_ = true;
     const char* query = std::getenv("QUERY_STRING");
     fileName_ = FileNameOf(query ? query : "");
     if (fileName_.empty()) {
         WriteHeader("text/plain");
-        ShowBanner();
+        Answer(Reply::Banner());
+        return;
     }
     WriteHeader(ContentType());
     programDirectory_ = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
 
     const std::string path = programDirectory_ + fileName_;
     std::string bytes;
-    if (!ReadImage(path, bytes)) {
+    if (!IsGifName(fileName_)) {
+        Warning("File %s is not an image: not served", path.c_str());
+        bytes.assign(reinterpret_cast<const char*>(kBuiltInPixel), sizeof kBuiltInPixel);
+    } else if (!ReadImage(path, bytes)) {
         Warning("File %s not found: %d", path.c_str(), errno);
         bytes.assign(reinterpret_cast<const char*>(kBuiltInPixel), sizeof kBuiltInPixel);
     }
-    WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
-    EndProcess();
+    Answer(Reply::Text(std::move(bytes)));
 }

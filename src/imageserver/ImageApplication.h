@@ -11,19 +11,16 @@ extern const unsigned char kBuiltInPixel[49];
 
 class ImageApplication : public CgiApplication {
   public:
-    // The whole request: start-up, then serving. Ends the process.
-    [[noreturn]] void Serve(int argc, char** argv);
+    // The whole request: start-up, then the image, the pixel or the banner.
+    void Serve(int argc, char** argv);
 
     // The base name of the requested file: the query string after its last "/", then after
     // its last "\", then after its last ":".
     static std::string FileNameOf(const std::string& query);
 
-    // Ends the process at once and writes nothing.
-    [[noreturn]] void Fatal(const char* format, ...) override;
-
   protected:
     const char* ContentType() const override { return "image/gif"; }
-    void ReadRequestInput() override {}
+    std::optional<Reply> ReadRequestInput() override { return std::nullopt; }
 
   private:
     std::string fileName_;

@@ -1,9 +1,9 @@
 #include "imageserver/ImageApplication.h"
-
-namespace {
-ImageApplication theApplication;
-}  // namespace
+#include "runtime/RequestLoop.h"
 
 int main(int argc, char** argv) {
-    theApplication.Serve(argc, argv);
+    return ServeRequests([&] {
+        ImageApplication app;
+        app.Serve(argc, argv);
+    });
 }

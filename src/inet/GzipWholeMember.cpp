@@ -15,6 +15,9 @@ struct DecompressorFree {
 
 // A gzip member is at least a 10-byte header, an empty deflate block and an 8-byte trailer.
 constexpr size_t kSmallestMember = 20;
+// Deflate cannot expand data by more than 1032 to 1: a trailer that claims more is not believed,
+// and nothing is allocated for it (the streaming reader then grows with what it decodes).
+constexpr uint64_t kMaxInflateRatio = 1032;
 
 }  // namespace
 
@@ -25,7 +28,7 @@ bool DecodeWholeMember(const uint8_t* bytes, size_t size, size_t limit, GunzipRe
     // The trailer's size counts modulo 2^32; a larger output shows as insufficient space.
     uint32_t expected;
     std::memcpy(&expected, bytes + size - 4, sizeof expected);
-    if (expected > limit) {
+    if (expected > limit || expected > uint64_t{size} * kMaxInflateRatio) {
         return false;
     }
     std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(

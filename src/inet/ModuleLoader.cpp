@@ -7,6 +7,7 @@
 #include <set>
 
 #include "inet/SocketAdapter.h"
+#include "inet/dialog/ModuleFolder.h"
 
 namespace inet {
 namespace {
@@ -56,17 +57,6 @@ class SharedObjectModule : public Module {
     std::set<std::string> hidden_;
 };
 
-// The directory of libQuarInet.so itself, with its "/".
-std::string OwnDirectory() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&LoadModule), &info) == 0 || info.dli_fname == nullptr) {
-        return std::string();
-    }
-    const std::string path = info.dli_fname;
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 std::string SharedObjectPath(const std::string& name) {
     if (strcasecmp(name.c_str(), "WININET.DLL") != 0) {
         return name;
@@ -74,7 +64,7 @@ std::string SharedObjectPath(const std::string& name) {
     if (const char* path = std::getenv("QUAR_WININET_MODULE"); path != nullptr && *path != '\0') {
         return path;
     }
-    return OwnDirectory() + "libquarwininet.so";
+    return ModuleFilePath(reinterpret_cast<const void*>(&LoadModule), "libquarwininet.so");
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // platform's socket and internet libraries at run time.
 //
 // "WSOCK32.DLL" is built into the library (the socket adapter). "WININET.DLL" is the platform
-// internet library layer: $QUAR_WININET_MODULE, else libquarwininet.so beside libQuarInet.so.
+// internet library layer: $QUAR_WININET_MODULE, else libquarwininet.so in the private module
+// folder quarinet/ beside libQuarInet.so, else beside it (ModuleFolder.h).
 // $QUAR_HIDE_MODULES hides modules or single entry points from the loader, for tests of the
 // paths where they are missing: a comma-separated list of "MODULE" or "MODULE!entry".
 #pragma once

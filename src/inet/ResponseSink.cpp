@@ -100,7 +100,9 @@ uint32_t ResponseSink::TakeHeaders(HeapPtr<char> headers, size_t length) {
 }
 
 uint32_t ResponseSink::Judge() {
-    verdict_ = JudgeResponse(headers_.get(), context_);
+    // A NUL would end the header text the caller reads before its end: judged as unreadable.
+    const bool whole = std::memchr(headers_.get(), '\0', headersLength_) == nullptr;
+    verdict_ = JudgeResponse(whole ? headers_.get() : "", context_);
     if (caller_ == nullptr || verdict_.follow) {
         return 0;
     }

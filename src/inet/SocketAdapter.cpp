@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/FailurePoint.h"
+
 namespace inet {
 namespace wsock {
 namespace {
@@ -30,7 +32,17 @@ int FailIo() {
     return Fail(errno == EAGAIN || errno == EWOULDBLOCK ? 10060 : SocketErrorFromErrno(errno));
 }
 
+// A failure a test injects: the system is out of buffers (WSAENOBUFS).
+constexpr int kInjected = 10055;
+bool Injected() {
+    return failure_point::Fails(FailureSite::kSocket);
+}
+
 SOCKET WsSocket(int af, int type, int protocol) {
+    if (Injected()) {
+        Fail(kInjected);
+        return INVALID_SOCKET;
+    }
     const int fd = ::socket(af, type | SOCK_CLOEXEC, protocol);
     if (fd < 0) {
         FailFromErrno();
@@ -44,6 +56,9 @@ int WsCloseSocket(SOCKET s) {
 }
 
 int WsConnect(SOCKET s, const sockaddr* name, int length) {
+    if (Injected()) {
+        return Fail(kInjected);
+    }
     if (::connect(Descriptor(s), name, static_cast<socklen_t>(length)) == 0) {
         return 0;
     }
@@ -67,6 +82,9 @@ char* WsInetNtoa(in_addr address) {
 }
 
 int WsRecv(SOCKET s, char* buffer, int length, int flags) {
+    if (Injected()) {
+        return Fail(kInjected);
+    }
     ssize_t got;
     do {
         got = ::recv(Descriptor(s), buffer, static_cast<size_t>(length), flags);
@@ -75,6 +93,9 @@ int WsRecv(SOCKET s, char* buffer, int length, int flags) {
 }
 
 int WsSend(SOCKET s, const char* buffer, int length, int flags) {
+    if (Injected()) {
+        return Fail(kInjected);
+    }
     ssize_t sent;
     do {
         sent = ::send(Descriptor(s), buffer, static_cast<size_t>(length), flags | MSG_NOSIGNAL);
@@ -100,7 +121,7 @@ int ResolverError(int code) {
 }
 
 int WsGetAddrInfo(const char* node, const char* service, const addrinfo* hints, addrinfo** out) {
-    const int rc = ::getaddrinfo(node, service, hints, out);
+    const int rc = Injected() ? EAI_MEMORY : ::getaddrinfo(node, service, hints, out);
     if (rc != 0) {
         tLastError = ResolverError(rc);
         return tLastError;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/FileUtil.h"
 #include "platform/LineAppend.h"
 
 class Registry;
@@ -49,6 +50,11 @@ class Env {
     // AppendWholeLine: the line whole or absent at the end of the file.
     virtual AppendOutcome AppendLine(const std::string& path, const std::string& line,
                                      bool noFollow) = 0;
+
+    // A data file opened for reading from its start; not open (errno set) when it cannot be.
+    // A symbolic link under the name is not followed, and anything but a regular file (a FIFO
+    // that would block, a device) is refused.
+    virtual UniqueFd OpenForReading(const std::string& path) = 0;
 
     // True when something of that name is there (a symbolic link is not followed).
     virtual bool FileExists(const std::string& path) = 0;

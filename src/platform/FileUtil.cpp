@@ -30,10 +30,7 @@ bool UniqueFd::close() {
     return rc == 0;
 }
 
-namespace {
-
-// The rest of an open file, as ReadWholeFile reads it.
-std::optional<std::string> ReadRest(int fd, std::size_t maxBytes, ReadFailure* failure) {
+std::optional<std::string> ReadOpenFile(int fd, std::size_t maxBytes, ReadFailure* failure) {
     ReadFailure ignored;
     ReadFailure& why = failure != nullptr ? *failure : ignored;
     try {
@@ -76,6 +73,8 @@ std::optional<std::string> ReadRest(int fd, std::size_t maxBytes, ReadFailure* f
     }
 }
 
+namespace {
+
 bool Lock(int fd, int operation) {
     while (::flock(fd, operation) != 0) {
         if (errno != EINTR) {
@@ -83,6 +82,19 @@ bool Lock(int fd, int operation) {
         }
     }
     return true;
+}
+
+// A regular file only: opened without following a symbolic link and without waiting (a FIFO
+// planted under the name would hold the caller until a writer came).
+UniqueFd OpenRegularFile(const std::string& path, int flags, int mode) {
+    UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+                       static_cast<mode_t>(mode)));
+    struct stat st;
+    if (fd && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
+        errno = EINVAL;
+        return UniqueFd();
+    }
+    return fd;
 }
 
 }  // namespace
@@ -113,20 +125,19 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
             return cannotOpen();
         }
     }
-    return ReadRest(fd.get(), maxBytes, failure);
+    return ReadOpenFile(fd.get(), maxBytes, failure);
 }
 
 std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t maxBytes) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    UniqueFd fd = OpenRegularFile(path, O_RDONLY, 0);
     if (!fd || !Lock(fd.get(), LOCK_SH)) {
         return std::nullopt;
     }
-    return ReadRest(fd.get(), maxBytes, nullptr);
+    return ReadOpenFile(fd.get(), maxBytes, nullptr);
 }
 
 bool RewriteLockedFile(const std::string& path, const std::string& data, int mode) {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
-                       static_cast<mode_t>(mode)));
+    UniqueFd fd = OpenRegularFile(path, O_WRONLY | O_CREAT, mode);
     if (!fd || !Lock(fd.get(), LOCK_EX)) {
         return false;
     }

@@ -44,6 +44,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path,
                                          std::size_t maxBytes = static_cast<std::size_t>(-1),
                                          bool regularOnly = false, ReadFailure* failure = nullptr);
 
+// The rest of the open file `fd` from its current position, read as ReadWholeFile reads:
+// nothing (errno and `failure` set) when reading fails or more than maxBytes are there.
+std::optional<std::string> ReadOpenFile(int fd, std::size_t maxBytes = static_cast<std::size_t>(-1),
+                                        ReadFailure* failure = nullptr);
+
 // Writes all of `data` to `fd`, continuing after short writes and interruptions.
 bool WriteAll(int fd, const char* data, std::size_t size);
 

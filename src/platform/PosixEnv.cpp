@@ -29,7 +29,8 @@ class PosixEnv : public Env {
     std::unique_ptr<Registry> OpenRegistry() override { return OpenSystemRegistry(); }
 
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override {
-        return ReadWholeFile(path, maxBytes);
+        // Data files are regular files: a pipe or device under the name is not waited on.
+        return ReadWholeFile(path, maxBytes, true);
     }
     bool ReplaceFile(const std::string& path, const std::string& data, int mode,
                      bool ownerOnly) override {
@@ -46,6 +47,18 @@ class PosixEnv : public Env {
                              bool noFollow) override {
         // Log files are made like any data file; the umask decides who else may read them.
         return AppendWholeLine(path, line, noFollow, 0666);
+    }
+
+    UniqueFd OpenForReading(const std::string& path) override {
+        // A data file is a regular file under its own name: a symbolic link planted there is
+        // not followed, and a FIFO is not waited on.
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        struct stat st;
+        if (fd && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
+            errno = EINVAL;
+            return UniqueFd();
+        }
+        return fd;
     }
 
     bool FileExists(const std::string& path) override {

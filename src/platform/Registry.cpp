@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/FailurePoint.h"
 #include "platform/FileUtil.h"
 
 namespace {
@@ -68,7 +69,8 @@ RegKey InternetSettingsFromEnvironment() {
 
 // The text of a registry file, "" when there is none; nothing when it cannot be read.
 std::optional<std::string> ReadRegistryText(const std::string& path) {
-    std::optional<std::string> text = ReadWholeFile(path, kMaxRegistryFileBytes);
+    // Regular files only, opened without waiting: a pipe planted under the name holds no one.
+    std::optional<std::string> text = ReadWholeFile(path, kMaxRegistryFileBytes, true);
     if (!text && errno == ENOENT) {
         return std::string();
     }
@@ -184,6 +186,9 @@ class FileRegistry : public Registry {
         }
         RegFile file = RegFile::Parse(*text);
         change(file);
+        if (failure_point::Fails(FailureSite::kRegistryWrite)) {
+            return ERROR_ACCESS_DENIED;
+        }
         const bool ownerOnly = hive == Hive::CurrentUser;
         return ReplaceFileAtomically(path, file.Serialize(), ownerOnly ? 0600 : 0644, ownerOnly)
                    ? ERROR_SUCCESS

@@ -25,13 +25,6 @@ constexpr const char* kTestInputFile = "tstin";
 CgiApplication::CgiApplication() : env_(&Env::Default()) {}
 CgiApplication::~CgiApplication() = default;
 
-void CgiApplication::EndProcess() {
-    std::fflush(stdout);
-    // Everything the request changed is in its files already; tearing down the objects of the
-    // process would only spend time after the reply.
-    std::_Exit(0);
-}
-
 void CgiApplication::EndWhenReaderGoes() {
     std::signal(SIGPIPE, SIG_DFL);
 }
@@ -47,21 +40,35 @@ const std::string& CgiApplication::DataDirectory() {
     return *dataDirectory_;
 }
 
-int CgiApplication::Run(int argc, char** argv,
-                        const std::function<void(const std::string& name)>& dispatch) {
-    EndWhenReaderGoes();
+void CgiApplication::Run(int argc, char** argv,
+                         const std::function<Reply(const std::string& name)>& dispatch) {
     const char* testInput = std::getenv(kTestInputVariable);
-    RunGuarded(*this, [&] {
-        if (Init(argc, argv, testInput != nullptr && *testInput != '\0')) {
-            dispatch(TakeRequestName());
+    const Reply reply = RunGuarded(*this, [&]() -> Reply {
+        if (std::optional<Reply> early =
+                Start(argc, argv, testInput != nullptr && *testInput != '\0')) {
+            return std::move(*early);
         }
+        std::string name;
+        if (std::optional<Reply> early = TakeRequestName(name)) {
+            return std::move(*early);
+        }
+        return dispatch(name);
     });
-    return 0;
+    // A page that fails while it is made is reported like any other failure of the request.
+    const Reply failed = RunGuarded(*this, [&] {
+        Answer(reply);
+        return Reply::None();
+    });
+    Answer(failed);
+    std::fflush(stdout);
 }
 
-void CgiApplication::ShowBanner() {
-    std::fputs(Banner(), stdout);
-    EndProcess();
+void CgiApplication::Answer(const Reply& reply) {
+    if (reply.kind == Reply::Kind::kBanner) {
+        std::fputs(Banner(), stdout);
+    } else if (reply.kind == Reply::Kind::kText) {
+        std::fwrite(reply.text.data(), 1, reply.text.size(), stdout);
+    }
 }
 
 void CgiApplication::WriteHeader(const char* contentType) {
@@ -71,7 +78,7 @@ void CgiApplication::WriteHeader(const char* contentType) {
     std::fflush(stdout);
 }
 
-bool CgiApplication::Init(int argc, char** argv, bool testInput) {
+std::optional<Reply> CgiApplication::Start(int argc, char** argv, bool testInput) {
     testInput_ = testInput;
     cgiMode_ = !testInput;
     BeginInit(argc, argv);
@@ -79,10 +86,12 @@ bool CgiApplication::Init(int argc, char** argv, bool testInput) {
         WriteHeader(ContentType());
     }
     if (!CreateReplyArchive()) {
-        return false;
+        return Reply::None();
     }
     LoadCatalogue();
-    ReadRequestInput();
+    if (std::optional<Reply> early = ReadRequestInput()) {
+        return early;
+    }
     event_.clientAddress = clientAddress_;
     event_.proxyAddress = proxyAddress_;
     settingsLoaded_ = LoadSettings();
@@ -90,7 +99,7 @@ bool CgiApplication::Init(int argc, char** argv, bool testInput) {
         settings_.Reset();
     }
     EndInit();
-    return true;
+    return std::nullopt;
 }
 
 void CgiApplication::LoadCatalogue() {
@@ -116,13 +125,13 @@ void CgiApplication::WriteDiagnostic(const std::string& message, bool forceWhenN
     }
 }
 
-void CgiApplication::Fatal(const char* format, ...) {
+Reply CgiApplication::Fatal(const char* format, ...) {
     va_list args;
     va_start(args, format);
     const std::string message = FormatText(format, args);
     va_end(args);
     WriteDiagnostic(message, false);
-    EndProcess();
+    return Reply::None();
 }
 
 void CgiApplication::Warning(const char* format, ...) {
@@ -133,9 +142,9 @@ void CgiApplication::Warning(const char* format, ...) {
     WriteDiagnostic(message, false);
 }
 
-void CgiApplication::RaiseCode(EventRecord& event, const char* code) {
+Reply CgiApplication::RaiseCode(EventRecord& event, const char* code) {
     LogCode(event, code);
-    EndProcess();
+    return Reply::None();
 }
 
 void CgiApplication::LogCode(EventRecord& event, const char* code) {
@@ -154,24 +163,25 @@ void CgiApplication::ReadClientAddress() {
     remoteHost_ = std::move(addresses.remoteHost);
 }
 
-std::optional<std::string> CgiApplication::ReadRequestBody(std::size_t testInputLength) {
+std::optional<Reply> CgiApplication::ReadRequestBody(std::size_t testInputLength,
+                                                     std::optional<std::string>& body) {
     const std::string testLength = std::to_string(testInputLength);
     const char* lengthText = testInput_ ? testLength.c_str() : std::getenv("CONTENT_LENGTH");
-    RequestBody body = ::ReadRequestBody(lengthText, testInput_ ? kTestInputFile : nullptr);
+    RequestBody read = ::ReadRequestBody(lengthText, testInput_ ? kTestInputFile : nullptr);
     using Outcome = RequestBody::Outcome;
-    if (body.outcome == Outcome::kTooLong) {
-        Fatal("Request body of %.40s bytes exceeds the limit of %zu bytes.", lengthText,
-              kMaxContentLength);
+    if (read.outcome == Outcome::kTooLong) {
+        return Fatal("Request body of %.40s bytes exceeds the limit of %zu bytes.", lengthText,
+                     kMaxContentLength);
     }
-    if (body.outcome == Outcome::kCannotOpen) {
-        ReportNoTestInput(body.error);
+    if (read.outcome == Outcome::kCannotOpen) {
+        return ReportNoTestInput(read.error);
     }
-    if (body.outcome != Outcome::kRead) {
-        return std::nullopt;
+    if (read.outcome == Outcome::kRead) {
+        body = std::move(read.bytes);
     }
-    return std::move(body.bytes);
+    return std::nullopt;
 }
 
-void CgiApplication::ReportNoTestInput(int) {
-    RaiseCode(event_, "ERR_NOSTDIN");
+Reply CgiApplication::ReportNoTestInput(int) {
+    return RaiseCode(event_, "ERR_NOSTDIN");
 }

@@ -12,7 +12,8 @@ ClientAddresses ReadClientAddresses() {
     ClientAddresses addresses;
     const char* remoteAddr = std::getenv("REMOTE_ADDR");
     if (const char* forwarded = std::getenv("HTTP_X_FORWARDED_FOR")) {
-        addresses.client = forwarded;
+        // Any sender may put anything here: it is logged and compared, so it is kept short.
+        addresses.client.assign(forwarded, ::strnlen(forwarded, kMaxForwardedLength));
         if (remoteAddr) {
             addresses.proxy = remoteAddr;
         }

@@ -14,9 +14,13 @@
 // allocated.
 constexpr std::size_t kMaxContentLength = 8u << 20;
 
+// The most of HTTP_X_FORWARDED_FOR that is kept: a short list of addresses. A longer value is
+// cut, so that no sender can make each logged line or stored session large.
+constexpr std::size_t kMaxForwardedLength = 64;
+
 struct ClientAddresses {
-    std::string client;      // HTTP_X_FORWARDED_FOR, else REMOTE_ADDR, else empty
-    std::string proxy;       // REMOTE_ADDR when the request came through a proxy
+    std::string client;  // HTTP_X_FORWARDED_FOR (its first 64 bytes), else REMOTE_ADDR, else empty
+    std::string proxy;   // REMOTE_ADDR when the request came through a proxy
     std::string remoteHost;  // REMOTE_HOST when it did not
 };
 
@@ -31,7 +35,7 @@ struct RequestName {
 // Splits a query string at the first "|", else at the first "%7C" (upper-case C only). An empty
 // token is replaced by a freshly generated one (from env). A null query gives an empty name and
 // token.
-RequestName SplitQueryString(const char* query, Env& env = Env::Default());
+RequestName SplitQueryString(const char* query, Env& env);
 
 // A session token that another client cannot guess: 32 hexadecimal digits from env's random
 // source. Without one it is still unique per process (time and process id), if not secret.

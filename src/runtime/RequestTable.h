@@ -1,13 +1,16 @@
 // The request table of a program: names matched exactly and case-sensitively, in table order,
-// each naming the handler that answers it. A handler receives the program's application object.
+// each naming the handler that answers it. A handler receives the program's application object
+// and returns the reply, which the caller gives.
 #pragma once
 
 #include <string>
 
+#include "runtime/Reply.h"
+
 template <class Application>
 struct RequestEntry {
     const char* name;  // null in the row that ends the table
-    void (*handler)(Application& app);
+    Reply (*handler)(Application& app);
 };
 
 template <class Application>
@@ -15,7 +18,7 @@ struct RequestTable {
     const RequestEntry<Application>* rows;
     // Answers an empty request name without looking at the rows; null: an empty name is looked
     // up like any other.
-    void (*emptyName)(Application& app);
+    Reply (*emptyName)(Application& app);
 };
 
 // The first row whose name equals `name`, or null. `*walked` receives the number of named rows

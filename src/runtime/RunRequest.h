@@ -6,33 +6,32 @@
 #include <string>
 
 #include "runtime/CgiApplication.h"
+#include "runtime/Reply.h"
 #include "runtime/RequestTable.h"
 
-// Runs `body`; an archive, tokenizer, file or any other exception is reported through
-// application.Fatal with its error text (at most 255 characters), errno and strerror.
-void RunGuarded(CgiApplication& application, const std::function<void()>& body);
+// The reply of `body`; an archive, tokenizer, file or any other exception gives the reply of
+// application.Fatal with its error text (at most kMaxErrorText characters), errno and strerror.
+Reply RunGuarded(CgiApplication& application, const std::function<Reply()>& body);
 
-// Runs the handler that `table` names for `name` and ends the process. An unknown name ends in
+// The reply of the handler that `table` names for `name`. An unknown name gives the reply of
 // Fatal with "Unknown request %s (%d)" and the number of rows looked at.
 template <class Application>
-[[noreturn]] void RunRequest(Application& app, const RequestTable<Application>& table,
-                             const std::string& name) {
+Reply RunRequest(Application& app, const RequestTable<Application>& table,
+                 const std::string& name) {
     if (name.empty() && table.emptyName != nullptr) {
-        table.emptyName(app);
-    } else {
-        int walked = 0;
-        const RequestEntry<Application>* row = FindRequest(table.rows, name, &walked);
-        if (row == nullptr) {
-            app.Fatal("Unknown request %s (%d)", name.c_str(), walked);
-        }
-        row->handler(app);
+        return table.emptyName(app);
     }
-    CgiApplication::EndProcess();
+    int walked = 0;
+    const RequestEntry<Application>* row = FindRequest(table.rows, name, &walked);
+    if (row == nullptr) {
+        return app.Fatal("Unknown request %s (%d)", name.c_str(), walked);
+    }
+    return row->handler(app);
 }
 
-// The entry point's body of a program with a request table: start-up, then the request the
-// program names, inside one catch-all. Returns only when start-up fails.
+// One request of a program with a request table: start-up, then the request the program
+// names, inside one catch-all; the reply is given before it returns.
 template <class Application>
-int RunProgram(Application& app, int argc, char** argv, const RequestTable<Application>& table) {
-    return app.Run(argc, argv, [&](const std::string& name) { RunRequest(app, table, name); });
+void RunProgram(Application& app, int argc, char** argv, const RequestTable<Application>& table) {
+    app.Run(argc, argv, [&](const std::string& name) { return RunRequest(app, table, name); });
 }

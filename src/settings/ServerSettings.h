@@ -26,7 +26,7 @@ class ServerSettings : public CObject {
     std::string adminName;                         // "sysopname"
     std::string adminPhone;                        // "sysoptel"
     std::string adminEmail;                        // "sysopemail"
-    std::string adminPassword;                     // "pswd1"; compared exactly
+    std::string adminPassword;                     // "pswd1"; a "$y$" hash, or older plain text
     uint32_t inactivityTimeout = kDefaultTimeout;  // seconds; 0: sessions never expire
     int32_t eventLogging = 0;                      // 1: LogCode and the logs write
 

@@ -43,6 +43,7 @@ bool SaveServerSettings(const ServerSettings& settings, const std::string& dataD
     } catch (const CException&) {
         return false;
     }
+    // Owner-only also when an older version or a hand left the file readable to others.
     return env.ReplaceFile(dataDirectory + kSettingsFileName, std::string(stream.contents()), 0600,
-                           false);
+                           true);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "admin/OptionsPage.h"
 #include "admin/SessionPages.h"
 #include "platform/DataDirectory.h"
+#include "platform/Env.h"
 #include "platform/Registry.h"
 #include "platform/Scramble.h"
 #include "runtime/RunRequest.h"
@@ -58,7 +60,7 @@ class StorageFailure : public ::testing::Test {
         s.adminName = "Jo";
         s.adminPhone = "555";
         s.adminPassword = "secret";
-        ASSERT_TRUE(SaveServerSettings(s, site_ / "data/"));
+        ASSERT_TRUE(SaveServerSettings(s, site_ / "data/", Env::Default()));
     }
 
     void LogIn() {
@@ -70,8 +72,7 @@ class StorageFailure : public ::testing::Test {
         site_.Write("data/quar_session.dat", StoreSession(session));
     }
 
-    // Runs one request in a child process as a web server would, with env_ as its system;
-    // the child ends with status 0 as every page does.
+    // Runs one request in a child process as a web server would, with env_ as its system.
     void Run(const char* query, const std::string& body) {
         site_.Write("body", body);
         const auto child = [&] {
@@ -92,7 +93,7 @@ class StorageFailure : public ::testing::Test {
             char program[] = "quarnbxadmin";
             char* argv[] = {program, nullptr};
             RunProgram(app, 1, argv, kRequests);
-            std::_Exit(3);  // a page never returns
+            std::_Exit(0);
         };
         EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
     }
@@ -158,6 +159,91 @@ TEST_F(StorageFailure, UnwritableFilesRaiseTheirCodeOnTheErrorPage) {
         EXPECT_EQ(site_.Exists("data/quar_settings.dat"), c.settingsStored);
         // A session that cannot be written is deleted; one that was written stays.
         EXPECT_EQ(site_.Exists("data/quar_session.dat"), c.sessionKept);
+    }
+}
+
+// Each file operation of a request failing in turn (QUAR_TORTURE=all: every request below,
+// else the login): the page is a whole page or a clear error page, the settings and session
+// files are whole (old or new), and every line of the event log is whole.
+TEST_F(StorageFailure, EveryFileOperationFailingInTurnLeavesWholeFiles) {
+    const char* which = std::getenv("QUAR_TORTURE");
+    const bool all = which != nullptr && std::string(which) == "all";
+    struct Case {
+        const char* name;
+        bool initialised;
+        const char* query;
+        std::string body;
+        const char* successPage;
+        const char* newAdmin;  // the settings' administrator after a success
+    };
+    const std::vector<Case> cases = {
+        {"login", true, "login|tok", "passwd=secret", "MAIN", "Jo"},
+        {"set-up", false, "init_base|t",
+         "compname=Acme&sysopname=Ann&sysoptel=555&sysopemail=&pswd1=secret&pswd2=secret", "MAIN",
+         "Ann"},
+        {"options", true, "options|tok",
+         "snd=Submit&sysopname=Max&sysoptel=777&timeout=10&optn_log=1", "OPTIONS", "Max"},
+    };
+    const std::string marker = site_ / "fault-reached";
+    for (const Case& c : cases) {
+        if (!all && c.name != std::string("login")) {
+            continue;
+        }
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE(std::string(c.name) + ", file operation " + std::to_string(n));
+            ASSERT_LT(n, 200) << "a request of endless file operations";
+            for (const char* file : {"quar_settings.dat", "quar_session.dat", "quar_nbx_log.txt"}) {
+                std::remove((site_ / "data/" + file).c_str());
+            }
+            std::remove(marker.c_str());
+            if (c.initialised) {
+                Initialise();
+                LogIn();
+            }
+            env_.FailNthOperation(n, marker);
+            Run(c.query, c.body);
+            env_.FailNthOperation(0, "");
+            const bool reached = site_.Exists("fault-reached");
+
+            const std::string page = site_.Read("page");
+            ASSERT_EQ(0u, page.rfind(kHeader, 0)) << page;
+            const std::string shown = page.substr(kHeader.size());
+            const bool succeeded = shown == c.successPage;
+            EXPECT_TRUE(succeeded ||
+                        (shown.rfind("ERROR[", 0) == 0 && shown.size() > 7 && shown.back() == ']'))
+                << shown;
+
+            ServerSettings settings;
+            if (site_.Exists("data/quar_settings.dat")) {
+                ASSERT_TRUE(LoadServerSettings(settings, site_ / "data/", Env::Default()))
+                    << "settings whole";
+                EXPECT_TRUE(settings.adminName == "Jo" || settings.adminName == c.newAdmin);
+            }
+            if (succeeded) {
+                EXPECT_EQ(c.newAdmin, settings.adminName) << "a success stored its settings";
+            }
+            if (site_.Exists("data/quar_session.dat")) {
+                AdminSession session;
+                bool malformed = false;
+                EXPECT_TRUE(
+                    LoadSessionBytes(site_.Read("data/quar_session.dat"), session, &malformed))
+                    << "session whole";
+            }
+            const std::string log = site_.Exists("data/quar_nbx_log.txt")
+                                        ? site_.Read("data/quar_nbx_log.txt")
+                                        : std::string();
+            EXPECT_TRUE(log.empty() || log.back() == '\n') << "no torn event line";
+            std::istringstream lines(log);
+            for (std::string line; std::getline(lines, line);) {
+                EXPECT_GE(std::count(line.begin(), line.end(), '\t'), 8) << line;
+            }
+            if (!reached) {
+                EXPECT_TRUE(succeeded) << "the request without failures succeeds";
+                EXPECT_GT(n, 1) << "the request reaches its files";
+                std::printf("%s: %d file operations failed in turn\n", c.name, n - 1);
+                break;
+            }
+        }
     }
 }
 

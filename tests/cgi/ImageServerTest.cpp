@@ -52,8 +52,23 @@ TEST_F(ImageServer, ServesAFileOfItsOwnFolder) {
     EXPECT_EQ(r.output, kGifHeader + "GIF89a-logo-bytes");
 }
 
-TEST_F(ImageServer, ServesAnyReadableFileWithTheGifHeader) {
-    EXPECT_EQ(Get("notes.txt").output, kGifHeader + std::string("any\0bytes", 9));
+TEST_F(ImageServer, ServesOnlyNamesEndingInGif) {
+    // The folder also holds the programs, pages and catalogue, which are not images.
+    dir_.Write("cgi/UPPER.GIF", "GIF89a-upper");
+    dir_.Write("cgi/quar_settings.dat", "secret settings");
+    dir_.Write("cgi/quarnbxadmin", "program bytes");
+    dir_.Write("cgi/.gif", "no name");
+    const struct {
+        const char* query;
+        std::string body;
+    } kCases[] = {
+        {"logo.gif", "GIF89a-logo-bytes"}, {"UPPER.GIF", "GIF89a-upper"}, {"notes.txt", kPixel},
+        {"quar_settings.dat", kPixel},     {"quarnbxadmin", kPixel},      {".gif", kPixel},
+        {"logo.gif.txt", kPixel},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(Get(c.query).output, kGifHeader + c.body) << c.query;
+    }
 }
 
 TEST_F(ImageServer, CutsPathsAtSlashBackslashAndColon) {

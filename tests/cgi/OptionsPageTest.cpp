@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "AdminPageFixture.h"
+#include "admin/PasswordHash.h"
 
 namespace {
 
@@ -127,11 +128,11 @@ TEST_F(OptionsPage, PasswordChange) {
     LogIn();
     EXPECT_EQ(Options("snd=Submit&pswdold=secret&pswd1=n3w!&pswd2=n3w!&timeout=10&optn_log=1"),
               kUpdated + "Jo|555|||||10|CHECKED=\"true\"");
-    EXPECT_EQ(Stored().adminPassword, "n3w!");
+    EXPECT_TRUE(PasswordMatches("n3w!", Stored().adminPassword));
     // The old password is now the wrong one.
     EXPECT_EQ(Options("snd=Submit&pswdold=secret&pswd1=abcd&pswd2=abcd"),
               "OPTIONS[ERROR: Invalid password. Please reenter.]|||secret|abcd|abcd||");
-    EXPECT_EQ(Stored().adminPassword, "n3w!");
+    EXPECT_TRUE(PasswordMatches("n3w!", Stored().adminPassword));
 }
 
 TEST_F(OptionsPage, TimeoutIsTypedInMinutesAndStoredInSeconds) {

@@ -8,6 +8,7 @@
 
 #include "eventlog/EventRecord.h"
 #include "eventlog/LogFiles.h"
+#include "platform/Env.h"
 
 int main(int argc, char** argv) {
     std::string dataDirectory;
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
     for (long j = 0; j < count; ++j) {
         event.message =
             std::string("writer ") + (writer ? writer : "0") + " event " + std::to_string(j);
-        if (!AppendEvent(event, "CONCURRENT", dataDirectory).written) {
+        if (!AppendEvent(event, "CONCURRENT", dataDirectory, Env::Default()).written) {
             ++failures;
         }
     }

@@ -13,6 +13,7 @@
 
 #include "UtcZone.h"
 #include "eventlog/EventRecord.h"
+#include "platform/Env.h"
 #include "support/FaultyEnv.h"
 #include "support/TempDir.h"
 
@@ -84,7 +85,7 @@ TEST_F(LogFiles, ChoicesForDataDirectoryAndTmp) {
 TEST_F(LogFiles, EventLinesAreAppendedToTheDataDirectory) {
     ScopedTmp tmp(tmp_.path());
     event_.user = "NBX_admin";
-    LogAppendResult result = AppendEvent(event_, "LOGIN", data_.path());
+    LogAppendResult result = AppendEvent(event_, "LOGIN", data_.path(), Env::Default());
     EXPECT_TRUE(result.written);
     EXPECT_FALSE(result.primaryInTmp);
     EXPECT_EQ(result.path, data_ / "quar_nbx_log.txt");
@@ -92,19 +93,19 @@ TEST_F(LogFiles, EventLinesAreAppendedToTheDataDirectory) {
     EXPECT_EQ(first.substr(0, 6), "LOGIN\t");
 
     event_.message = "Options updated.";
-    ASSERT_TRUE(AppendEvent(event_, "MESSAGE", data_.path() + "/").written);
+    ASSERT_TRUE(AppendEvent(event_, "MESSAGE", data_.path() + "/", Env::Default()).written);
     EXPECT_EQ(ReadFile(result.path), first + event_.FormatLine() + "\r\n");
     EXPECT_FALSE(std::filesystem::exists(tmp_ / "quar_nbx.log"));
 }
 
 TEST_F(LogFiles, EmptyDataDirectoryWritesBothLogsInTmp) {
     ScopedTmp tmp(tmp_.path());
-    LogAppendResult result = AppendEvent(event_, "AUTOLOGOUT", "");
+    LogAppendResult result = AppendEvent(event_, "AUTOLOGOUT", "", Env::Default());
     EXPECT_TRUE(result.written);
     EXPECT_TRUE(result.primaryInTmp);
     EXPECT_EQ(ReadFile(tmp_ / "quar_nbx_log.txt"), event_.FormatLine() + "\r\n");
 
-    result = AppendDiagnostic("Unknown request x (11)", "");
+    result = AppendDiagnostic("Unknown request x (11)", "", Env::Default());
     EXPECT_TRUE(result.written);
     EXPECT_TRUE(result.primaryInTmp);
     EXPECT_EQ(result.path, tmp_ / "quar_nbx.log");
@@ -113,8 +114,8 @@ TEST_F(LogFiles, EmptyDataDirectoryWritesBothLogsInTmp) {
 TEST_F(LogFiles, UnusableDataDirectoryFallsBackToTmp) {
     ScopedTmp tmp(tmp_.path());
     const std::string unusable = UnusableDirectory();
-    ASSERT_TRUE(AppendEvent(event_, "LOGIN", unusable).written);
-    ASSERT_TRUE(AppendDiagnostic("first", unusable).written);
+    ASSERT_TRUE(AppendEvent(event_, "LOGIN", unusable, Env::Default()).written);
+    ASSERT_TRUE(AppendDiagnostic("first", unusable, Env::Default()).written);
     const std::string fallback = ReadFile(tmp_ / "quar_nbx.log");
     EXPECT_EQ(fallback.substr(0, fallback.find("\r\n") + 2), event_.FormatLine() + "\r\n");
     EXPECT_NE(fallback.find(": first\n"), std::string::npos);
@@ -123,7 +124,7 @@ TEST_F(LogFiles, UnusableDataDirectoryFallsBackToTmp) {
 TEST_F(LogFiles, FullFileSystemFallsBackToTmp) {
     ScopedTmp tmp(tmp_.path());
     std::filesystem::create_symlink("/dev/full", data_ / "quar_nbx_log.txt");
-    LogAppendResult result = AppendEvent(event_, "LOGIN", data_.path());
+    LogAppendResult result = AppendEvent(event_, "LOGIN", data_.path(), Env::Default());
     EXPECT_TRUE(result.written);
     EXPECT_EQ(result.path, tmp_ / "quar_nbx.log");
 }
@@ -133,20 +134,20 @@ TEST_F(LogFiles, NothingWritableReportsFailureAndStillStampsTheEvent) {
     {
         ScopedTmp tmp(std::nullopt);
         event_.time = 0;
-        LogAppendResult result = AppendEvent(event_, "ERR_WRITESF", unusable);
+        LogAppendResult result = AppendEvent(event_, "ERR_WRITESF", unusable, Env::Default());
         EXPECT_FALSE(result.written);
         EXPECT_EQ(result.path, "");
         EXPECT_EQ(event_.code, "ERR_WRITESF");
         EXPECT_NE(event_.time, 0);
 
-        result = AppendDiagnostic("lost", "");
+        result = AppendDiagnostic("lost", "", Env::Default());
         EXPECT_FALSE(result.written);
         EXPECT_TRUE(result.primaryInTmp);
     }
     {
         ScopedTmp tmp(unusable);
-        EXPECT_FALSE(AppendEvent(event_, "LOGIN", unusable).written);
-        EXPECT_FALSE(AppendDiagnostic("lost", "").written);
+        EXPECT_FALSE(AppendEvent(event_, "LOGIN", unusable, Env::Default()).written);
+        EXPECT_FALSE(AppendDiagnostic("lost", "", Env::Default()).written);
     }
 }
 
@@ -155,7 +156,7 @@ TEST_F(LogFiles, LinkPlantedInTmpIsNotFollowed) {
     const std::string victim = data_ / "victim";
     std::ofstream(victim) << "keep";
     std::filesystem::create_symlink(victim, tmp_ / "quar_nbx.log");
-    EXPECT_FALSE(AppendDiagnostic("planted", "").written);
+    EXPECT_FALSE(AppendDiagnostic("planted", "", Env::Default()).written);
     EXPECT_EQ(ReadFile(victim), "keep");
 }
 

@@ -65,6 +65,30 @@ TEST_F(TemplateTextTest, EscapedInsertionIgnoresTheMode) {
               "******Invalid Variable---#debug_level*****");
 }
 
+// Escaped texts go into UTF-8 pages: UTF-8 passes unchanged, a text that is not UTF-8 (stored
+// from the Latin-1 pages of older installations) is written as the Latin-1 it was.
+TEST_F(TemplateTextTest, EscapedTextsAreWrittenAsUtf8) {
+    const struct {
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {"\xC5\x81ukasz M\xC3\xBCller", "\xC5\x81ukasz M\xC3\xBCller"},  // UTF-8
+        {"M\xFCller & Co", "M\xC3\xBCller &amp; Co"},                    // Latin-1
+        {"\xE2\x82\xAC 5", "\xE2\x82\xAC 5"},                            // three bytes
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},                        // four bytes
+        {"M\xC3\xBCller \xC5", "M\xC3\xBCller \xC5"},  // last character cut by a field's length
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},              // overlong form: not UTF-8
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},  // surrogate: not UTF-8
+        {"\xC3\xBC\xFC", "\xC3\x83\xC2\xBC\xC3\xBC"},  // a stray byte: all Latin-1
+        {"J\xFCrgen\r\n\xC5\x81ukasz", "J\xC3\xBCrgen\r\n\xC5\x81ukasz"},  // line by line
+    };
+    for (const auto& c : cases) {
+        proc_.SetStringVar("v", c.stored);
+        EXPECT_EQ(Render("<%#esc_html_tag v%>"), c.shown) << c.stored;
+        EXPECT_EQ(Render("<%v%>"), c.stored) << "unescaped text passes as it is";
+    }
+}
+
 TEST_F(TemplateTextTest, AssignmentKinds) {
     proc_.SetIntVar("count", 3);
     proc_.SetListVar("L", ListOfA({"1"}));

@@ -9,7 +9,9 @@
 #include "SameBytes.h"
 #include "TestData.h"
 #include "inet/GzipReader.h"
+#include "inet/GzipWholeMember.h"
 #include "inet/GzipWriter.h"
+#include "platform/FailurePoint.h"
 
 namespace {
 
@@ -188,6 +190,36 @@ TEST(GzipReader, OutputIsBoundedByTheLimit) {
     // Over several members, too.
     EXPECT_EQ(GunzipStatus::kTooLarge, Decompress(gz + gz, (3 << 20) / 2).status);
     EXPECT_EQ(GunzipStatus::kTooLarge, Decompress(gz, 1000).status);
+}
+
+TEST(GzipWholeMember, OnlyAClaimDeflateCanGiveIsAllocated) {
+    const std::string gz = Compress("hello, hello, hello");
+    struct Case {
+        const char* name;
+        uint32_t claim;  // 0: the member's own trailer
+        bool decoded;
+        uint64_t allocations;
+    };
+    const Case cases[] = {
+        {"true claim", 0, true, 1},
+        {"wrong claim within 1032 to 1", 100, false, 1},
+        {"claim beyond 1032 to 1", 400u << 20, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string member = gz;
+        for (int i = 0; c.claim != 0 && i < 4; ++i) {
+            member[member.size() - 4 + i] = static_cast<char>(c.claim >> (8 * i));
+        }
+        inet::GunzipResult result;
+        failure_point::Arm(static_cast<unsigned>(FailureSite::kHeap), 0);
+        const bool decoded = inet::DecodeWholeMember(
+            reinterpret_cast<const uint8_t*>(member.data()), member.size(), 512u << 20, result);
+        const uint64_t allocations = failure_point::Count();
+        failure_point::Disarm();
+        EXPECT_EQ(c.decoded, decoded);
+        EXPECT_EQ(c.allocations, allocations);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 # root, Apache runs the programs as www-data, which `quarsetup --owner` gives the data
 # directory. Needs QUARSETUP; Apache is stopped by its own PID.
 set -eu
+. "$(dirname "$0")/served-headers.sh"
 command -v apache2 >/dev/null || { echo "apache2 is not installed" >&2; exit 1; }
 work=$(mktemp -d)
 pid=
@@ -39,6 +40,8 @@ until curl -fs -o /dev/null "$admin?test"; do
     sleep 0.1
 done
 
+curl -fs -D "$work/headers" -o /dev/null "$admin"
+check_served_headers "$work/headers" || fail "the served headers are missing"
 # "/" leads to the set-up form of a fresh installation.
 curl -fsL "$base/" | grep -q 'name="compname"' || fail "no set-up form at /"
 page=$(curl -fs --data 'compname=Acme&sysopname=Jo&sysoptel=1&sysopemail=&pswd1=secret&pswd2=secret' \

@@ -17,7 +17,7 @@ namespace {
 class BareApplication : public CgiApplication {
   protected:
     const char* ContentType() const override { return "text/plain"; }
-    void ReadRequestInput() override {}
+    std::optional<Reply> ReadRequestInput() override { return std::nullopt; }
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Env.h"
 #include "runtime/ProgramDirectory.h"
 #include "runtime/RequestInput.h"
 #include "runtime/RequestTable.h"
@@ -17,27 +18,27 @@
 #include "support/TempDir.h"
 
 TEST(QueryString, SplitsAtBarOrUpperCaseEscape) {
-    RequestName r = SplitQueryString("main|123");
+    RequestName r = SplitQueryString("main|123", Env::Default());
     EXPECT_EQ(r.name, "main");
     EXPECT_EQ(r.token, "123");
-    r = SplitQueryString("main%7C123");
+    r = SplitQueryString("main%7C123", Env::Default());
     EXPECT_EQ(r.name, "main");
     EXPECT_EQ(r.token, "123");
-    r = SplitQueryString("a|b%7Cc|d");
+    r = SplitQueryString("a|b%7Cc|d", Env::Default());
     EXPECT_EQ(r.name, "a");
     EXPECT_EQ(r.token, "b%7Cc|d");
 }
 
 TEST(QueryString, MissingTokenIsGeneratedAndUnguessable) {
-    RequestName r = SplitQueryString("main%7c123");
+    RequestName r = SplitQueryString("main%7c123", Env::Default());
     EXPECT_EQ(r.name, "main%7c123");
     EXPECT_EQ(r.token.size(), 32u);
-    r = SplitQueryString("main|");
+    r = SplitQueryString("main|", Env::Default());
     EXPECT_EQ(r.name, "main");
     EXPECT_EQ(r.token.find_first_not_of("0123456789abcdef"), std::string::npos);
     std::set<std::string> tokens;
     for (int i = 0; i < 100; ++i) {
-        tokens.insert(SplitQueryString("main").token);
+        tokens.insert(SplitQueryString("main", Env::Default()).token);
     }
     EXPECT_EQ(tokens.size(), 100u);
 }
@@ -73,7 +74,7 @@ TEST(RequestToken, ComesFromTheRandomSourceOrElseFromTimeAndProcess) {
 }
 
 TEST(QueryString, NoQueryGivesEmptyNameAndToken) {
-    const RequestName r = SplitQueryString(nullptr);
+    const RequestName r = SplitQueryString(nullptr, Env::Default());
     EXPECT_TRUE(r.name.empty());
     EXPECT_TRUE(r.token.empty());
 }
@@ -159,23 +160,25 @@ TEST(ProgramDirectoryOf, KeepsTheLastSlashAndNeedsOneAfterTheStart) {
 }
 
 namespace {
-// An application that tells on standard error what ran, so that a run can be told from its
-// exit.
+// An application whose Fatal replies with its message, so that a run tells what ran.
 struct Recorder {
-    [[noreturn]] void Fatal(const char* format, ...) {
+    Reply Fatal(const char* format, ...) {
+        char text[256];
         va_list args;
         va_start(args, format);
-        std::vfprintf(stderr, format, args);
+        std::vsnprintf(text, sizeof text, format, args);
         va_end(args);
-        std::_Exit(0);
+        return Reply::Error(text);
     }
 };
-void NoOp(Recorder&) {}
-void SayB(Recorder&) {
-    std::fputs("ran b", stderr);
+Reply NoOp(Recorder&) {
+    return Reply::None();
 }
-void SayFirst(Recorder&) {
-    std::fputs("first page", stderr);
+Reply SayB(Recorder&) {
+    return Reply::Text("ran b");
+}
+Reply SayFirst(Recorder&) {
+    return Reply::Text("first page");
 }
 const RequestEntry<Recorder> kTable[] = {{"a", NoOp}, {"b", NoOp}, {"c", NoOp}, {nullptr, nullptr}};
 const RequestEntry<Recorder> kSayingRows[] = {{"a", NoOp}, {"b", SayB}, {nullptr, nullptr}};
@@ -187,18 +190,21 @@ TEST(RequestDispatch, RunsTheRowOrTheEmptyNameHandlerOrEndsInFatal) {
     struct Case {
         const RequestTable<Recorder>* table;
         const char* name;
-        const char* says;  // a regular expression over standard error
+        Reply::Kind kind;
+        const char* says;
     };
     const Case cases[] = {
-        {&withFirstPage, "b", "^ran b$"},
-        {&withFirstPage, "", "^first page$"},
-        {&rowsOnly, "", "^Unknown request  \\(2\\)$"},
-        {&withFirstPage, "B", "^Unknown request B \\(2\\)$"},
+        {&withFirstPage, "b", Reply::Kind::kText, "ran b"},
+        {&withFirstPage, "", Reply::Kind::kText, "first page"},
+        {&rowsOnly, "", Reply::Kind::kError, "Unknown request  (2)"},
+        {&withFirstPage, "B", Reply::Kind::kError, "Unknown request B (2)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Recorder app;
-        EXPECT_EXIT(RunRequest(app, *c.table, c.name), ::testing::ExitedWithCode(0), c.says);
+        const Reply reply = RunRequest(app, *c.table, c.name);
+        EXPECT_EQ(reply.kind, c.kind);
+        EXPECT_EQ(reply.text, c.says);
     }
 }
 

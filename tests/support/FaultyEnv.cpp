@@ -1,5 +1,10 @@
 #include "support/FaultyEnv.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "platform/Registry.h"
 
 // A new file whose writes count towards FailNthWrite and whose close may be made to fail.
@@ -34,10 +39,23 @@ bool FaultyEnv::Named(const std::string& path, const std::string& name) const {
 }
 
 bool FaultyEnv::WriteFails() {
+    if (OperationFails()) {
+        return true;
+    }
     if (writesUntilFault_ <= 0) {
         return false;
     }
     return --writesUntilFault_ == 0;
+}
+
+bool FaultyEnv::OperationFails() {
+    if (operationsUntilFault_ <= 0 || --operationsUntilFault_ != 0) {
+        return false;
+    }
+    if (!marker_.empty()) {
+        ::close(::open(marker_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    }
+    return true;
 }
 
 void FaultyEnv::Record(const std::string& path, const std::string& data) {
@@ -49,7 +67,7 @@ std::unique_ptr<Registry> FaultyEnv::OpenRegistry() {
 }
 
 std::optional<std::string> FaultyEnv::ReadFile(const std::string& path, std::size_t maxBytes) {
-    if (Named(path, failOpen_)) {
+    if (Named(path, failOpen_) || OperationFails()) {
         return std::nullopt;
     }
     return base_.ReadFile(path, maxBytes);
@@ -66,7 +84,7 @@ bool FaultyEnv::ReplaceFile(const std::string& path, const std::string& data, in
 
 std::optional<std::string> FaultyEnv::ReadLockedFile(const std::string& path,
                                                      std::size_t maxBytes) {
-    if (Named(path, failOpen_)) {
+    if (Named(path, failOpen_) || OperationFails()) {
         return std::nullopt;
     }
     return base_.ReadLockedFile(path, maxBytes);
@@ -92,12 +110,20 @@ AppendOutcome FaultyEnv::AppendLine(const std::string& path, const std::string& 
     return outcome;
 }
 
+UniqueFd FaultyEnv::OpenForReading(const std::string& path) {
+    if (Named(path, failOpen_) || OperationFails()) {
+        errno = EACCES;
+        return UniqueFd();
+    }
+    return base_.OpenForReading(path);
+}
+
 bool FaultyEnv::RemoveFile(const std::string& path) {
-    return !Named(path, failRemove_) && base_.RemoveFile(path);
+    return !Named(path, failRemove_) && !OperationFails() && base_.RemoveFile(path);
 }
 
 std::unique_ptr<WritableFile> FaultyEnv::NewWritableFile(const std::string& path, int mode) {
-    if (Named(path, failOpen_)) {
+    if (Named(path, failOpen_) || OperationFails()) {
         return nullptr;
     }
     std::unique_ptr<WritableFile> file = base_.NewWritableFile(path, mode);

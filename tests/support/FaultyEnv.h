@@ -18,6 +18,13 @@ class FaultyEnv : public Env {
     // The nth write from now on (1: the next) fails: a whole-file write, a log line or an
     // Append of a new file. 0: none.
     void FailNthWrite(int n) { writesUntilFault_ = n; }
+    // The nth file operation from now on (1: the next) fails: a read, a whole-file write, a log
+    // line, creating, removing, or an Append of a new file. When it fails, the file `marker` is
+    // created, so that a parent process sees that the run reached it. 0: none.
+    void FailNthOperation(int n, std::string marker) {
+        operationsUntilFault_ = n;
+        marker_ = std::move(marker);
+    }
     // Reading, writing, creating or appending to a file of that name fails as if it could not
     // be opened.
     void FailOpening(std::string name) { failOpen_ = std::move(name); }
@@ -54,6 +61,7 @@ class FaultyEnv : public Env {
     bool RewriteLockedFile(const std::string& path, const std::string& data, int mode) override;
     AppendOutcome AppendLine(const std::string& path, const std::string& line,
                              bool noFollow) override;
+    UniqueFd OpenForReading(const std::string& path) override;
     bool FileExists(const std::string& path) override { return base_.FileExists(path); }
     bool RemoveFile(const std::string& path) override;
     std::unique_ptr<WritableFile> NewWritableFile(const std::string& path, int mode) override;
@@ -64,13 +72,17 @@ class FaultyEnv : public Env {
     class File;
 
     bool Named(const std::string& path, const std::string& name) const;
-    // Counts one write; true when it is the one to fail.
+    // Counts one write (and operation); true when it is the one to fail.
     bool WriteFails();
+    // Counts one operation; true when it is the one to fail.
+    bool OperationFails();
     // Records a write that reached the base.
     void Record(const std::string& path, const std::string& data);
 
     Env& base_;
     int writesUntilFault_ = 0;
+    int operationsUntilFault_ = 0;
+    std::string marker_;
     std::string failOpen_;
     std::string failClose_;
     std::string failRemove_;

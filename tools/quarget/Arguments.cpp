@@ -34,6 +34,7 @@ const char* const kUsage =
     "  --configure          edit the settings of the key in the settings dialog (needs a\n"
     "                       display); they are stored on OK\n"
     "  --help               show this text\n"
+    "  --version            show the version of quarget\n"
     "Ctrl-C breaks the transfer off. Exit status: 0 success (any final status without -f),\n"
     "1 transfer failed, 2 usage, 22 status of 400 or more with -f, 28 --max-time ran out,\n"
     "130 interrupted.\n";
@@ -54,6 +55,8 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
         std::string text;
         if (arg == "--help" || arg == "-h") {
             args.help = true;
+        } else if (arg == "--version") {
+            args.version = true;
         } else if (arg == "-i") {
             args.includeHeaders = true;
         } else if (arg == "--keep-partial") {
@@ -173,7 +176,7 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
         error = "--configure takes no URL";
         return std::nullopt;
     }
-    if (args.url.empty() && !args.help && !args.configure) {
+    if (args.url.empty() && !args.help && !args.version && !args.configure) {
         error = "no URL given";
         return std::nullopt;
     }

@@ -37,6 +37,7 @@ struct Arguments {
     uint32_t connectTimeoutMs = 0;    // --connect-timeout (0: the library's own)
     bool configure = false;           // --configure: the settings dialog instead of a request
     bool help = false;
+    bool version = false;  // --version: the version line instead of a request
 };
 
 // The arguments of `argv`, or a message saying what is wrong with them.

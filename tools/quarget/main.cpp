@@ -168,6 +168,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (args.version) {
+        std::puts("quarget " QUAR_VERSION);
+        return 0;
+    }
     if (args.configure) {
         return ConfigureSettings(args.settingsKey);
     }

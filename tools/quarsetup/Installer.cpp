@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/DataDirectory.h"
 #include "platform/FileUtil.h"
@@ -110,8 +111,56 @@ std::string AbsolutePath(const std::string& path) {
     return result;
 }
 
+// The absolute path with "." and ".." taken out and symbolic links resolved as far as the path
+// exists already, so that two spellings of one folder compare equal.
+std::string ResolvedPath(const std::string& path) {
+    std::vector<std::string> parts;
+    const std::string absolute = AbsolutePath(path);
+    for (std::size_t start = 1; start <= absolute.size();) {
+        std::size_t end = absolute.find('/', start);
+        if (end == std::string::npos) {
+            end = absolute.size();
+        }
+        const std::string part = absolute.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    for (std::size_t kept = parts.size();; --kept) {
+        std::string head;
+        for (std::size_t i = 0; i < kept; ++i) {
+            head += "/" + parts[i];
+        }
+        char* real = ::realpath(head.empty() ? "/" : head.c_str(), nullptr);
+        if (real != nullptr || kept == 0) {
+            std::string result = real != nullptr ? real : "";
+            std::free(real);
+            for (std::size_t i = kept; i < parts.size(); ++i) {
+                result += (result == "/" ? "" : "/") + parts[i];
+            }
+            return result.empty() ? "/" : result;
+        }
+    }
+}
+
 bool Install(const InstallPlan& plan, std::string& error) {
     const std::string dataDirectory = AbsolutePath(plan.dataDirectory);
+    // The web server reaches everything in the CGI folder: a data directory there would hand
+    // out the settings and the session.
+    const std::string resolvedData = ResolvedPath(plan.dataDirectory);
+    const std::string resolvedCgi = ResolvedPath(plan.cgiDirectory);
+    if (resolvedData == resolvedCgi || resolvedData.rfind(WithTrailingSlash(resolvedCgi), 0) == 0) {
+        error = "the data directory " + dataDirectory + " lies in the CGI folder " +
+                AbsolutePath(plan.cgiDirectory) +
+                ", where the web server could hand out the settings and the session: choose a "
+                "data directory outside it";
+        return false;
+    }
     if (dataDirectory.size() > kMaxDataDirectory) {
         error = "the data directory path is longer than " + std::to_string(kMaxDataDirectory) +
                 " characters: " + dataDirectory;

@@ -9,7 +9,7 @@ struct ServeLayout {
     std::string registryFile;    // the machine registry file the programs read
     std::string stateDirectory;  // the server's own files: error log, pid, uploads ("tmp")
     int port = 8080;             // served on 127.0.0.1 only
-    std::string user;            // Apache: the account its children run as when started by root
+    std::string user;            // the account the programs run as when the server starts as root
 };
 
 // The web servers a configuration can be printed for.
@@ -22,5 +22,6 @@ bool ParseWebServer(const std::string& name, WebServer& server);
 // /cgi-bin/, redirects "/" to the administration pages, refuses every other file of the CGI
 // folder (the pages and the catalogue are read by the programs, never served), passes the
 // registry file and the fallback log folder to the programs, and refuses request bodies above
-// the programs' own limit before reading them.
+// the programs' own limit before reading them. The programs' answers get headers that keep them
+// out of caches and frames and keep their addresses from other sites.
 std::string ServerConfiguration(WebServer server, const ServeLayout& layout);

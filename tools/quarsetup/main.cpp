@@ -19,6 +19,7 @@
 
 #include "Installer.h"
 #include "PasswordReset.h"
+#include "Preflight.h"
 #include "ServerConfig.h"
 #include "platform/DataDirectory.h"
 #include "platform/Decimal.h"
@@ -31,9 +32,10 @@ const char* const kPrograms[] = {"quarnbxadmin", "quarnbx", "quarnbxpic"};
 // Where a build tree puts each program, relative to its root.
 const char* const kBuildFolders[] = {"src/admin/", "src/endpoint/", "src/imageserver/"};
 
-int Usage() {
+// The usage text, on standard output for --help (status 0), else on standard error (status 2).
+int Usage(bool asked = false) {
     std::fprintf(
-        stderr,
+        asked ? stdout : stderr,
         "usage: quarsetup --data-dir DIR --cgi-dir DIR [--registry FILE] [--bin-dir DIR]\n"
         "                 [--site-dir DIR] [--owner USER]\n"
         "       quarsetup --clear-password [--registry FILE] [--data-dir DIR]\n"
@@ -53,9 +55,12 @@ int Usage() {
         "  --print-config  print a configuration of that web server serving the CGI folder\n"
         "              on 127.0.0.1:N (default 8080); its own log, pid and upload files go\n"
         "              to --state-dir (default: the CGI folder's parent); --user is the\n"
-        "              account Apache runs the programs as when started by root\n",
+        "              account the server runs the programs as when started by root\n"
+        "  --help, --version  this text, or the version, on standard output\n"
+        "As a user, not root: pass --registry with a file you can write (the default is the\n"
+        "system's), and folders you can write to --data-dir and --cgi-dir.\n",
         kDefaultMachineRegistryFile);
-    return 2;
+    return asked ? 0 : 2;
 }
 
 std::string OwnDirectory() {
@@ -130,6 +135,13 @@ int main(int argc, char** argv) {
     ServeLayout serve;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            return Usage(true);
+        }
+        if (option == "--version") {
+            std::puts("quarsetup " QUAR_VERSION);
+            return 0;
+        }
         if (option == "--clear-password") {
             clearPassword = true;
             continue;
@@ -192,6 +204,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         plan.programs.push_back(found);
+    }
+    // Nothing is changed unless all of it can be done.
+    if (const std::string problems = PreflightProblems(plan); !problems.empty()) {
+        std::fprintf(stderr, "quarsetup: nothing was changed:\n%s", problems.c_str());
+        return 1;
     }
     std::string error;
     if (!Install(plan, error)) {

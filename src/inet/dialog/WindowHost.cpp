@@ -8,6 +8,7 @@
 
 #include "inet/dialog/DialogModel.h"
 #include "inet/dialog/DialogResult.h"
+#include "inet/dialog/ModuleFolder.h"
 
 namespace inet {
 namespace {
@@ -18,21 +19,14 @@ bool DisplayAvailable() {
     return (x11 && *x11) || (wayland && *wayland);
 }
 
-// The host module: the path in QUAR_WINDOW_HOST_MODULE, else the file beside the module that
-// holds this code (libQuarInet.so).
+// The host module: the path in QUAR_WINDOW_HOST_MODULE, else the file in the private module
+// folder of the shared object that holds this code, or beside it.
 std::string HostModulePath() {
     const char* named = std::getenv("QUAR_WINDOW_HOST_MODULE");
     if (named && *named) {
         return named;
     }
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&DisplayAvailable), &info) || !info.dli_fname) {
-        return QUAR_WINDOW_HOST_FILE;
-    }
-    std::string path = info.dli_fname;
-    std::string::size_type slash = path.rfind('/');
-    return slash == std::string::npos ? QUAR_WINDOW_HOST_FILE
-                                      : path.substr(0, slash + 1) + QUAR_WINDOW_HOST_FILE;
+    return ModuleFilePath(reinterpret_cast<const void*>(&DisplayAvailable), QUAR_WINDOW_HOST_FILE);
 }
 
 struct ModuleCloser {

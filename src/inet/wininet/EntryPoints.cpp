@@ -6,6 +6,7 @@
 #include <new>
 
 #include "inet/dialog/CredentialsDialog.h"
+#include "inet/dialog/CredentialsPrompt.h"
 #include "inet/dialog/DialogResult.h"
 #include "inet/wininet/Handles.h"
 #include "inet/wininet/LastError.h"
@@ -57,10 +58,20 @@ bool AskForCredentials(Request& request, bool proxy, void* window) {
     char password[kFieldSize] = "";
     std::string& keptUser = proxy ? request.givenProxyUser : request.givenServerUser;
     std::string& keptPassword = proxy ? request.givenProxyPassword : request.givenServerPassword;
-    keptUser.copy(user, kFieldSize - 1);
+    // Asked again after credentials went with the request: they were refused.
     const Connection& connection = request.OwningConnection();
-    const std::string prompt = proxy ? "The proxy server wants a user name and password."
-                                     : connection.host + " wants a user name and password.";
+    const std::string& sentUser =
+        !keptUser.empty() ? keptUser
+                          : (proxy ? connection.OwningSession().proxy.user : connection.user);
+    const bool refused = !sentUser.empty();
+    keptUser.copy(user, kFieldSize - 1);
+    const bool secure = (request.flags & INTERNET_FLAG_SECURE) != 0;
+    const std::string who = proxy ? connection.OwningSession().proxy.For(secure ? "https" : "http")
+                                  : connection.host + ":" + std::to_string(connection.port);
+    const Transfer* transfer = request.CurrentTransfer();
+    const std::string prompt = inet::CredentialsPrompt(
+        proxy, who, transfer != nullptr ? inet::ChallengeRealm(transfer->Headers(), proxy) : "",
+        refused);
     if (inet::ShowCredentialsDialog(nullptr, prompt.c_str(), user, sizeof user, password,
                                     sizeof password, window) != inet::DialogOk) {
         return false;

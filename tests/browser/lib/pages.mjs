@@ -198,7 +198,7 @@ export function catalogueTextPattern(template, fields = {}) {
         pattern += escape(fields[marker]);
       } else if (marker === 's') {
         pattern += '\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d';
-      } else if ('dixuhpmc'.includes(marker)) {
+      } else if ('dixuhpmca'.includes(marker)) {
         pattern += '.*?';
       } else {
         pattern += escape(marker);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "inet/dialog/CredentialsModel.h"
 #include "inet/dialog/DialogResult.h"
 
 namespace inet {
@@ -252,6 +253,27 @@ TEST(SettingsModel, EveryControlTheModelAddressesIsInTheTemplateOnce) {
             found += dialog.controls[i].id == id;
         }
         EXPECT_EQ(found, 1) << "control " << id;
+    }
+}
+
+// A label that names an edit field stands on the field's text line (3 dialog units below the
+// field's top, as "Proxy server:" does), in the settings and the credentials dialogs alike.
+TEST(SettingsModel, LabelsStandOnTheLineOfTheirFields) {
+    QuarInetOptions options;
+    SettingsModel settings(options);
+    char user[8] = "", password[8] = "";
+    CredentialsModel credentials(nullptr, nullptr, user, sizeof user, password, sizeof password);
+    for (const QuarDialogTemplate* dialog : {&settings.Template(), &credentials.Template()}) {
+        int labels = 0;
+        for (int i = 0; i + 1 < dialog->count; ++i) {
+            const QuarDialogControl& label = dialog->controls[i];
+            const QuarDialogControl& field = dialog->controls[i + 1];
+            if (label.kind == QuarLabel && field.kind == QuarEdit) {
+                ++labels;
+                EXPECT_EQ(label.y, field.y + 3) << dialog->caption << ": " << label.text;
+            }
+        }
+        EXPECT_GE(labels, 2) << dialog->caption;
     }
 }
 

@@ -142,6 +142,7 @@ void GtkDialogWindow::Build() {
     std::vector<GtkWidget*> tabOrder;
     GSList* radioGroup = nullptr;
     GtkWidget* labelWaiting = nullptr;  // a label whose mnemonic moves to the next control
+    GtkWidget* lastLabel = nullptr;     // the label just placed, which names the next control
     for (int i = 0; i < dialog.count; ++i) {
         const QuarDialogControl& control = dialog.controls[i];
         GtkWidget* widget = MakeControl(control, &radioGroup);
@@ -152,8 +153,13 @@ void GtkDialogWindow::Build() {
                       units.ToPixelsY(control.y));
         if (control.kind == QuarLabel) {
             labelWaiting = HasMnemonic(control.text) ? widget : nullptr;
+            lastLabel = widget;
             continue;
         }
+        if (lastLabel && control.id != -1) {
+            labelOf_[lastLabel] = &control;
+        }
+        lastLabel = nullptr;
         if (labelWaiting) {
             gtk_label_set_mnemonic_widget(GTK_LABEL(labelWaiting), widget);
             labelWaiting = nullptr;
@@ -298,6 +304,9 @@ void GtkDialogWindow::MirrorModel() {
             gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(widget),
                                          model_.isChecked(model_.context, control->id) != 0);
         }
+    }
+    for (const auto& [label, field] : labelOf_) {
+        gtk_widget_set_sensitive(label, model_.isEnabled(model_.context, field->id) != 0);
     }
     mirroring_ = false;
 }

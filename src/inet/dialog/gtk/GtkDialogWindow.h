@@ -54,6 +54,8 @@ class GtkDialogWindow {
     GtkWidget* window_ = nullptr;
     GtkWidget* defaultButton_ = nullptr;
     std::map<GtkWidget*, const QuarDialogControl*> controls_;
+    // Each label that stands before a field, with that field: it greys out with it.
+    std::map<GtkWidget*, const QuarDialogControl*> labelOf_;
     bool mirroring_ = false;  // state set from the model, not by the user
     bool ending_ = false;
 };

@@ -1,0 +1,242 @@
+// The socket transport's response handling on any bytes a server may send: Send and Receive of
+// a request over a socket table whose connections answer with the fuzzer's bytes, so status
+// lines, header blocks, Content-Length, gzip bodies and redirects come from the input.
+//
+// Input: a flags byte, then the responses of the connections one after another, separated by
+// kSeparator. Flags: bits 0-2 the size of the pieces recv hands out, bit 3 a connection ends
+// with a reset instead of a close, bit 4 the verb HEAD, bit 5 a small response limit.
+//
+// Checked: the result is one of the documented codes; a 0 result carries a parseable status
+// line, its whole header block as text and a body as long as a Content-Length says; what is
+// delivered is as long as its length says and NUL-terminated.
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "QuarInet.h"
+#include "inet/SocketLibrary.h"
+#include "inet/SocketRequest.h"
+
+namespace {
+
+constexpr char kSeparator[] = "\n@@next@@\n";
+constexpr size_t kPieces[] = {1, 2, 3, 7, 64, 1000, 4096, 65536};
+constexpr int kRefused = 10061;
+constexpr int kReset = 10054;
+
+void Check(bool condition, const char* what) {
+    if (!condition) {
+        fprintf(stderr, "invariant broken: %s\n", what);
+        abort();
+    }
+}
+
+// The scripted peer. The socket table holds plain function pointers, so the script they read
+// is the fuzzer's one input at a time.
+struct Script {
+    std::vector<std::string> responses;
+    size_t next = 0;  // the response the next connect gets
+    const std::string* current = nullptr;
+    size_t read = 0;
+    size_t piece = 1;
+    bool resetAtEnd = false;
+    int lastError = 0;
+};
+Script& TheScript() {
+    static Script script;
+    return script;
+}
+
+using inet::wsock::SOCKET;
+SOCKET FakeSocket(int, int, int) {
+    return 7;
+}
+int FakeClose(SOCKET) {
+    return 0;
+}
+int FakeConnect(SOCKET, const sockaddr*, int) {
+    Script& s = TheScript();
+    if (s.next >= s.responses.size()) {
+        s.lastError = kRefused;
+        return -1;
+    }
+    s.current = &s.responses[s.next++];
+    s.read = 0;
+    return 0;
+}
+int FakeSend(SOCKET, const char*, int size, int) {
+    return size;
+}
+int FakeRecv(SOCKET, char* buffer, int size, int) {
+    Script& s = TheScript();
+    if (s.current == nullptr || s.read >= s.current->size()) {
+        if (s.resetAtEnd) {
+            s.lastError = kReset;
+            return -1;
+        }
+        return 0;
+    }
+    size_t n = s.current->size() - s.read;
+    n = n < s.piece ? n : s.piece;
+    n = n < static_cast<size_t>(size) ? n : static_cast<size_t>(size);
+    memcpy(buffer, s.current->data() + s.read, n);
+    s.read += n;
+    return static_cast<int>(n);
+}
+int FakeSetOption(SOCKET, int, int, const char*, int) {
+    return 0;
+}
+int FakeLastError() {
+    return TheScript().lastError;
+}
+// Every name is found, at 127.0.0.2 (runs on the lookup's helper thread).
+int FakeLookup(const char*, const char*, const addrinfo*, addrinfo** found) {
+    static sockaddr_in address = [] {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(0x7F000002);
+        return a;
+    }();
+    static addrinfo info = [] {
+        addrinfo i{};
+        i.ai_family = AF_INET;
+        i.ai_addr = reinterpret_cast<sockaddr*>(&address);
+        i.ai_addrlen = sizeof address;
+        return i;
+    }();
+    *found = &info;
+    return 0;
+}
+void FakeFreeLookup(addrinfo*) {}
+int FakeShutdown(SOCKET, int) {
+    return 0;
+}
+uint16_t HostToNet(uint16_t v) {
+    return htons(v);
+}
+uint32_t AddressOf(const char* text) {
+    return inet_addr(text);
+}
+char* DottedOf(in_addr a) {
+    return inet_ntoa(a);
+}
+
+inet::SocketLibrary FakeTable() {
+    inet::SocketLibrary t;
+    t.closesocket = FakeClose;
+    t.connect = FakeConnect;
+    t.htons = HostToNet;
+    t.inet_addr = AddressOf;
+    t.inet_ntoa = DottedOf;
+    t.recv = FakeRecv;
+    t.send = FakeSend;
+    t.socket = FakeSocket;
+    t.setsockopt = FakeSetOption;
+    t.WSAGetLastError = FakeLastError;
+    t.getaddrinfo = FakeLookup;
+    t.freeaddrinfo = FakeFreeLookup;
+    t.shutdown = FakeShutdown;
+    return t;
+}
+
+bool Documented(uint32_t rc) {
+    switch (rc) {
+        case 0:
+        case QUARINET_ERROR_INVALID_HANDLE:
+        case QUARINET_ERROR_NOT_ENOUGH_MEMORY:
+        case QUARINET_ERROR_INVALID_PARAMETER:
+        case QUARINET_ERROR_NO_HEADER_END:  // also a reset, and a body cut short
+        case QUARINET_ERROR_STATUS:
+        case QUARINET_ERROR_REDIRECT_LIMIT:
+        case kRefused:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The Content-Length a header block gives, or -1.
+long long ContentLength(const char* headers) {
+    char value[64];
+    if (!QuarInetGetHeaderValue(headers, "Content-Length:", value, sizeof value)) {
+        return -1;
+    }
+    char* end = nullptr;
+    const long long n = strtoll(value, &end, 10);
+    return end != value ? n : -1;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const uint8_t flags = data[0];
+    Script& script = TheScript();
+    script = Script();
+    script.piece = kPieces[flags & 7];
+    script.resetAtEnd = (flags & 8) != 0;
+    const std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
+    for (size_t from = 0;;) {
+        const size_t cut = input.find(kSeparator, from);
+        script.responses.push_back(input.substr(from, cut - from));
+        if (cut == std::string::npos) {
+            break;
+        }
+        from = cut + sizeof kSeparator - 1;
+    }
+
+    static const inet::SocketLibrary table = FakeTable();
+    QuarInetOptions options;
+    QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr, &table);
+    if (flags & 32) {
+        request.SetResponseLimit(4096);
+    }
+    const char* verb = (flags & 16) ? "HEAD" : "GET";
+    const char headers[] = "Accept: */*\r\n";
+    uint32_t rc = request.Send("127.0.0.1", 80, verb, "/dir/page?q=1", headers, sizeof headers - 1,
+                               nullptr, 0);
+    char* responseHeaders = nullptr;
+    char* body = nullptr;
+    uint32_t headersLength = 0, bodyLength = 0;
+    if (rc == 0) {
+        rc = request.Receive(responseHeaders, headersLength, body, bodyLength);
+    }
+    Check(Documented(rc), "result is a documented code");
+    if (responseHeaders != nullptr) {
+        // A NUL the server sent may end the text early; the block is still as long as it says.
+        Check(memchr(responseHeaders, 0, headersLength + 1) != nullptr &&
+                  responseHeaders[headersLength] == '\0',
+              "header block ends with a NUL at its length");
+    }
+    if (body != nullptr) {
+        Check(body[bodyLength] == '\0', "body ends with a NUL");
+        // Touches every byte, so that a length beyond the block shows.
+        volatile unsigned sum = 0;
+        for (uint32_t i = 0; i < bodyLength; ++i) {
+            sum = sum + static_cast<unsigned char>(body[i]);
+        }
+    }
+    if (rc == 0) {
+        Check(responseHeaders != nullptr, "success delivers headers");
+        Check(strlen(responseHeaders) == headersLength, "success delivers the whole header text");
+        char version[1024], reason[1024];  // the transport's own limit
+        uint32_t status = 0;
+        Check(QuarInetGetHttpStatusCode(responseHeaders, version, status, reason, sizeof reason),
+              "success has a status line");
+        const long long announced = ContentLength(responseHeaders);
+        Check(strcmp(verb, "HEAD") == 0 || status != 200 || announced < 0 ||
+                  static_cast<long long>(bodyLength) >= announced,
+              "success delivers the whole announced body");
+    }
+    QuarInetFree(responseHeaders);
+    QuarInetFree(body);
+    return 0;
+}
