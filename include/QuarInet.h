@@ -48,13 +48,14 @@ class QUARINET_API QuarInetOptions {
     QuarInetOptions& operator=(const QuarInetOptions& other);
 
     // Reads the settings stored under `key_name` (those written by Save, or else those of an
-    // older installation). False only for a null or empty name or one longer than 229
-    // characters; a missing key keeps the record as it is, a missing, wrong-typed or too long
-    // value takes its default.
+    // older installation). False only for a null or empty name, one longer than 229 characters
+    // or one holding CR, LF, "[", "]" or another control byte; a missing key keeps the record as it
+    // is, a missing, wrong-typed or too long value takes its default.
     bool Load(const char* key_name);
     // Stores the seven settings under `key_name` (the password Base64-encoded) in the user
-    // registry file, which only its owner may read. False for a null, empty or too long name or
-    // when any value could not be written.
+    // registry file, which only its owner may read; the file's other keys, comments and values
+    // of other types stay as they were. False for a name that Load refuses or when any value
+    // could not be written.
     bool Save(const char* key_name);
     // Copies the browser's proxy settings into the record (proxy mode or direct, no
     // authentication). False, record unchanged, when they cannot be read.

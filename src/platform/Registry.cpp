@@ -118,11 +118,17 @@ class FileRegistry : public Registry {
     }
 
     long CreateKey(Hive hive, const std::string& key) override {
+        if (!RegFile::UsableKeyPath(key)) {
+            return ERROR_INVALID_PARAMETER;
+        }
         return Update(hive, [&](RegFile& file) { file.CreateKey(FullPath(hive, key)); });
     }
 
     long SetText(Hive hive, const std::string& key, const std::string& name,
                  const std::string& text) override {
+        if (!RegFile::UsableKeyPath(key) || !RegFile::UsableValueName(name)) {
+            return ERROR_INVALID_PARAMETER;
+        }
         return Update(hive, [&](RegFile& file) {
             file.CreateKey(FullPath(hive, key))[name] = RegValue::Text(text);
         });
@@ -130,6 +136,9 @@ class FileRegistry : public Registry {
 
     long SetDword(Hive hive, const std::string& key, const std::string& name,
                   uint32_t value) override {
+        if (!RegFile::UsableKeyPath(key) || !RegFile::UsableValueName(name)) {
+            return ERROR_INVALID_PARAMETER;
+        }
         return Update(hive, [&](RegFile& file) {
             file.CreateKey(FullPath(hive, key))[name] = RegValue::Dword(value);
         });

@@ -130,13 +130,30 @@ TEST_F(OptionsTest, StoredTextsTooLongForTheRecordTakeTheirDefault) {
     EXPECT_EQ(std::string(259, 'u'), o.ProxyLog);
 }
 
-TEST_F(OptionsTest, KeyNamesLongerThanTheirRoomAreRefused) {
-    QuarInetOptions o;
-    EXPECT_TRUE(o.Save(std::string(229, 'k').c_str()));
-    EXPECT_FALSE(o.Save(std::string(230, 'k').c_str()));
-    EXPECT_FALSE(o.Load(std::string(230, 'k').c_str()));
-    EXPECT_FALSE(o.Save(nullptr));
-    EXPECT_FALSE(o.Save(""));
+TEST_F(OptionsTest, KeyNamesThatDoNotFitOneKeyLineAreRefused) {
+    struct Case {
+        std::string name;
+        bool usable;
+    };
+    const Case cases[] = {
+        {std::string(229, 'k'), true},
+        {std::string(230, 'k'), false},
+        {"", false},
+        {"app\r", false},
+        {"app\nX", false},
+        {"app]\n[HKEY_CURRENT_USER\\Forged", false},
+        {"a[b", false},
+        {"a\tb", false},
+        {"sub\\key", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QuarInetOptions o;
+        EXPECT_EQ(c.usable, o.Save(c.name.c_str()));
+        EXPECT_EQ(c.usable, o.Load(c.name.c_str()));
+    }
+    EXPECT_FALSE(QuarInetOptions().Save(nullptr));
+    EXPECT_EQ(std::string::npos, ReadFile(registry()).find("Forged"));
 }
 
 TEST_F(OptionsTest, ImportOfTheBrowserProxy) {
