@@ -222,6 +222,15 @@ std::string DefaultUserFile() {
 
 }  // namespace
 
+std::string UserRegistryFile() {
+    return DefaultUserFile();
+}
+
+bool RegistryFileUsable(const std::string& path) {
+    const std::optional<std::string> text = ReadRegistryText(path);
+    return text && (text->empty() || text->compare(0, 8, "REGEDIT4") == 0);
+}
+
 std::unique_ptr<Registry> OpenFileRegistry(std::string machineFile, std::string userFile) {
     return std::make_unique<FileRegistry>(std::move(machineFile), std::move(userFile));
 }

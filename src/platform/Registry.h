@@ -63,6 +63,13 @@ std::string MachineRegistryFile();
 // http_proxy.
 std::unique_ptr<Registry> OpenSystemRegistry();
 
+// The user file that OpenSystemRegistry reads and writes.
+std::string UserRegistryFile();
+
+// Whether `path` can serve as a registry file: missing (nothing stored yet), or a readable file
+// whose text begins with "REGEDIT4". A file that is not is read as holding nothing.
+bool RegistryFileUsable(const std::string& path);
+
 // The same over two given files, for installers and tests.
 std::unique_ptr<Registry> OpenFileRegistry(std::string machineFile, std::string userFile);
 

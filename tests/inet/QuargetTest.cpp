@@ -419,6 +419,38 @@ TEST_F(QuargetTest, CredentialsOfDashUStayWithTheirOrigin) {
     EXPECT_EQ(std::string::npos, second.Requests()[0].find("Cookie:"));
 }
 
+// A user registry file that cannot be read, or that is no registry file, leaves the defaults in
+// force, and quarget says so.
+TEST_F(QuargetTest, AnUnusableRegistryFileIsReported) {
+    struct Case {
+        const char* name;
+        std::string content;  // "<dir>": a directory in the file's place; "<none>": no file
+        bool reported;
+    };
+    const Case cases[] = {
+        {"no file yet", "<none>", false},
+        {"a registry file", "REGEDIT4\n", false},
+        {"text that is no registry file", "garbage\n[x\n", true},
+        {"a directory", "<dir>", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string file = dir / "user.reg";
+        if (c.content == "<dir>") {
+            ASSERT_EQ(0, mkdir(file.c_str(), 0700));
+        } else if (c.content != "<none>") {
+            WriteFile(file, c.content);
+        }
+        setenv("QUAR_USER_REGISTRY", file.c_str(), 1);
+        const CommandRun run = Quarget({"--settings", "plain", Url("/hello.txt")});
+        EXPECT_EQ(0, run.status) << run.err;
+        EXPECT_EQ("hello\n", run.out);
+        EXPECT_EQ(c.reported, run.err.find("registry file " + file) != std::string::npos)
+            << run.err;
+    }
+}
+
 TEST_F(QuargetTest, InterruptBreaksTheTransferOff) {
     RawServer silent({RawReply::Silent()});
     const auto start = std::chrono::steady_clock::now();

@@ -23,6 +23,7 @@
 #include "Upload.h"
 #include "platform/Decimal.h"
 #include "platform/FileUtil.h"
+#include "platform/Registry.h"
 
 namespace {
 
@@ -188,6 +189,13 @@ int main(int argc, char** argv) {
         return Fail(std::string("only http:// URLs can be fetched, not ") + scheme);
     }
 
+    // The library goes on with its defaults over a registry file it cannot read; the user
+    // hears of it here.
+    if (const std::string registry = UserRegistryFile(); !RegistryFileUsable(registry)) {
+        Fail("the user registry file " + registry +
+                 " cannot be read or is no registry file; the default settings are used",
+             0);
+    }
     QuarInetHttpConnection connection(args.settingsKey.c_str());
     QuarInetOptions options(args.settingsKey.c_str());
     if ((args.proxy || args.proxyUser) && !ApplyProxySettings(options, args, error)) {
