@@ -119,7 +119,7 @@ class FileRegistry : public Registry {
 
     long CreateKey(Hive hive, const std::string& key) override {
         if (!RegFile::UsableKeyPath(key)) {
-            return ERROR_INVALID_PARAMETER;
+            return ERROR_INVALID_NAME;
         }
         return Update(hive, [&](RegFile& file) { file.CreateKey(FullPath(hive, key)); });
     }
@@ -127,7 +127,7 @@ class FileRegistry : public Registry {
     long SetText(Hive hive, const std::string& key, const std::string& name,
                  const std::string& text) override {
         if (!RegFile::UsableKeyPath(key) || !RegFile::UsableValueName(name)) {
-            return ERROR_INVALID_PARAMETER;
+            return ERROR_INVALID_NAME;
         }
         return Update(hive, [&](RegFile& file) {
             file.CreateKey(FullPath(hive, key))[name] = RegValue::Text(text);
@@ -137,7 +137,7 @@ class FileRegistry : public Registry {
     long SetDword(Hive hive, const std::string& key, const std::string& name,
                   uint32_t value) override {
         if (!RegFile::UsableKeyPath(key) || !RegFile::UsableValueName(name)) {
-            return ERROR_INVALID_PARAMETER;
+            return ERROR_INVALID_NAME;
         }
         return Update(hive, [&](RegFile& file) {
             file.CreateKey(FullPath(hive, key))[name] = RegValue::Dword(value);

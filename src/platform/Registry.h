@@ -14,12 +14,12 @@ enum class Hive { ClassesRoot, LocalMachine, CurrentUser };
 
 // Result codes of registry operations, with their Windows numbers.
 constexpr long ERROR_SUCCESS = 0;
-constexpr long ERROR_FILE_NOT_FOUND = 2;      // missing key or value
-constexpr long ERROR_ACCESS_DENIED = 5;       // the file cannot be written
-constexpr long ERROR_INVALID_DATA = 13;       // a value of the other type
-constexpr long ERROR_INVALID_PARAMETER = 87;  // a key path or value name that cannot be written
-constexpr long ERROR_MORE_DATA = 234;         // value too long for the caller's buffer
-constexpr long ERROR_BADDB = 1009;            // the file cannot be read, or is no registry file
+constexpr long ERROR_FILE_NOT_FOUND = 2;  // missing key or value
+constexpr long ERROR_ACCESS_DENIED = 5;   // the file cannot be written
+constexpr long ERROR_INVALID_DATA = 13;   // a value of the other type
+constexpr long ERROR_INVALID_NAME = 123;  // a key path or value name that cannot be written
+constexpr long ERROR_MORE_DATA = 234;     // value too long for the caller's buffer
+constexpr long ERROR_BADDB = 1009;        // the file cannot be read, or is no registry file
 
 // A registry file is a few keys; a larger file (or a device such as /dev/zero named in its
 // place) is refused with ERROR_BADDB instead of being read without end.

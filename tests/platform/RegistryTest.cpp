@@ -95,19 +95,19 @@ TEST_F(RegistryTest, WritesKeepOtherLinesAndRefuseNamesThatInjectLines) {
     const Case cases[] = {
         {"Mine", "Value", ERROR_SUCCESS},
         {"Other", "Blob", ERROR_SUCCESS},  // a value set anew replaces the line kept
-        {"Mine\n[HKEY_LOCAL_MACHINE\\Forged]", "Value", ERROR_INVALID_PARAMETER},
-        {"Mine\r", "Value", ERROR_INVALID_PARAMETER},
-        {"Mi[ne", "Value", ERROR_INVALID_PARAMETER},
-        {"Mi]ne", "Value", ERROR_INVALID_PARAMETER},
-        {"Mine", "Va\nlue", ERROR_INVALID_PARAMETER},
-        {"Mine", "Va\rlue", ERROR_INVALID_PARAMETER},
+        {"Mine\n[HKEY_LOCAL_MACHINE\\Forged]", "Value", ERROR_INVALID_NAME},
+        {"Mine\r", "Value", ERROR_INVALID_NAME},
+        {"Mi[ne", "Value", ERROR_INVALID_NAME},
+        {"Mi]ne", "Value", ERROR_INVALID_NAME},
+        {"Mine", "Va\nlue", ERROR_INVALID_NAME},
+        {"Mine", "Va\rlue", ERROR_INVALID_NAME},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key + std::string("/") + c.name);
         EXPECT_EQ(c.result, registry_->SetText(Hive::LocalMachine, c.key, c.name, "set"));
         EXPECT_EQ(c.result, registry_->SetDword(Hive::LocalMachine, c.key, c.name, 1));
     }
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, registry_->CreateKey(Hive::LocalMachine, "A\nB"));
+    EXPECT_EQ(ERROR_INVALID_NAME, registry_->CreateKey(Hive::LocalMachine, "A\nB"));
     const std::string file = ReadWholeFile(machine_).value();
     for (const char* line :
          {"; the file's own comment\n", "; about Other\n", "\"Multi\"=hex(7):41,00,00,00\n",
