@@ -19,6 +19,8 @@
 
 #include <stdint.h>
 
+#include <atomic>
+
 // Marks the library's exports; everything else in libQuarInet.so is hidden.
 #define QUARINET_API __attribute__((visibility("default")))
 // Keeps a member of an exported class inside the library.
@@ -46,13 +48,14 @@ class QUARINET_API QuarInetOptions {
     QuarInetOptions& operator=(const QuarInetOptions& other);
 
     // Reads the settings stored under `key_name` (those written by Save, or else those of an
-    // older installation). False only for a null or empty name or one longer than 229
-    // characters; a missing key keeps the record as it is, a missing, wrong-typed or too long
-    // value takes its default.
+    // older installation). False only for a null or empty name, one longer than 229 characters
+    // or one holding CR, LF, "[", "]" or another control byte; a missing key keeps the record as it
+    // is, a missing, wrong-typed or too long value takes its default.
     bool Load(const char* key_name);
     // Stores the seven settings under `key_name` (the password Base64-encoded) in the user
-    // registry file, which only its owner may read. False for a null, empty or too long name or
-    // when any value could not be written.
+    // registry file, which only its owner may read; the file's other keys, comments and values
+    // of other types stay as they were. False for a name that Load refuses or when any value
+    // could not be written.
     bool Save(const char* key_name);
     // Copies the browser's proxy settings into the record (proxy mode or direct, no
     // authentication). False, record unchanged, when they cannot be read.
@@ -154,13 +157,22 @@ enum : uint32_t {
     QUARINET_ERROR_CUT_SHORT = 10054,
     // Receive without a successful Send.
     QUARINET_ERROR_NOT_CONNECTED = 10057,
-    // A status the transport does not accept, or a redirect it cannot follow; the response is
-    // delivered as it came.
+    // A status the transport does not accept, or a redirect it cannot follow (a 301, 302, 305
+    // or 307 without a Location among them); the response is delivered as it came.
     QUARINET_ERROR_STATUS = 12003,
     // The transport's library or one of its entry points is missing.
     QUARINET_ERROR_NO_TRANSPORT = 12004,
+    // An answer that is not HTTP: its first line is no status line ("HTTP/", a version, a
+    // blank and three digits, then the line's end or a blank and a reason text, at most 1,024
+    // characters). What came is delivered.
+    QUARINET_ERROR_INVALID_RESPONSE = 12152,
     // More redirects than one request follows; the last redirect response is delivered.
     QUARINET_ERROR_REDIRECT_LIMIT = 12156,
+    // A gzip-encoded body whose decoding failed (cut short, damaged, or a wrong CRC-32 or
+    // length in its trailer): the response is delivered as it came, still encoded, with its
+    // headers unchanged. The number is of the application range (bit 29), outside every
+    // platform's, and above the values a body sink or source would choose.
+    QUARINET_ERROR_CONTENT_DECODING = 0x2F000001,
 };
 
 // Where a request delivers the body of its final response as it arrives, instead of holding it
@@ -174,10 +186,10 @@ enum : uint32_t {
 // - Body (may be null: the body is dropped) receives the body in the blocks as they are read
 //   (decoded gzip bytes in blocks of at most 256 KiB); `bytes` is valid only during the call. The
 //   bodies of followed redirects are not passed on. A damaged gzip body ends after the bytes
-//   decoded before the damage.
+//   decoded before the damage, and Receive then returns QUARINET_ERROR_CONTENT_DECODING.
 // - Each returns 0 to go on. Any other value ends the exchange at once: the connection is
 //   closed and Receive returns that value (choose values the library does not use, e.g. from
-//   0x20000000 on).
+//   0x20000000 on; the library's own start at 0x2F000000).
 // Receive then hands out the header block as usual, a null body of length 0, and the result
 // codes of the whole-body form (a failure after some blocks were passed on says the body is
 // not whole).
@@ -222,9 +234,11 @@ class QUARINET_API QuarInetHttpRequest {
 
     virtual ~QuarInetHttpRequest();
 
-    // Connects and writes the request "VERB http://HOST:PORT" PATH " HTTP/1.0", the header block
-    // (up to its blank line), then the body. Host, verb and path are required. 0 or an error
-    // code; on success Receive must follow.
+    // Connects and writes the request line (to a server: VERB PATH " HTTP/1.0" with a Host line
+    // when the header block has none; to a proxy: "VERB http://HOST:PORT" PATH " HTTP/1.0"), the
+    // header block (up to its blank line, each line ended by CR LF), then the body. Host, verb
+    // and path are required, the port at most 65535. 0 or an error code; on success Receive
+    // must follow.
     virtual uint32_t Send(const char* host, uint32_t port, const char* verb, const char* path,
                           const char* headers, uint32_t headers_length, const char* body,
                           uint32_t body_length) = 0;
@@ -235,8 +249,9 @@ class QUARINET_API QuarInetHttpRequest {
                              char*& response_body, uint32_t& response_body_length) = 0;
     // Stores the request and starts a worker thread that runs Send, then Receive into the
     // caller's variables, and stores the result in `*result` (each slot may be null). Returns
-    // the thread's handle (the client closes it), or null when no thread could be started.
-    // The variables may be read once the thread has ended.
+    // the thread's handle (the client closes it), or null when no thread could be started or
+    // the worker of an earlier OpenUrl still runs (that one's request and slots stay as they
+    // are). The variables may be read once the thread has ended.
     virtual QuarInetThread OpenUrl(const char* host, uint32_t port, const char* verb,
                                    const char* path, const char* headers, uint32_t headers_length,
                                    const char* body, uint32_t body_length, char** response_headers,
@@ -291,6 +306,10 @@ class QUARINET_API QuarInetHttpRequest {
                               uint32_t body_length, bool compress);
     // The thread procedure of OpenUrl: Send, then Receive into the result slots.
     static uint32_t Worker(void* request);
+
+  private:
+    // Set from OpenUrl until its worker ends: a second OpenUrl meanwhile is refused.
+    std::atomic<bool> workerRunning_;
 };
 
 // What a request shares with a thread that aborts it, and the library's bindings (opaque here).
@@ -347,7 +366,8 @@ class QUARINET_API QuarInetHttpRequestWinInetImpl : public QuarInetHttpRequest {
 class QUARINET_API QuarInetHttpConnection {
   public:
     // Keeps `settings_key` (not copied: the caller keeps it alive). With a non-empty
-    // `import_key`, the settings stored under it are copied to the settings key.
+    // `import_key` under which settings are stored, they are copied to the settings key; an
+    // import key without settings changes nothing.
     explicit QuarInetHttpConnection(const char* settings_key, const char* import_key = nullptr);
     ~QuarInetHttpConnection();
     QuarInetHttpConnection(const QuarInetHttpConnection& other) = default;
@@ -367,6 +387,10 @@ class QUARINET_API QuarInetHttpConnection {
     // (with the browser's proxy settings in the first case). Null when neither can be set up.
     // The caller deletes it.
     QuarInetHttpRequest* CreateRequest(QuarInetStatusCallback callback);
+    // The same over `options` instead of the stored settings (for one request with settings of
+    // its own; nothing is stored).
+    QuarInetHttpRequest* CreateRequest(QuarInetStatusCallback callback,
+                                       const QuarInetOptions& options);
 
     const char* SettingsKey;
 };
@@ -517,3 +541,9 @@ QUARINET_API uint32_t ParseMimeMultipart(const char* headers, const char* body,
 // returns true.
 QUARINET_API bool UnpackContent(char*& headers, uint32_t& headers_length, char*& body,
                                 uint32_t& body_length);
+// The same, telling whether decoding stopped early: `stopped` becomes true for a gzip body that
+// is cut short, damaged, or whose trailer's CRC-32 or length is wrong, and the response is then
+// left as it came (still encoded, headers unchanged); false otherwise, with the outputs as the
+// form above leaves them. Always returns true.
+QUARINET_API bool UnpackContent(char*& headers, uint32_t& headers_length, char*& body,
+                                uint32_t& body_length, bool& stopped);

@@ -3,10 +3,12 @@
 #include <new>
 
 #include "QuarInet.h"
+#include "inet/OptionsStore.h"
 #include "inet/SocketLibrary.h"
 #include "inet/SocketRequest.h"
 #include "inet/WinInetLayer.h"
 #include "inet/dialog/SettingsDialog.h"
+#include "platform/Registry.h"
 
 namespace {
 
@@ -25,7 +27,10 @@ void CopyText(char (&member)[QuarInetOptions::TextSize], const char* text) {
 
 QuarInetHttpConnection::QuarInetHttpConnection(const char* settingsKey, const char* importKey)
     : SettingsKey(settingsKey) {
-    if (importKey != nullptr && *importKey != '\0') {
+    // Only settings that exist are copied: a client that imports on every start keeps what the
+    // user set up once the old key is gone.
+    if (importKey != nullptr && *importKey != '\0' &&
+        inet::OptionsStored(*OpenSystemRegistry(), importKey)) {
         QuarInetOptions options(importKey);
         options.Save(SettingsKey);
     }
@@ -60,7 +65,12 @@ bool QuarInetHttpConnection::Configure(int useIeSettings, int useProxy, const ch
 }
 
 QuarInetHttpRequest* QuarInetHttpConnection::CreateRequest(QuarInetStatusCallback callback) {
-    QuarInetOptions options(SettingsKey);
+    return CreateRequest(callback, QuarInetOptions(SettingsKey));
+}
+
+QuarInetHttpRequest* QuarInetHttpConnection::CreateRequest(QuarInetStatusCallback callback,
+                                                           const QuarInetOptions& given) {
+    QuarInetOptions options(given);
     if (options.UseIEsettings != 0) {
         if (inet::WinInetLayerAvailable()) {
             if (QuarInetHttpRequest* request = inet::CreateWinInetRequest(callback)) {

@@ -128,6 +128,11 @@ constexpr ErrorText kWinInetErrors[] = {
     {12170, "WinInet: ERROR_INTERNET_SEC_CERT_REVOKED"},
 };
 
+// The library's own codes, of the application range.
+constexpr ErrorText kLibraryErrors[] = {
+    {0x2F000001, "The content of the response could not be decoded"},
+};
+
 template <size_t N>
 const char* Search(const ErrorText (&table)[N], uint32_t code) {
     for (const ErrorText& entry : table) {
@@ -142,7 +147,8 @@ const char* Search(const ErrorText (&table)[N], uint32_t code) {
 
 const char* FindErrorText(uint32_t code) {
     const char* text = Search(kSocketErrors, code);
-    return text != nullptr ? text : Search(kWinInetErrors, code);
+    text = text != nullptr ? text : Search(kWinInetErrors, code);
+    return text != nullptr ? text : Search(kLibraryErrors, code);
 }
 
 }  // namespace inet

@@ -1,5 +1,7 @@
 #include "inet/OptionsStore.h"
 
+#include "platform/RegFile.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -16,8 +18,11 @@ constexpr size_t kTextRoom = QuarInetOptions::TextSize;
 // The longest stored password text: the Base64 form of the longest password the record holds.
 constexpr size_t kStoredPasswordRoom = (kTextRoom - 1 + 2) / 3 * 4 + 1;
 
+// A name that the registry file can hold as part of one key line: no line end, no bracket that
+// would end the key's line early, no other control byte.
 bool UsableKeyName(const char* keyName) {
-    return keyName != nullptr && *keyName != '\0' && std::strlen(keyName) <= kMaxKeyNameLength;
+    return keyName != nullptr && *keyName != '\0' && std::strlen(keyName) <= kMaxKeyNameLength &&
+           RegFile::UsableKeyPath(keyName);
 }
 
 void CopyText(char (&member)[kTextRoom], const std::string& text) {
@@ -45,6 +50,12 @@ std::string ReadText(Registry& registry, const std::string& key, const char* nam
 }
 
 }  // namespace
+
+bool OptionsStored(Registry& registry, const char* keyName) {
+    return UsableKeyName(keyName) &&
+           (registry.KeyExists(Hive::CurrentUser, std::string(kSettingsRoot) + keyName) ||
+            registry.KeyExists(Hive::CurrentUser, std::string(kOlderSettingsRoot) + keyName));
+}
 
 bool LoadOptions(Registry& registry, const char* keyName, QuarInetOptions& options) {
     if (!UsableKeyName(keyName)) {

@@ -19,6 +19,10 @@ constexpr const char* kOlderSettingsRoot = "Software\\TARVELON, INC\\Quar 7\\";
 // member's default. False for a null, empty or too long name.
 bool LoadOptions(Registry& registry, const char* keyName, QuarInetOptions& options);
 
+// Whether settings are stored under `keyName` (the current key or that of older
+// installations). False for a null, empty or too long name.
+bool OptionsStored(Registry& registry, const char* keyName);
+
 // Writes the seven settings under the current key. False for a null, empty or too long name, or
 // when any value could not be written.
 bool SaveOptions(Registry& registry, const char* keyName, const QuarInetOptions& options);

@@ -61,7 +61,8 @@ QuarInetHttpRequest::QuarInetHttpRequest(QuarInetStatusCallback callback, QuarIn
       ConnectTimeout(DefaultConnectTimeout),
       ReceiveTimeout(DefaultReceiveTimeout),
       BodySink(nullptr),
-      BodySource(nullptr) {}
+      BodySource(nullptr),
+      workerRunning_(false) {}
 
 QuarInetHttpRequest::~QuarInetHttpRequest() {
     inet::HeapRelease(Host);
@@ -154,6 +155,12 @@ QuarInetThread QuarInetHttpRequest::OpenUrl(const char* host, uint32_t port, con
                                             uint32_t bodyLength, char** responseHeaders,
                                             uint32_t* responseHeadersLength, char** responseBody,
                                             uint32_t* responseBodyLength, uint32_t* result) {
+    // One worker at a time: a second one would overwrite the request and the slots the first
+    // one still fills.
+    bool idle = false;
+    if (!workerRunning_.compare_exchange_strong(idle, true)) {
+        return nullptr;
+    }
     // Invalid parameters leave the request without a host; the worker's Send reports them.
     if (SetRequestParams(host, port, verb, path, headers, headersLength, body, bodyLength, false) !=
         0) {
@@ -164,7 +171,16 @@ QuarInetThread QuarInetHttpRequest::OpenUrl(const char* host, uint32_t port, con
     ResponseBodyOut = responseBody;
     ResponseBodyLengthOut = responseBodyLength;
     ResultOut = result;
-    ThreadHandle = inet::StartWorkerThread([this] { return Worker(this); }, ThreadId);
+    ThreadHandle = inet::StartWorkerThread(
+        [this] {
+            const uint32_t result = Worker(this);
+            workerRunning_.store(false);
+            return result;
+        },
+        ThreadId);
+    if (ThreadHandle == nullptr) {
+        workerRunning_.store(false);
+    }
     return ThreadHandle;
 }
 

@@ -16,7 +16,7 @@ struct RequestHeadParts {
     const char* path;
     const char* headers;  // the caller's block; may be null
     size_t headersLength;
-    size_t bodyLength;
+    uint64_t bodyLength;
     bool viaProxy;
     // "Proxy-Authorization: Basic ...\r\n" for the proxy, or empty.
     std::string proxyCredentials;

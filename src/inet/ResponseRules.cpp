@@ -6,6 +6,7 @@
 #include "QuarInet.h"
 #include "inet/HeaderLimits.h"
 #include "inet/HeaderSearch.h"
+#include "inet/StrictStatusLine.h"
 #include "platform/Decimal.h"
 
 namespace inet {
@@ -35,8 +36,10 @@ ResponseVerdict ReadingDecides(uint32_t status) {
 
 ResponseVerdict Redirect(const char* headers, uint32_t status, const ResponseContext& context) {
     char location[kLocationRoom];
-    if (!QuarInetGetLocation(headers, location, sizeof location)) {
-        return ReadingDecides(status);
+    // A redirect that names no place to go (no Location, or an empty one) is not a success
+    // either.
+    if (!QuarInetGetLocation(headers, location, sizeof location) || location[0] == '\0') {
+        return Fixed(status, QUARINET_ERROR_STATUS);
     }
     // A Location that filled the room was cut; where it leads is unknown.
     if (std::strlen(location) >= sizeof location - 1) {
@@ -69,23 +72,41 @@ bool BodyCutShort(const char* headers, uint64_t bodyLength) {
 
 }  // namespace
 
+std::optional<uint64_t> DeclaredLength(const char* headers) {
+    const char* line = FindHeaderLine(headers, "Content-Length:");
+    if (line == nullptr) {
+        return std::nullopt;
+    }
+    const char* value = line + std::strlen("Content-Length:");
+    const DecimalScan length =
+        ScanDecimal(value, DecimalSyntax::kSpaceSignedDigits, INT64_MIN, INT64_MAX);
+    // Only digits, to the end of the line: "-1", "12abc" or a second number is no length.
+    const size_t rest = std::strspn(value + length.end, " \t");
+    const char after = value[length.end + rest];
+    if (length.digits == 0 || length.value < 0 || (after != '\r' && after != '\n')) {
+        return std::nullopt;
+    }
+    return static_cast<uint64_t>(length.value);
+}
+
 ResponseVerdict JudgeResponse(const char* headers, const ResponseContext& context) {
-    char version[kStatusLineLimit];
-    char reason[kStatusLineLimit];
     uint32_t status = 0;
-    const bool readable =
-        QuarInetGetHttpStatusCode(headers, version, status, reason, kStatusLineLimit);
+    // An answer that does not begin like HTTP is not taken for one, whatever follows.
+    if (!ReadStrictStatusLine(headers, status)) {
+        return Fixed(0, QUARINET_ERROR_INVALID_RESPONSE);
+    }
     if (context.transport == Transport::kPlatformLibrary) {
-        if (!readable || status != 200) {
-            return Fixed(readable ? status : 0, QUARINET_ERROR_STATUS);
+        if (status != 200) {
+            return Fixed(status, QUARINET_ERROR_STATUS);
         }
         ResponseVerdict verdict = ReadingDecides(status);
         verdict.decode = true;
         return verdict;
     }
-    if (!readable) {
-        // Bytes that are no HTTP response are not a success, whatever the reading came to.
-        return Fixed(0, QUARINET_ERROR_STATUS);
+    // An HTTP/1.0 client is never sent a transfer coding (chunks, ...); the body such a
+    // server frames is not the one it meant.
+    if (FindHeaderLine(headers, "Transfer-Encoding:") != nullptr) {
+        return Fixed(status, QUARINET_ERROR_INVALID_RESPONSE);
     }
     switch (status) {
         case 200: {

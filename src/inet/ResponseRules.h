@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include <optional>
+
 #include "inet/RedirectTarget.h"
 
 namespace inet {
@@ -34,6 +36,10 @@ struct ResponseVerdict {
     bool checksLength = false;  // a body short of its Content-Length is reported as cut short
     uint32_t status = 0;        // the status code, 0 when the line is unreadable
 };
+
+// The length the Content-Length line of `headers` gives, when it has one that is a number of
+// digits alone (a negative or malformed one counts as none).
+std::optional<uint64_t> DeclaredLength(const char* headers);
 
 // The verdict on a response whose complete header block is `headers` (NUL-terminated).
 ResponseVerdict JudgeResponse(const char* headers, const ResponseContext& context);

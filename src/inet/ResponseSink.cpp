@@ -164,11 +164,18 @@ uint32_t ResponseSink::Finish(uint32_t provisional, char*& headers, uint32_t& he
         }
     }
     const char* announced = announcedHeaders_.empty() ? headers_.get() : announcedHeaders_.c_str();
-    const uint32_t result = ReceiveResult(verdict_, announced, bodyBytes_, provisional);
+    uint32_t result = ReceiveResult(verdict_, announced, bodyBytes_, provisional);
+    if (gzip_ != nullptr && gzip_->Damaged() && result == 0) {
+        result = QUARINET_ERROR_CONTENT_DECODING;
+    }
     const bool decode = verdict_.decode && caller_ == nullptr;
     HandOver(headers, headersLength, body, bodyLength);
     if (decode) {
-        UnpackContent(headers, headersLength, body, bodyLength);
+        bool stopped = false;
+        UnpackContent(headers, headersLength, body, bodyLength, stopped);
+        if (stopped && result == 0) {
+            result = QUARINET_ERROR_CONTENT_DECODING;
+        }
     }
     return result;
 }
@@ -183,8 +190,16 @@ void ResponseSink::HandOver(char*& headers, uint32_t& headersLength, char*& body
         bodyLength = 0;
         return;
     }
-    bodyLength = Clamp32(block_.Count());
+    // Bytes past the length the headers give are not the body's.
+    size_t count = block_.Count();
+    if (const std::optional<uint64_t> declared = DeclaredLength(headers)) {
+        count = *declared < count ? static_cast<size_t>(*declared) : count;
+    }
+    bodyLength = Clamp32(count);
     body = block_.Release().release();
+    if (body != nullptr) {
+        body[count] = '\0';
+    }
 }
 
 }  // namespace inet

@@ -312,6 +312,8 @@ uint32_t QuarInetHttpRequestWinSockImpl::SendAll(const char* bytes, size_t size,
 }
 
 uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
+    const uint64_t bodyLength = BodySource != nullptr ? BodySource->Length : BodyLength;
+    const bool hasBody = bodyLength > 0 && (BodySource != nullptr || Body != nullptr);
     inet::RequestHeadParts parts;
     parts.verb = Verb;
     parts.host = Host;
@@ -319,8 +321,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
     parts.path = Path;
     parts.headers = Headers;
     parts.headersLength = Headers != nullptr ? HeadersLength : 0;
-    parts.bodyLength =
-        BodySource != nullptr ? BodySource->Length : (Body != nullptr ? BodyLength : 0);
+    parts.bodyLength = hasBody ? bodyLength : 0;
     parts.viaProxy = options_.Proxy != 0;
     // The proxy's credentials go to the proxy only, never to a server reached directly.
     if (options_.Proxy != 0 && options_.ProxyAuthorization != 0) {
@@ -336,7 +337,6 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
         }
         return SendFromSource(sent);
     }
-    const bool hasBody = Body != nullptr && BodyLength > 0;
     if (hasBody && BodyLength <= inet::kInlineBodyLimit) {
         head.append(Body, BodyLength);
         return SendAll(head.data(), head.size(), sent);

@@ -44,15 +44,39 @@ char* RewriteHeaders(const char* headers, uint32_t& length, uint32_t decodedLeng
     return block;
 }
 
+bool Unpack(char*& headers, uint32_t& headersLength, char*& body, uint32_t& bodyLength,
+            bool keepDamaged, bool& stopped);
+
 }  // namespace
 
 bool UnpackContent(char*& headers, uint32_t& headersLength, char*& body, uint32_t& bodyLength) {
+    bool stopped = false;
+    return Unpack(headers, headersLength, body, bodyLength, false, stopped);
+}
+
+bool UnpackContent(char*& headers, uint32_t& headersLength, char*& body, uint32_t& bodyLength,
+                   bool& stopped) {
+    return Unpack(headers, headersLength, body, bodyLength, true, stopped);
+}
+
+namespace {
+
+bool Unpack(char*& headers, uint32_t& headersLength, char*& body, uint32_t& bodyLength,
+            bool keepDamaged, bool& stopped) {
+    stopped = false;
     if (headers == nullptr || !IsGzipEncoded(headers)) {
         return true;
     }
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(body);
     const uint32_t inputLength = body != nullptr ? bodyLength : 0;
     inet::GunzipResult decoded = inet::GzipDecompress(bytes, inputLength, kMaxUnpackedLength);
+    if (decoded.status == inet::GunzipStatus::kDamaged ||
+        decoded.status == inet::GunzipStatus::kBadHeader) {
+        stopped = true;
+        if (keepDamaged) {
+            return true;
+        }
+    }
     const bool passThrough = decoded.status == inet::GunzipStatus::kNotGzip;
     if (!passThrough && decoded.status != inet::GunzipStatus::kDecoded &&
         decoded.status != inet::GunzipStatus::kDamaged) {
@@ -74,3 +98,5 @@ bool UnpackContent(char*& headers, uint32_t& headersLength, char*& body, uint32_
     }
     return true;
 }
+
+}  // namespace

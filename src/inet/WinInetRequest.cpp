@@ -60,6 +60,13 @@ uint32_t BodyInOnePiece(const QuarInetBodySource& source, const char*& body, uin
     return 0;
 }
 
+// A call that failed after Abort failed because of it (its handle was closed under it): the
+// answer is the cancellation, whatever the library said about the closed handle.
+uint32_t CancelledOr(QuarInetWinInetState& state, uint32_t error) {
+    std::lock_guard<std::mutex> hold(state.lock);
+    return state.aborting ? uint32_t{ERROR_INTERNET_OPERATION_CANCELLED} : error;
+}
+
 }  // namespace
 
 QuarInetHttpRequestWinInetImpl::QuarInetHttpRequestWinInetImpl(QuarInetStatusCallback callback,
@@ -134,10 +141,10 @@ uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, c
                                               const char* path, const char* headers,
                                               uint32_t headersLength, const char* body,
                                               uint32_t bodyLength) {
-    {
-        std::lock_guard<std::mutex> hold(state_->lock);
-        Aborted = 0;
-        state_->aborting = false;
+    // An Abort that came first, even before the worker started, stands: the request stays
+    // aborted.
+    if (WasAborted()) {
+        return ERROR_INTERNET_OPERATION_CANCELLED;
     }
     if (const uint32_t stored = SetRequestParams(host, port, verb, path, headers, headersLength,
                                                  body, bodyLength, false)) {
@@ -152,7 +159,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, c
     void* session =
         state_->table->InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (session == nullptr) {
-        return state_->table->GetLastError();
+        return CancelledOr(*state_, state_->table->GetLastError());
     }
     if (!Keep(SessionHandle, session)) {
         return ERROR_INTERNET_OPERATION_CANCELLED;
@@ -172,7 +179,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, c
     void* connection = state_->table->InternetConnectA(session, Host, static_cast<uint16_t>(Port),
                                                        nullptr, nullptr, kServiceHttp, 0, context);
     if (connection == nullptr) {
-        return state_->table->GetLastError();
+        return CancelledOr(*state_, state_->table->GetLastError());
     }
     if (!Keep(ConnectHandle, connection)) {
         return ERROR_INTERNET_OPERATION_CANCELLED;
@@ -180,7 +187,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, c
     void* request = state_->table->HttpOpenRequestA(connection, Verb, Path, "HTTP/1.0", nullptr,
                                                     nullptr, kRequestFlags, context);
     if (request == nullptr) {
-        return state_->table->GetLastError();
+        return CancelledOr(*state_, state_->table->GetLastError());
     }
     if (!Keep(RequestHandle, request)) {
         return ERROR_INTERNET_OPERATION_CANCELLED;
@@ -205,7 +212,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, c
         // A request aborted meanwhile has its handles closed: its failure is the answer, and
         // no dialog is asked about it.
         if (error != ERROR_SUCCESS && WasAborted()) {
-            return error;
+            return ERROR_INTERNET_OPERATION_CANCELLED;
         }
         const uint32_t answer = state_->table->InternetErrorDlg(ParentWindow, request, error,
                                                                 kErrorDialogFlags, nullptr);
@@ -232,7 +239,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
     void* session = nullptr;
     void* request = nullptr;
     if (!OpenHandles(session, request)) {
-        return QUARINET_ERROR_NO_REQUEST;
+        return CancelledOr(*state_, QUARINET_ERROR_NO_REQUEST);
     }
 
     uint32_t length = 0;
@@ -241,7 +248,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
         0) {
         const uint32_t error = table->GetLastError();
         if (error != ERROR_INSUFFICIENT_BUFFER) {
-            return error;
+            return CancelledOr(*state_, error);
         }
     }
     inet::HeapPtr<char> headers(static_cast<char*>(inet::HeapAllocate(size_t(length) + 1)));
@@ -253,7 +260,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
     if (table->HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers.get(), &room,
                               nullptr) == 0) {
         responseHeaders = headers.release();
-        return table->GetLastError();
+        return CancelledOr(*state_, table->GetLastError());
     }
     responseBody = nullptr;
     responseBodyLength = 0;
@@ -298,7 +305,7 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
     }
     if (rc != 0) {
         sink.HandOver(responseHeaders, responseHeadersLength, responseBody, responseBodyLength);
-        return rc;
+        return CancelledOr(*state_, rc);
     }
     uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(sink.BodyBytes(), UINT32_MAX));
     Report(session, QUARINET_STATUS_RESPONSE_RECEIVED, &count);

@@ -126,9 +126,28 @@ void WriteValue(std::ostringstream& out, const RegValue& value) {
 
 }  // namespace
 
+bool RegFile::UsableKeyPath(const std::string& path) {
+    for (const unsigned char c : path) {
+        if (c < 0x20 || c == 0x7F || c == '[' || c == ']') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RegFile::UsableValueName(const std::string& name) {
+    for (const unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
 RegFile RegFile::Parse(const std::string& text) {
     RegFile file;
     RegKey* current = nullptr;
+    std::vector<KeptLine>* kept = nullptr;
     std::string line;
     // Lines are split by hand: a string stream would set up the stream library's locale, a
     // large part of a program's start-up for a file of a few lines.
@@ -142,13 +161,26 @@ RegFile RegFile::Parse(const std::string& text) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        if (line.empty() || line[0] == ';') {
+        if (line.empty()) {
+            continue;
+        }
+        if (line[0] == ';') {
+            if (kept != nullptr) {
+                kept->push_back({"", line});
+            } else if (file.keys_.empty()) {
+                file.preamble_.push_back(line);
+            }
             continue;
         }
         if (line[0] == '[') {
             const std::size_t close = line.rfind(']');
-            current =
-                close == std::string::npos ? nullptr : &file.CreateKey(line.substr(1, close - 1));
+            current = nullptr;
+            kept = nullptr;
+            if (close != std::string::npos) {
+                const std::string path = line.substr(1, close - 1);
+                current = &file.CreateKey(path);
+                kept = &file.kept_[path];
+            }
             continue;
         }
         if (current == nullptr) {
@@ -160,17 +192,19 @@ RegFile RegFile::Parse(const std::string& text) {
             pos = 1;
         } else if (line[0] == '"') {
             if (!ReadQuoted(line, pos, name)) {
+                kept->push_back({"", line});
                 continue;
             }
         } else {
-            continue;
-        }
-        if (pos >= line.size() || line[pos] != '=') {
+            kept->push_back({"", line});
             continue;
         }
         RegValue value;
-        if (ParseValue(line.substr(pos + 1), value)) {
+        if (pos < line.size() && line[pos] == '=' && ParseValue(line.substr(pos + 1), value)) {
             (*current)[name] = std::move(value);
+        } else {
+            // A value of a type this file does not read (hex:, hex(2):, ...) stays as it is.
+            kept->push_back({name, line});
         }
     }
     return file;
@@ -179,8 +213,19 @@ RegFile RegFile::Parse(const std::string& text) {
 std::string RegFile::Serialize() const {
     std::ostringstream out;
     out << "REGEDIT4\n";
+    for (const std::string& line : preamble_) {
+        out << line << '\n';
+    }
     for (const auto& [path, key] : keys_) {
         out << "\n[" << path << "]\n";
+        const auto kept = kept_.find(path);
+        if (kept != kept_.end()) {
+            for (const KeptLine& line : kept->second) {
+                if (line.name.empty() || key.find(line.name) == key.end()) {
+                    out << line.line << '\n';
+                }
+            }
+        }
         for (const auto& [name, value] : key) {
             if (name.empty()) {
                 out << '@';

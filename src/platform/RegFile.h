@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 struct RegValue {
     enum class Type { Text, Dword };
@@ -35,14 +36,29 @@ using RegKey = std::map<std::string, RegValue, RegNameLess>;  // "" is the defau
 // The keys of one file by full path ("HKEY_CLASSES_ROOT\Quar\Data").
 class RegFile {
   public:
-    // Parses the text of a file; lines it does not understand are skipped.
+    // Parses the text of a file. Lines it does not understand (comments, values of other types
+    // such as hex:) are kept as they are and written back with their key.
     static RegFile Parse(const std::string& text);
-    // The file text; a text value holding a control byte is written in its hex(1) form.
+    // The file text; a text value holding a control byte is written in its hex(1) form. A kept
+    // line of a value set since is left out.
     std::string Serialize() const;
+
+    // Whether a key path can be written as one line of its own: no control byte, no "[" or "]".
+    static bool UsableKeyPath(const std::string& path);
+    // Whether a value name can be written within its quotes: no control byte.
+    static bool UsableValueName(const std::string& name);
 
     const RegKey* FindKey(const std::string& path) const;
     RegKey& CreateKey(const std::string& path);
 
   private:
+    // A line kept as it came, with the value name it sets ("" for a comment).
+    struct KeptLine {
+        std::string name;
+        std::string line;
+    };
+
     std::map<std::string, RegKey, RegNameLess> keys_;
+    std::map<std::string, std::vector<KeptLine>, RegNameLess> kept_;
+    std::vector<std::string> preamble_;  // comment lines before the first key
 };

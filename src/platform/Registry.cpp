@@ -118,11 +118,17 @@ class FileRegistry : public Registry {
     }
 
     long CreateKey(Hive hive, const std::string& key) override {
+        if (!RegFile::UsableKeyPath(key)) {
+            return ERROR_INVALID_NAME;
+        }
         return Update(hive, [&](RegFile& file) { file.CreateKey(FullPath(hive, key)); });
     }
 
     long SetText(Hive hive, const std::string& key, const std::string& name,
                  const std::string& text) override {
+        if (!RegFile::UsableKeyPath(key) || !RegFile::UsableValueName(name)) {
+            return ERROR_INVALID_NAME;
+        }
         return Update(hive, [&](RegFile& file) {
             file.CreateKey(FullPath(hive, key))[name] = RegValue::Text(text);
         });
@@ -130,6 +136,9 @@ class FileRegistry : public Registry {
 
     long SetDword(Hive hive, const std::string& key, const std::string& name,
                   uint32_t value) override {
+        if (!RegFile::UsableKeyPath(key) || !RegFile::UsableValueName(name)) {
+            return ERROR_INVALID_NAME;
+        }
         return Update(hive, [&](RegFile& file) {
             file.CreateKey(FullPath(hive, key))[name] = RegValue::Dword(value);
         });
@@ -212,6 +221,15 @@ std::string DefaultUserFile() {
 }
 
 }  // namespace
+
+std::string UserRegistryFile() {
+    return DefaultUserFile();
+}
+
+bool RegistryFileUsable(const std::string& path) {
+    const std::optional<std::string> text = ReadRegistryText(path);
+    return text && (text->empty() || text->compare(0, 8, "REGEDIT4") == 0);
+}
 
 std::unique_ptr<Registry> OpenFileRegistry(std::string machineFile, std::string userFile) {
     return std::make_unique<FileRegistry>(std::move(machineFile), std::move(userFile));

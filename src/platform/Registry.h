@@ -17,6 +17,7 @@ constexpr long ERROR_SUCCESS = 0;
 constexpr long ERROR_FILE_NOT_FOUND = 2;  // missing key or value
 constexpr long ERROR_ACCESS_DENIED = 5;   // the file cannot be written
 constexpr long ERROR_INVALID_DATA = 13;   // a value of the other type
+constexpr long ERROR_INVALID_NAME = 123;  // a key path or value name that cannot be written
 constexpr long ERROR_MORE_DATA = 234;     // value too long for the caller's buffer
 constexpr long ERROR_BADDB = 1009;        // the file cannot be read, or is no registry file
 
@@ -61,6 +62,13 @@ std::string MachineRegistryFile();
 // user file has no Internet Settings key, reading it gives ProxyEnable and ProxyServer derived from
 // http_proxy.
 std::unique_ptr<Registry> OpenSystemRegistry();
+
+// The user file that OpenSystemRegistry reads and writes.
+std::string UserRegistryFile();
+
+// Whether `path` can serve as a registry file: missing (nothing stored yet), or a readable file
+// whose text begins with "REGEDIT4". A file that is not is read as holding nothing.
+bool RegistryFileUsable(const std::string& path);
 
 // The same over two given files, for installers and tests.
 std::unique_ptr<Registry> OpenFileRegistry(std::string machineFile, std::string userFile);

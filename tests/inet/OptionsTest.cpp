@@ -3,12 +3,15 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "FileBytes.h"
 #include "QuarInet.h"
+#include "support/RawServer.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -127,13 +130,30 @@ TEST_F(OptionsTest, StoredTextsTooLongForTheRecordTakeTheirDefault) {
     EXPECT_EQ(std::string(259, 'u'), o.ProxyLog);
 }
 
-TEST_F(OptionsTest, KeyNamesLongerThanTheirRoomAreRefused) {
-    QuarInetOptions o;
-    EXPECT_TRUE(o.Save(std::string(229, 'k').c_str()));
-    EXPECT_FALSE(o.Save(std::string(230, 'k').c_str()));
-    EXPECT_FALSE(o.Load(std::string(230, 'k').c_str()));
-    EXPECT_FALSE(o.Save(nullptr));
-    EXPECT_FALSE(o.Save(""));
+TEST_F(OptionsTest, KeyNamesThatDoNotFitOneKeyLineAreRefused) {
+    struct Case {
+        std::string name;
+        bool usable;
+    };
+    const Case cases[] = {
+        {std::string(229, 'k'), true},
+        {std::string(230, 'k'), false},
+        {"", false},
+        {"app\r", false},
+        {"app\nX", false},
+        {"app]\n[HKEY_CURRENT_USER\\Forged", false},
+        {"a[b", false},
+        {"a\tb", false},
+        {"sub\\key", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QuarInetOptions o;
+        EXPECT_EQ(c.usable, o.Save(c.name.c_str()));
+        EXPECT_EQ(c.usable, o.Load(c.name.c_str()));
+    }
+    EXPECT_FALSE(QuarInetOptions().Save(nullptr));
+    EXPECT_EQ(std::string::npos, ReadFile(registry()).find("Forged"));
 }
 
 TEST_F(OptionsTest, ImportOfTheBrowserProxy) {
@@ -207,6 +227,29 @@ TEST_F(OptionsTest, ConnectionCopiesImportedSettingsAndMakesSocketRequests) {
     ASSERT_TRUE(source.Configure(0, 1, "p.example", 3128, 0, "", ""));
     QuarInetHttpConnection copy("copy", "source");
     EXPECT_STREQ("p.example", QuarInetOptions("copy").ProxyAddress);
+    // An import key without settings leaves the key's own as they are.
+    QuarInetHttpConnection again("copy", "never-stored");
+    EXPECT_STREQ("p.example", QuarInetOptions("copy").ProxyAddress);
+    EXPECT_EQ(1, QuarInetOptions("copy").Proxy);
+    // Settings of the caller's own for one request: nothing is stored.
+    RawServer proxy({RawReply::Plain("HTTP/1.0 200 OK\r\n\r\nvia")});
+    QuarInetOptions own;
+    own.UseIEsettings = 0;
+    own.Proxy = 1;
+    std::strcpy(own.ProxyAddress, "127.0.0.1");
+    own.ProxyPort = proxy.port();
+    std::unique_ptr<QuarInetHttpRequest> viaOwn(copy.CreateRequest(nullptr, own));
+    ASSERT_NE(nullptr, viaOwn);
+    ASSERT_EQ(0u, viaOwn->Send("example.invalid", 80, "GET", "/x", nullptr, 0, nullptr, 0));
+    char* headers = nullptr;
+    char* body = nullptr;
+    uint32_t headersLength = 0, bodyLength = 0;
+    EXPECT_EQ(0u, viaOwn->Receive(headers, headersLength, body, bodyLength));
+    QuarInetFree(headers);
+    QuarInetFree(body);
+    ASSERT_EQ(1u, proxy.Requests().size());
+    EXPECT_EQ(0u, proxy.Requests()[0].rfind("GET http://example.invalid:80/x HTTP/1.0\r\n", 0));
+    EXPECT_EQ(0, QuarInetOptions("copy").UseIEsettings) << "the stored settings stay";
     // Browser settings without the platform internet library: the socket client.
     QuarInetHttpConnection browser("browser");
     QuarInetHttpRequest* request = browser.CreateRequest(nullptr);

@@ -53,6 +53,11 @@ class QuargetTest : public ::testing::Test {
     CommandRun Quarget(std::vector<std::string> args,
                        const std::function<bool()>& interruptWhen = nullptr) {
         args.insert(args.begin(), QUARGET_PATH);
+        return Command(args, interruptWhen);
+    }
+    // Runs the program `args[0]` with the rest as its arguments.
+    CommandRun Command(std::vector<std::string> args,
+                       const std::function<bool()>& interruptWhen = nullptr) {
         const std::string out = dir_ / "stdout", err = dir_ / "stderr";
         const pid_t pid = fork();
         if (pid == 0) {
@@ -108,11 +113,12 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
         {"plain get", {Url("/hello.txt")}, 0, "hello\n", ""},
         {"headers too", {"-i", Url("/hello.txt")}, 0, "~HTTP/1.0 200 OK\r\n", ""},
         {"redirect followed", {Url("/r302")}, 0, "hello\n", ""},
-        {"not found", {Url("/none")}, 1, "~404", "~Extended error has occured (12003)"},
+        {"not found is an answer", {"-i", Url("/none")}, 0, "~HTTP/1.0 404", ""},
         {"posted text",
          {"-d", "a=1&b=2", Url("/echo.cgi")},
          0,
-         "method=POST\nuri=/echo.cgi\ntype=\nlength=7\nproxy-authorization=\n\na=1&b=2",
+         "method=POST\nuri=/echo.cgi\ntype=application/x-www-form-urlencoded\nlength=7\n"
+         "proxy-authorization=\n\na=1&b=2",
          ""},
         {"posted file with a verb and header",
          {"-X", "PUT", "-H", "Content-Type: text/x-test", "-d", "@" + (dir_ / "data.txt"),
@@ -131,7 +137,9 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
         {"large file sent in pieces",
          {"-d", "@" + (dir_ / "big.txt"), Url("/echo.cgi")},
          0,
-         "method=POST\nuri=/echo.cgi\ntype=\nlength=600000\nproxy-authorization=\n\n" + big,
+         "method=POST\nuri=/echo.cgi\ntype=application/x-www-form-urlencoded\nlength=600000\n"
+         "proxy-authorization=\n\n" +
+             big,
          ""},
         {"large file in a form",
          {"-F", "a=b", "-F", "file=@" + (dir_ / "big.txt"), "-F", "c=d", Url("/echo.cgi")},
@@ -154,7 +162,8 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
         {"empty body still posted",
          {"-d", "", Url("/echo.cgi")},
          0,
-         "method=POST\nuri=/echo.cgi\ntype=\nlength=0\nproxy-authorization=\n\n",
+         "method=POST\nuri=/echo.cgi\ntype=application/x-www-form-urlencoded\nlength=0\n"
+         "proxy-authorization=\n\n",
          ""},
         {"proxy user without a proxy",
          {"--settings", "nothing", "--proxy-user", "a:b", Url("/")},
@@ -162,9 +171,10 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
          "",
          "~--proxy-user needs a proxy"},
         {"help", {"--help"}, 0, "~usage: quarget", ""},
-        {"through the proxy with authentication",
-         {"--settings", "viaproxy", "--proxy", "127.0.0.1:" + std::to_string(proxy_->port()),
-          "--proxy-user", "pu:pp", Url("/hello.txt")},
+        {"through the proxy with authentication, stored",
+         {"--settings", "viaproxy", "--save", "--proxy",
+          "127.0.0.1:" + std::to_string(proxy_->port()), "--proxy-user", "pu:pp",
+          Url("/hello.txt")},
          0,
          "hello\n",
          ""},
@@ -229,11 +239,17 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
          0,
          std::string(100000, 'z'),
          {}},
-        {"not found", {"--settings", "browser", Url("/none")}, 1, "", {"(12003)"}},
+        {"not found fails with -f",
+         {"--settings", "browser", "-f", Url("/none")},
+         22,
+         "",
+         {"returned error: 404"}},
         {"file posted from the library's one piece",
          {"--settings", "browser", "-d", "@" + (dir_ / "big.txt"), Url("/echo.cgi")},
          0,
-         "method=POST\nuri=/echo.cgi\ntype=\nlength=600000\nproxy-authorization=\n\n" + big,
+         "method=POST\nuri=/echo.cgi\ntype=application/x-www-form-urlencoded\nlength=600000\n"
+         "proxy-authorization=\n\n" +
+             big,
          {}},
         {"refused connection",
          {"--settings", "browser", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"},
@@ -276,7 +292,8 @@ TEST_F(QuargetTest, OutputFileReplacedOnlyBySuccess) {
         {"gzip body decoded into the file", {}, Url("/text.txt.gz"), 0, std::string(100000, 'z')},
         {"headers first with -i", {"-i"}, Url("/hello.txt"), 0, "~HTTP/1.0 200 OK\r\n"},
         {"no answer leaves the file", {}, refused, 1, "old"},
-        {"an error page leaves the file", {}, Url("/none"), 1, "old"},
+        {"an error page is an answer", {}, Url("/none"), 0, "~404"},
+        {"with -f an error page leaves the file", {"-f"}, Url("/none"), 22, "old"},
         {"a body cut short leaves the file", {}, cutUrl, 1, "old"},
         {"--keep-partial keeps what came", {"--keep-partial"}, cutUrl, 1, "partial"},
         {"--keep-partial without bytes leaves the file", {"--keep-partial"}, refused, 1, "old"},
@@ -324,13 +341,123 @@ TEST_F(QuargetTest, OutputFileReplacedOnlyBySuccess) {
     }
 }
 
+// The options a curl user reaches for, each run through quarget and through curl 7.88 with the
+// same arguments: the same exit status and the same standard output.
+TEST_F(QuargetTest, CurlOptionsAsCurlHasThem) {
+    RawServer silent({RawReply::Silent()});
+    const std::string silentUrl = "http://127.0.0.1:" + std::to_string(silent.port()) + "/";
+    const std::string webUser = WebSite::kUser;
+    const std::string secretAt =
+        "http://" + webUser + "@127.0.0.1:" + std::to_string(web_->port()) + "/private/secret.txt";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // "~x": contains x
+    };
+    const std::vector<Case> cases = {
+        {"-f on 404", {"-f", Url("/none")}, 22, ""},
+        {"--fail on 401", {"--fail", Url("/private/secret.txt")}, 22, ""},
+        {"404 without -f", {"-s", "-o", "/dev/null", Url("/none")}, 0, ""},
+        {"-w http_code",
+         {"-s", "-o", "/dev/null", "-w", "%{http_code}\\n", Url("/none")},
+         0,
+         "404\n"},
+        {"-w when nothing answered", {"-s", "-w", "%{http_code}", "http://127.0.0.1:1/"}, 7, "000"},
+        {"-u for the server", {"-u", webUser, Url("/private/secret.txt")}, 0, "secret\n"},
+        {"user information of the URL", {secretAt}, 0, "secret\n"},
+        {"the fragment is not sent",
+         {"-s", "-w", "%{http_code}", Url("/hello.txt#part")},
+         0,
+         "hello\n200"},
+        {"-I", {"-I", Url("/hello.txt")}, 0, "~HTTP/1.0 200 OK\r\n"},
+        {"-L accepted", {"-L", Url("/r302")}, 0, "hello\n"},
+        {"-d is a form",
+         {"-d", "a=1", Url("/echo.cgi")},
+         0,
+         "~type=application/x-www-form-urlencoded\n"},
+        {"-d with -H keeps the caller's type",
+         {"-H", "Content-Type: text/plain", "-d", "a=1", Url("/echo.cgi")},
+         0,
+         "~type=text/plain\n"},
+        {"-F quotes in a name", {"-F", "a\"b=1", Url("/echo.cgi")}, 0, "~name=\"a%22b\""},
+        {"--max-time", {"-s", "--max-time", "0.5", silentUrl}, 28, ""},
+        {"--connect-timeout accepted", {"--connect-timeout", "5", Url("/hello.txt")}, 0, "hello\n"},
+    };
+    for (const bool curl : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(curl ? "curl: " : "quarget: ") + c.name);
+            std::vector<std::string> args = c.args;
+            if (curl) {
+                args.insert(args.begin(), {"/usr/bin/curl", "-s", "-0"});
+            }
+            const CommandRun run = curl ? Command(args) : Quarget(args);
+            // curl's number for a refused connection is its own (7); quarget says 1.
+            EXPECT_EQ(!curl && c.status == 7 ? 1 : c.status, run.status) << run.err;
+            if (c.out.rfind("~", 0) == 0) {
+                EXPECT_NE(std::string::npos, run.out.find(c.out.substr(1))) << run.out;
+            } else {
+                EXPECT_EQ(c.out, run.out);
+            }
+        }
+    }
+}
+
+// A redirect to another port of the same host: -u's credentials stay behind, as with curl.
+TEST_F(QuargetTest, CredentialsOfDashUStayWithTheirOrigin) {
+    RawServer second({RawReply::Plain("HTTP/1.0 200 OK\r\n\r\nthere")});
+    RawServer first({RawReply::Plain("HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:" +
+                                     std::to_string(second.port()) + "/next\r\n\r\n")});
+    const CommandRun run = Quarget({"-u", "user:secret", "-H", "Cookie: c=1",
+                                    "http://127.0.0.1:" + std::to_string(first.port()) + "/"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ("there", run.out);
+    ASSERT_EQ(1u, first.Requests().size());
+    ASSERT_EQ(1u, second.Requests().size());
+    EXPECT_NE(std::string::npos, first.Requests()[0].find("Authorization: Basic dXNlcjpzZWNyZXQ="));
+    EXPECT_EQ(std::string::npos, second.Requests()[0].find("Authorization:"));
+    EXPECT_EQ(std::string::npos, second.Requests()[0].find("Cookie:"));
+}
+
+// A user registry file that cannot be read, or that is no registry file, leaves the defaults in
+// force, and quarget says so.
+TEST_F(QuargetTest, AnUnusableRegistryFileIsReported) {
+    struct Case {
+        const char* name;
+        std::string content;  // "<dir>": a directory in the file's place; "<none>": no file
+        bool reported;
+    };
+    const Case cases[] = {
+        {"no file yet", "<none>", false},
+        {"a registry file", "REGEDIT4\n", false},
+        {"text that is no registry file", "garbage\n[x\n", true},
+        {"a directory", "<dir>", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string file = dir / "user.reg";
+        if (c.content == "<dir>") {
+            ASSERT_EQ(0, mkdir(file.c_str(), 0700));
+        } else if (c.content != "<none>") {
+            WriteFile(file, c.content);
+        }
+        setenv("QUAR_USER_REGISTRY", file.c_str(), 1);
+        const CommandRun run = Quarget({"--settings", "plain", Url("/hello.txt")});
+        EXPECT_EQ(0, run.status) << run.err;
+        EXPECT_EQ("hello\n", run.out);
+        EXPECT_EQ(c.reported, run.err.find("registry file " + file) != std::string::npos)
+            << run.err;
+    }
+}
+
 TEST_F(QuargetTest, InterruptBreaksTheTransferOff) {
     RawServer silent({RawReply::Silent()});
     const auto start = std::chrono::steady_clock::now();
     // SIGINT once the request has arrived, while quarget waits for the answer.
     const CommandRun run = Quarget({"http://127.0.0.1:" + std::to_string(silent.port()) + "/"},
                                    [&] { return !silent.Requests().empty(); });
-    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(130, run.status);
     EXPECT_NE(std::string::npos, run.err.find("interrupted: ")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find("(10004)")) << run.err;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));

@@ -28,6 +28,8 @@ TEST(ResponseRules, StatusAndRedirectDecideWhatReceiveDoes) {
         uint32_t result;   // with the reading ended cleanly (provisional 0)
         uint32_t failing;  // with the reading ended by 10054
     };
+    const std::string kLongestStatus = "HTTP/1.0 200 " + std::string(1024 - 13, 'r') + "\r\n\r\n";
+    const std::string kTooLongStatus = "HTTP/1.0 200 " + std::string(1025 - 13, 'r') + "\r\n\r\n";
     const Case cases[] = {
         {"200", Transport::kSockets, "HTTP/1.0 200 OK\r\n\r\n", 0, false, 5, nullptr, true, 0,
          10054},
@@ -42,7 +44,7 @@ TEST(ResponseRules, StatusAndRedirectDecideWhatReceiveDoes) {
          "HTTP/1.0 307 Moved\r\nLocation: http://o:81/x\r\n\r\n", 3, false, 0, "o:81/x", false,
          kReading, kReading},
         {"redirect without Location delivered", Transport::kSockets, "HTTP/1.0 301 M\r\n\r\n", 0,
-         false, 0, nullptr, false, 0, 10054},
+         false, 0, nullptr, false, QUARINET_ERROR_STATUS, QUARINET_ERROR_STATUS},
         {"redirect elsewhere than http", Transport::kSockets,
          "HTTP/1.0 302 F\r\nLocation: https://h/\r\n\r\n", 0, false, 0, nullptr, false,
          QUARINET_ERROR_STATUS, QUARINET_ERROR_STATUS},
@@ -55,15 +57,51 @@ TEST(ResponseRules, StatusAndRedirectDecideWhatReceiveDoes) {
          nullptr, false, 0, 10054},
         {"404", Transport::kSockets, "HTTP/1.0 404 N\r\n\r\n", 0, false, 0, nullptr, false,
          QUARINET_ERROR_STATUS, QUARINET_ERROR_STATUS},
-        {"no status line", Transport::kSockets, "garbage\r\n\r\n", 0, false, 0, nullptr, false,
-         QUARINET_ERROR_STATUS, QUARINET_ERROR_STATUS},
+        {"not a status line: garbage", Transport::kSockets, "garbage\r\n\r\n", 0, false, 0, nullptr,
+         false, QUARINET_ERROR_INVALID_RESPONSE, QUARINET_ERROR_INVALID_RESPONSE},
+        {"not a status line: ", Transport::kSockets, "\r\n\r\n", 0, false, 0, nullptr, false,
+         QUARINET_ERROR_INVALID_RESPONSE, QUARINET_ERROR_INVALID_RESPONSE},
+        {"not a status line: HTTP/1.0 +200 OK", Transport::kSockets, "HTTP/1.0 +200 OK\r\n\r\n", 0,
+         false, 0, nullptr, false, QUARINET_ERROR_INVALID_RESPONSE,
+         QUARINET_ERROR_INVALID_RESPONSE},
+        {"not a status line: HTTP/1.0 0200 OK", Transport::kSockets, "HTTP/1.0 0200 OK\r\n\r\n", 0,
+         false, 0, nullptr, false, QUARINET_ERROR_INVALID_RESPONSE,
+         QUARINET_ERROR_INVALID_RESPONSE},
+        {"not a status line: HTTP/1.0 200.5 OK", Transport::kSockets, "HTTP/1.0 200.5 OK\r\n\r\n",
+         0, false, 0, nullptr, false, QUARINET_ERROR_INVALID_RESPONSE,
+         QUARINET_ERROR_INVALID_RESPONSE},
+        {"not a status line: HTTP/1.0 200garbage", Transport::kSockets,
+         "HTTP/1.0 200garbage\r\n\r\n", 0, false, 0, nullptr, false,
+         QUARINET_ERROR_INVALID_RESPONSE, QUARINET_ERROR_INVALID_RESPONSE},
+        {"not a status line: FOO 200 OK", Transport::kSockets, "FOO 200 OK\r\n\r\n", 0, false, 0,
+         nullptr, false, QUARINET_ERROR_INVALID_RESPONSE, QUARINET_ERROR_INVALID_RESPONSE},
+        {"not a status line: HTTP/1.0  200 OK", Transport::kSockets, "HTTP/1.0  200 OK\r\n\r\n", 0,
+         false, 0, nullptr, false, QUARINET_ERROR_INVALID_RESPONSE,
+         QUARINET_ERROR_INVALID_RESPONSE},
+        {"not a status line: HTTP/x.0 200 OK", Transport::kSockets, "HTTP/x.0 200 OK\r\n\r\n", 0,
+         false, 0, nullptr, false, QUARINET_ERROR_INVALID_RESPONSE,
+         QUARINET_ERROR_INVALID_RESPONSE},
+        {"not a status line: \\x01\\x02\\xff", Transport::kSockets, "\x01\x02\xff\r\n\r\n", 0,
+         false, 0, nullptr, false, QUARINET_ERROR_INVALID_RESPONSE,
+         QUARINET_ERROR_INVALID_RESPONSE},
+        {"a transfer coding sent to an HTTP/1.0 client", Transport::kSockets,
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", 0, false, 5, nullptr, false,
+         QUARINET_ERROR_INVALID_RESPONSE, QUARINET_ERROR_INVALID_RESPONSE},
+        {"an empty Location", Transport::kSockets, "HTTP/1.0 302 F\r\nLocation: \r\n\r\n", 0, false,
+         0, nullptr, false, QUARINET_ERROR_STATUS, QUARINET_ERROR_STATUS},
+        {"status line without reason text", Transport::kSockets, "HTTP/1.0 200\r\n\r\n", 0, false,
+         5, nullptr, true, 0, 10054},
+        {"status line of 1,024 characters", Transport::kSockets, kLongestStatus.c_str(), 0, false,
+         5, nullptr, true, 0, 10054},
+        {"status line over 1,024 characters", Transport::kSockets, kTooLongStatus.c_str(), 0, false,
+         5, nullptr, false, QUARINET_ERROR_INVALID_RESPONSE, QUARINET_ERROR_INVALID_RESPONSE},
         {"library: 200", Transport::kPlatformLibrary,
          "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\n", 0, false, 5, nullptr, true, 0, 10054},
         {"library: 302 not followed", Transport::kPlatformLibrary,
          "HTTP/1.0 302 F\r\nLocation: /x\r\n\r\n", 0, false, 0, nullptr, false,
          QUARINET_ERROR_STATUS, QUARINET_ERROR_STATUS},
         {"library: no status line", Transport::kPlatformLibrary, "garbage\r\n\r\n", 0, false, 0,
-         nullptr, false, QUARINET_ERROR_STATUS, QUARINET_ERROR_STATUS},
+         nullptr, false, QUARINET_ERROR_INVALID_RESPONSE, QUARINET_ERROR_INVALID_RESPONSE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -114,7 +152,14 @@ TEST(ResponseSink, CannedResponsesWholeAndStreamed) {
     const std::string gzipped = GzipBytes(text);
     std::string badTrailer = gzipped;
     badTrailer[badTrailer.size() - 8] ^= 1;  // the CRC-32
-    const char* kGzip200 = "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 9\r\n\r\n";
+    const char* kGzip200 = "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\n";
+    const std::string cut = gzipped.substr(0, gzipped.size() / 2);
+    std::string counting;
+    for (int i = 0; i < 50000; ++i) {
+        counting += std::to_string(i * 7919 % 100003) + ",";
+    }
+    std::string flipped = GzipBytes(counting);
+    flipped[flipped.size() / 2] ^= 0x10;
     struct Case {
         const char* name;
         std::string response;
@@ -136,11 +181,23 @@ TEST(ResponseSink, CannedResponsesWholeAndStreamed) {
          "HTTP/1.0 200 OK\r\n\r\n", text},
         {"streamed gzip of two members", kGzip200 + twoMembers, 3, true, SIZE_MAX, 0,
          "HTTP/1.0 200 OK\r\n\r\n", "first second"},
-        // (6 bytes where 9 were announced)
         {"streamed gzip label on plain bytes passes them", kGzip200 + std::string("\x1fplain"), 1,
-         true, SIZE_MAX, QUARINET_ERROR_CUT_SHORT, "HTTP/1.0 200 OK\r\n\r\n", "\x1fplain"},
-        {"streamed gzip with a bad trailer keeps what was decoded", kGzip200 + badTrailer, 65536,
-         true, SIZE_MAX, 0, "HTTP/1.0 200 OK\r\n\r\n", text},
+         true, SIZE_MAX, 0, "HTTP/1.0 200 OK\r\n\r\n", "\x1fplain"},
+        {"streamed gzip with a bad trailer keeps what was decoded, and fails",
+         kGzip200 + badTrailer, 65536, true, SIZE_MAX, QUARINET_ERROR_CONTENT_DECODING,
+         "HTTP/1.0 200 OK\r\n\r\n", text},
+        {"whole gzip with a bad trailer comes as it came", kGzip200 + badTrailer, 4096, false,
+         SIZE_MAX, QUARINET_ERROR_CONTENT_DECODING, kGzip200, badTrailer},
+        {"whole gzip cut short comes as it came", kGzip200 + cut, 4096, false, SIZE_MAX,
+         QUARINET_ERROR_CONTENT_DECODING, kGzip200, cut},
+        {"whole gzip with a flipped bit comes as it came", kGzip200 + flipped, 4096, false,
+         SIZE_MAX, QUARINET_ERROR_CONTENT_DECODING, kGzip200, flipped},
+        {"bytes past Content-Length are not the body's",
+         "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef", 4096, false, SIZE_MAX, 0,
+         "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n", "abc"},
+        {"a negative Content-Length cuts nothing",
+         "HTTP/1.0 200 OK\r\nContent-Length: -1\r\n\r\nabcdef", 4096, false, SIZE_MAX, 0,
+         "HTTP/1.0 200 OK\r\nContent-Length: -1\r\n\r\n", "abcdef"},
         {"streamed gzip cut before the length it was sent with",
          "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 999\r\n\r\n" +
              GzipBytes("first "),

@@ -134,6 +134,45 @@ TEST(UnpackContent, DamagedBodyYieldsWhatWasDecodedBeforeTheDamage) {
         response.Headers());
 }
 
+// The form with `stopped` leaves a body whose decoding stopped early as it came, and says so.
+TEST(UnpackContent, VariantSaysWhenDecodingStoppedEarly) {
+    const std::string data = TextLike(100000);
+    const std::string gz = Gzip(data);
+    std::string badCrc = gz;
+    badCrc[gz.size() - 8] ^= 1;
+    std::string badLength = gz;
+    badLength[gz.size() - 1] ^= 1;
+    std::string badHeader = gz;
+    badHeader[3] = static_cast<char>(0x80);
+    const std::string encoded = "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::string body;
+        bool stopped;
+        std::string headers;  // after
+        std::string bodyAfter;
+    };
+    const Case cases[] = {
+        {"whole", gz, false, "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n", data},
+        {"cut short", gz.substr(0, gz.size() - 100), true, encoded, gz.substr(0, gz.size() - 100)},
+        {"wrong CRC-32", badCrc, true, encoded, badCrc},
+        {"wrong length", badLength, true, encoded, badLength},
+        {"unreadable gzip header", badHeader, true, encoded, badHeader},
+        {"not gzip at all", "plain", false, "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n",
+         "plain"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Response response(encoded, c.body);
+        bool stopped = !c.stopped;
+        ASSERT_TRUE(UnpackContent(response.headers, response.headersLength, response.body,
+                                  response.bodyLength, stopped));
+        EXPECT_EQ(c.stopped, stopped);
+        EXPECT_EQ(c.headers, response.Headers());
+        EXPECT_TRUE(SameBytes(c.bodyAfter, response.Body()));
+    }
+}
+
 TEST(UnpackContent, BodyThatWouldDecodeBeyond512MiBStaysEncoded) {
     // 513 members of 1 MiB of zeros each: about half a megabyte that decodes to 513 MiB.
     const std::string member = Gzip(std::string(1 << 20, '\0'));

@@ -79,6 +79,45 @@ TEST_F(RegistryTest, ReadsFilesWrittenByHand) {
     EXPECT_EQ(n, 31u);
 }
 
+// A write keeps what it does not read of other keys (comments, values of other types) and
+// refuses key paths and value names that would put lines of their own into the file.
+TEST_F(RegistryTest, WritesKeepOtherLinesAndRefuseNamesThatInjectLines) {
+    ASSERT_TRUE(MakeParentDirectories(machine_));
+    const std::string handWritten =
+        "REGEDIT4\n; the file's own comment\n\n[HKEY_LOCAL_MACHINE\\Other]\n; about Other\n"
+        "\"Blob\"=hex:01,02,ff\n\"Multi\"=hex(7):41,00,00,00\n\"Kept\"=\"yes\"\n";
+    ASSERT_TRUE(ReplaceFileAtomically(machine_, handWritten));
+    struct Case {
+        const char* key;
+        const char* name;
+        long result;
+    };
+    const Case cases[] = {
+        {"Mine", "Value", ERROR_SUCCESS},
+        {"Other", "Blob", ERROR_SUCCESS},  // a value set anew replaces the line kept
+        {"Mine\n[HKEY_LOCAL_MACHINE\\Forged]", "Value", ERROR_INVALID_NAME},
+        {"Mine\r", "Value", ERROR_INVALID_NAME},
+        {"Mi[ne", "Value", ERROR_INVALID_NAME},
+        {"Mi]ne", "Value", ERROR_INVALID_NAME},
+        {"Mine", "Va\nlue", ERROR_INVALID_NAME},
+        {"Mine", "Va\rlue", ERROR_INVALID_NAME},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key + std::string("/") + c.name);
+        EXPECT_EQ(c.result, registry_->SetText(Hive::LocalMachine, c.key, c.name, "set"));
+        EXPECT_EQ(c.result, registry_->SetDword(Hive::LocalMachine, c.key, c.name, 1));
+    }
+    EXPECT_EQ(ERROR_INVALID_NAME, registry_->CreateKey(Hive::LocalMachine, "A\nB"));
+    const std::string file = ReadWholeFile(machine_).value();
+    for (const char* line :
+         {"; the file's own comment\n", "; about Other\n", "\"Multi\"=hex(7):41,00,00,00\n",
+          "\"Kept\"=\"yes\"\n", "\"Blob\"=dword:00000001\n", "[HKEY_LOCAL_MACHINE\\Mine]\n"}) {
+        EXPECT_NE(std::string::npos, file.find(line)) << line << " in\n" << file;
+    }
+    EXPECT_EQ(std::string::npos, file.find("hex:01,02,ff")) << file;
+    EXPECT_EQ(std::string::npos, file.find("Forged")) << file;
+}
+
 TEST_F(RegistryTest, RegQueryValueReportsShortBuffers) {
     ASSERT_EQ(registry_->SetText(Hive::ClassesRoot, "K", "", "12345"), ERROR_SUCCESS);
     char buffer[6];

@@ -1,5 +1,7 @@
 #include "Arguments.h"
 
+#include <cstdlib>
+
 const char* const kUsage =
     "usage: quarget [options] URL\n"
     "       quarget --configure [--settings KEY]\n"
@@ -12,15 +14,30 @@ const char* const kUsage =
     "  -d DATA | -d @FILE   send DATA, or the content of FILE, as the body\n"
     "  -F name=value        add a multipart/form-data field (repeatable)\n"
     "  -F name=@FILE        add a file as a multipart/form-data part\n"
+    "  -I                   HEAD request; write the response headers\n"
+    "  -u USER:PASSWORD     Basic authentication for the server (also from the URL's\n"
+    "                       user:password@; never sent on to another host or port)\n"
+    "  -f, --fail           a final status of 400 or more writes nothing and exits 22\n"
+    "  -w FORMAT            write FORMAT after the transfer; %{http_code} is the status\n"
+    "  -s                   silent: no progress, no messages\n"
+    "  -L                   accepted: redirects are always followed\n"
+    "  --max-time SECONDS   give the whole transfer at most this long (exit status 28)\n"
+    "  --connect-timeout SECONDS  give connecting at most this long\n"
     "  --settings KEY       the settings key to use (default quarget)\n"
-    "  --proxy HOST:PORT    store: connect through this proxy\n"
-    "  --proxy-user U:P     store: Basic authentication for the proxy\n"
+    "  --proxy HOST:PORT    connect through this proxy for this run\n"
+    "  --proxy-user U:P     Basic authentication for the proxy for this run\n"
+    "  --save               store --proxy and --proxy-user under the settings key\n"
+    "  --direct             connect directly for this run\n"
+    "  --noproxy HOSTS      connect directly for this run when the URL's host is in the\n"
+    "                       comma-separated HOSTS, or HOSTS is *\n"
     "  -v                   report the connection's events on stderr\n"
     "  --configure          edit the settings of the key in the settings dialog (needs a\n"
     "                       display); they are stored on OK\n"
     "  --help               show this text\n"
     "  --version            show the version of quarget\n"
-    "Ctrl-C breaks the transfer off. Exit status 0 on success, 1 on failure, 2 for usage.\n";
+    "Ctrl-C breaks the transfer off. Exit status: 0 success (any final status without -f),\n"
+    "1 transfer failed, 2 usage, 22 status of 400 or more with -f, 28 --max-time ran out,\n"
+    "130 interrupted.\n";
 
 std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& error) {
     Arguments args;
@@ -46,6 +63,44 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
             args.keepPartial = true;
         } else if (arg == "-v") {
             args.verbose = true;
+        } else if (arg == "-f" || arg == "--fail") {
+            args.fail = true;
+        } else if (arg == "-s" || arg == "--silent") {
+            args.silent = true;
+        } else if (arg == "-L" || arg == "--location") {
+            // Redirects are followed by the library in any case.
+        } else if (arg == "-I" || arg == "--head") {
+            args.verb = "HEAD";
+            args.includeHeaders = true;
+        } else if (arg == "--save") {
+            args.save = true;
+        } else if (arg == "--direct") {
+            args.direct = true;
+        } else if (arg == "--noproxy") {
+            if (!value(args.noProxy)) {
+                return std::nullopt;
+            }
+        } else if (arg == "-u" || arg == "--user") {
+            if (!value(text)) {
+                return std::nullopt;
+            }
+            args.user = text;
+        } else if (arg == "-w" || arg == "--write-out") {
+            if (!value(args.writeOut)) {
+                return std::nullopt;
+            }
+        } else if (arg == "--max-time" || arg == "--connect-timeout") {
+            if (!value(text)) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            const double seconds = std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0' || !(seconds > 0) || seconds > 4e6) {
+                error = arg + " needs a number of seconds";
+                return std::nullopt;
+            }
+            (arg == "--max-time" ? args.maxTimeMs : args.connectTimeoutMs) =
+                static_cast<uint32_t>(seconds * 1000 + 0.5);
         } else if (arg == "--configure") {
             args.configure = true;
         } else if (arg == "-o") {

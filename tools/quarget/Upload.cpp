@@ -11,6 +11,19 @@
 
 namespace {
 
+// A name or file name inside the quotes of a Content-Disposition line, as browsers and curl
+// write it: a quote, CR or LF percent-encoded, so that it cannot end the quotes or the line.
+std::string FormEscape(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        out += c == '"'    ? std::string("%22")
+               : c == '\r' ? std::string("%0D")
+               : c == '\n' ? std::string("%0A")
+                           : std::string(1, c);
+    }
+    return out;
+}
+
 // Bytes of a file read per piece.
 constexpr size_t kFilePiece = 256u << 10;
 struct LibraryFree {
@@ -104,13 +117,14 @@ bool Upload::BuildForm(const Arguments& args, std::string& headers, std::string&
     std::vector<std::string> contents;
     std::vector<std::string> files;
     for (const FormField& field : args.form) {
-        std::string disposition = "Content-Disposition: form-data; name=\"" + field.name + "\"";
+        std::string disposition =
+            "Content-Disposition: form-data; name=\"" + FormEscape(field.name) + "\"";
         std::string content = field.value;
         if (field.fromFile) {
             files.push_back(field.value);
             content = StandIn(files.size() - 1);
             const size_t slash = field.value.rfind('/');
-            disposition += "; filename=\"" + field.value.substr(slash + 1) +
+            disposition += "; filename=\"" + FormEscape(field.value.substr(slash + 1)) +
                            "\"\r\nContent-Type: application/octet-stream";
         }
         partHeaders.push_back(disposition + "\r\n");

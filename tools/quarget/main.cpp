@@ -16,12 +16,14 @@
 #include <vector>
 
 #include "Arguments.h"
+#include "CurlLike.h"
 #include "Output.h"
 #include "Progress.h"
 #include "QuarInet.h"
 #include "Upload.h"
 #include "platform/Decimal.h"
 #include "platform/FileUtil.h"
+#include "platform/Registry.h"
 
 namespace {
 
@@ -30,17 +32,21 @@ struct LibraryFree {
 };
 using LibraryText = std::unique_ptr<char, LibraryFree>;
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "quarget: %s\n", message.c_str());
-    return 1;
+// -s keeps every message back; the exit status still tells.
+bool gSilent = false;
+
+int Fail(const std::string& message, int status = kExitFailed) {
+    if (!gSilent) {
+        std::fprintf(stderr, "quarget: %s\n", message.c_str());
+    }
+    return status;
 }
 
-// Stores --proxy and --proxy-user under the settings key, over what is stored there.
-bool StoreProxySettings(QuarInetHttpConnection& connection, const Arguments& args,
-                        std::string& error) {
-    QuarInetOptions stored(args.settingsKey.c_str());
-    std::string address = stored.ProxyAddress;
-    uint32_t port = stored.ProxyPort;
+// --proxy and --proxy-user over the settings of the key, for this run; with --save they are
+// stored under the key too.
+bool ApplyProxySettings(QuarInetOptions& options, const Arguments& args, std::string& error) {
+    std::string address = options.ProxyAddress;
+    uint32_t port = options.ProxyPort;
     if (args.proxy) {
         const size_t colon = args.proxy->rfind(':');
         address = args.proxy->substr(0, colon);
@@ -48,7 +54,8 @@ bool StoreProxySettings(QuarInetHttpConnection& connection, const Arguments& arg
         port = colon == std::string::npos
                    ? 80
                    : static_cast<uint32_t>(LeadingDecimal(args.proxy->substr(colon + 1), 0, 65536));
-        if (address.empty() || port == 0 || port > 65535) {
+        if (address.empty() || port == 0 || port > 65535 ||
+            address.size() >= QuarInetOptions::TextSize) {
             error = "--proxy needs HOST:PORT";
             return false;
         }
@@ -57,21 +64,45 @@ bool StoreProxySettings(QuarInetHttpConnection& connection, const Arguments& arg
         error = "--proxy-user needs a proxy: give --proxy HOST:PORT";
         return false;
     }
-    std::string user = stored.ProxyLog;
-    std::string password = stored.ProxyPwd;
-    int authorization = stored.ProxyAuthorization;
+    options.UseIEsettings = 0;
+    options.Proxy = 1;
+    std::snprintf(options.ProxyAddress, sizeof options.ProxyAddress, "%s", address.c_str());
+    options.ProxyPort = port;
     if (args.proxyUser) {
         const size_t colon = args.proxyUser->find(':');
-        user = args.proxyUser->substr(0, colon);
-        password = args.proxyUser->substr(colon + 1);
-        authorization = 1;
+        const std::string user = args.proxyUser->substr(0, colon);
+        const std::string password = args.proxyUser->substr(colon + 1);
+        if (user.size() >= QuarInetOptions::TextSize ||
+            password.size() >= QuarInetOptions::TextSize) {
+            error = "--proxy-user is too long";
+            return false;
+        }
+        options.ProxyAuthorization = 1;
+        std::snprintf(options.ProxyLog, sizeof options.ProxyLog, "%s", user.c_str());
+        std::snprintf(options.ProxyPwd, sizeof options.ProxyPwd, "%s", password.c_str());
     }
-    if (!connection.Configure(0, 1, address.c_str(), port, authorization, user.c_str(),
-                              password.c_str())) {
+    if (args.save && !options.Save(args.settingsKey.c_str())) {
         error = "the proxy settings could not be stored under '" + args.settingsKey + "'";
         return false;
     }
     return true;
+}
+
+// Whether --noproxy's list names `host` (or is "*").
+bool NoProxyFor(const std::string& list, const std::string& host) {
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(',', start);
+        end = end == std::string::npos ? list.size() : end;
+        std::string item = list.substr(start, end - start);
+        item.erase(0, item.find_first_not_of(' '));
+        item.erase(item.find_last_not_of(' ') + 1);
+        if (item == "*" || (!item.empty() && strcasecmp(item.c_str(), host.c_str()) == 0)) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 // Breaks the request off on SIGINT or SIGTERM; SIGUSR1 ends the watch.
@@ -131,7 +162,7 @@ int main(int argc, char** argv) {
     const std::optional<Arguments> parsed = ParseArguments(argc, argv, error);
     if (!parsed) {
         std::fprintf(stderr, "quarget: %s\n%s", error.c_str(), kUsage);
-        return 2;
+        return kExitUsage;
     }
     const Arguments& args = *parsed;
     if (args.help) {
@@ -145,25 +176,55 @@ int main(int argc, char** argv) {
     if (args.configure) {
         return ConfigureSettings(args.settingsKey);
     }
+    gSilent = args.silent;
+    // The fragment is never sent; user information in the URL is taken as -u.
+    const UrlWithoutSecrets target = SplitUserInfo(args.url);
     char scheme[16], host[QuarInetOptions::TextSize], path[8192];
     uint32_t port = 80;
-    if (!QuarInetSplitUrl(args.url.c_str(), scheme, host, port, path, sizeof path) &&
-        !QuarInetSplitUrl((args.url + "/").c_str(), scheme, host, port, path, sizeof path)) {
-        return Fail("cannot read the URL " + args.url);
+    if (!QuarInetSplitUrl(target.url.c_str(), scheme, host, port, path, sizeof path) &&
+        !QuarInetSplitUrl((target.url + "/").c_str(), scheme, host, port, path, sizeof path)) {
+        return Fail("cannot read the URL " + target.url);
     }
     if (*scheme != '\0' && strcasecmp(scheme, "http://") != 0) {
         return Fail(std::string("only http:// URLs can be fetched, not ") + scheme);
     }
 
+    // The library goes on with its defaults over a registry file it cannot read; the user
+    // hears of it here.
+    if (const std::string registry = UserRegistryFile(); !RegistryFileUsable(registry)) {
+        Fail("the user registry file " + registry +
+                 " cannot be read or is no registry file; the default settings are used",
+             0);
+    }
     QuarInetHttpConnection connection(args.settingsKey.c_str());
-    if ((args.proxy || args.proxyUser) && !StoreProxySettings(connection, args, error)) {
+    QuarInetOptions options(args.settingsKey.c_str());
+    if ((args.proxy || args.proxyUser) && !ApplyProxySettings(options, args, error)) {
         return Fail(error);
     }
+    if (args.direct || NoProxyFor(args.noProxy, host)) {
+        options.UseIEsettings = 0;
+        options.Proxy = 0;
+    }
+    Arguments request_args = args;
+    const std::optional<std::string> user = args.user ? args.user : target.userInfo;
     std::string headers;
+    if (user) {
+        headers = BasicAuthorizationLine(*user);
+    }
+    // -d sends a form unless -H names the body's type.
+    bool typed = false;
+    for (const std::string& line : args.headers) {
+        typed = typed || strncasecmp(line.c_str(), "Content-Type:", 13) == 0;
+    }
+    if (args.data && !typed) {
+        request_args.headers.push_back("Content-Type: application/x-www-form-urlencoded");
+    }
     Upload upload;
-    if (!upload.Build(args, headers, error)) {
+    std::string caller;
+    if (!upload.Build(request_args, caller, error)) {
         return Fail(error);
     }
+    headers += caller;
     const bool sendsBody = args.data.has_value() || !args.form.empty();
     const std::string verb = !args.verb.empty() ? args.verb : sendsBody ? "POST" : "GET";
     Output output;
@@ -171,20 +232,27 @@ int main(int argc, char** argv) {
         return Fail(error);
     }
 
-    Progress progress(isatty(STDERR_FILENO) != 0, args.verbose);
+    Progress progress(isatty(STDERR_FILENO) != 0 && !args.silent, args.verbose);
     progress.Show();
-    std::unique_ptr<QuarInetHttpRequest> request(connection.CreateRequest(&Progress::Callback));
+    std::unique_ptr<QuarInetHttpRequest> request(
+        connection.CreateRequest(&Progress::Callback, options));
     if (request == nullptr) {
         return Fail("no transport can be set up with the settings '" + args.settingsKey + "'");
     }
-    // The body goes out as it arrives: memory stays flat whatever its size.
-    request->BodySink = output.Sink();
+    if (args.connectTimeoutMs != 0) {
+        request->ConnectTimeout = args.connectTimeoutMs;
+    }
+    // The body goes out as it arrives: memory stays flat whatever its size. With -f an error
+    // status stops it before anything is written.
+    FailGate gate(output.Sink(), args.fail);
+    request->BodySink = gate.Sink();
     // The body is sent from where it is: the command line's text, or the files as they are read.
     request->BodySource = upload.Source();
     char* responseHeaders = nullptr;
     char* responseBody = nullptr;
     uint32_t headersLength = 0, bodyLength = 0, result = 0;
     bool interrupted;
+    bool timedOut = false;
     {
         InterruptWatch watch(*request);
         QuarInetThread thread = request->OpenUrl(
@@ -193,15 +261,38 @@ int main(int argc, char** argv) {
         if (thread == nullptr) {
             return Fail("cannot start the worker thread");
         }
+        if (args.maxTimeMs != 0 &&
+            QuarInetWaitForThread(thread, args.maxTimeMs) == QUARINET_WAIT_TIMEOUT) {
+            timedOut = true;
+            request->Abort(0);
+        }
         QuarInetWaitForThread(thread, QUARINET_INFINITE);
         QuarInetCloseThread(thread);
         interrupted = watch.interrupted();
     }
     progress.Finish();
     LibraryText ownedHeaders(responseHeaders), ownedBody(responseBody);
+    const uint32_t status = StatusOf(responseHeaders);
+    // A final status the library does not take for success is still an answer, as curl sees
+    // it, unless -f asks otherwise.
+    const bool answered =
+        result == 0 || (result == QUARINET_ERROR_STATUS && status != 0 && !args.fail);
     // A failed transfer leaves the named file as it was, unless what came is asked for.
-    const bool keep = result == 0 || (args.keepPartial && output.Wrote());
+    const bool keep = answered || (args.keepPartial && output.Wrote());
     const bool stored = output.Close(keep, error);
+    if (!args.writeOut.empty()) {
+        const std::string report = FormatWriteOut(args.writeOut, status);
+        std::fwrite(report.data(), 1, report.size(), stdout);
+        std::fflush(stdout);
+    }
+    if (interrupted) {
+        return Fail("interrupted: " + std::string(QuarInetGetErrorDescription(result)) + " (" +
+                        std::to_string(result) + ")",
+                    kExitInterrupted);
+    }
+    if (timedOut) {
+        return Fail("the transfer took longer than --max-time", kExitTimedOut);
+    }
     if (result == Upload::kReadFailed) {
         return Fail("cannot read the body's file to the end");
     }
@@ -209,16 +300,23 @@ int main(int argc, char** argv) {
         return Fail("cannot write the response: " +
                     std::string(std::strerror(output.WriteError())));
     }
-    if (result != 0) {
+    if (args.fail && status >= 400) {
+        return Fail("the requested URL returned error: " + std::to_string(status), kExitHttpError);
+    }
+    if (!answered) {
         const std::string kept = keep && stored && !args.outputFile.empty()
                                      ? "; what arrived is in " + args.outputFile
                                      : "";
-        return Fail(std::string(interrupted ? "interrupted: " : "") +
-                    QuarInetGetErrorDescription(result) + " (" + std::to_string(result) + ")" +
-                    kept);
+        std::string statusLine;
+        if (responseHeaders != nullptr) {
+            statusLine.assign(responseHeaders, std::strcspn(responseHeaders, "\r\n"));
+            statusLine = "; the server answered " + statusLine;
+        }
+        return Fail(std::string(QuarInetGetErrorDescription(result)) + " (" +
+                    std::to_string(result) + ")" + statusLine + kept);
     }
     if (!stored) {
         return Fail(error);
     }
-    return 0;
+    return kExitOk;
 }

@@ -94,7 +94,9 @@ uint32_t ErrorFromCurl(CURLcode code, long verifyResult) {
         case CURLE_OUT_OF_MEMORY:
             return ERROR_NOT_ENOUGH_MEMORY;
         default:
-            return ERROR_INTERNET_INTERNAL_ERROR;
+            // An end that has no number of its own is told as an exchange that failed, never
+            // as the "internal error" that the client library reads as its transport missing.
+            return ERROR_HTTP_INVALID_SERVER_RESPONSE;
     }
 }
 

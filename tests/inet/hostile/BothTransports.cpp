@@ -26,10 +26,15 @@ void BothTransports::SetUp() {
     }
 }
 
+std::unique_ptr<QuarInetHttpRequest> BothTransports::MakeRequest(Transport transport,
+                                                                 QuarInetStatusCallback callback) {
+    QuarInetHttpConnection connection(KeyOf(transport));
+    return std::unique_ptr<QuarInetHttpRequest>(connection.CreateRequest(callback));
+}
+
 Answer BothTransports::Exchange(Transport transport, const Call& call) {
     Answer answer;
-    QuarInetHttpConnection connection(KeyOf(transport));
-    std::unique_ptr<QuarInetHttpRequest> request(connection.CreateRequest(nullptr));
+    std::unique_ptr<QuarInetHttpRequest> request = MakeRequest(transport);
     if (request == nullptr) {
         ADD_FAILURE() << "no request";
         return answer;

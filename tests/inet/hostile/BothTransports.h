@@ -6,10 +6,12 @@
 
 #include <stdint.h>
 
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "QuarInet.h"
 #include "support/TempDir.h"
 
 enum class Transport { kSocket, kLayer };
@@ -41,6 +43,9 @@ struct Answer {
 class BothTransports : public ::testing::Test {
   protected:
     void SetUp() override;
+    // A request of `transport`'s settings.
+    std::unique_ptr<class QuarInetHttpRequest> MakeRequest(
+        Transport transport, QuarInetStatusCallback callback = nullptr);
     // Runs `call` on a worker through `transport` and waits for it (at most 30 s).
     Answer Exchange(Transport transport, const Call& call);
 

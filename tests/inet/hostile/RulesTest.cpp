@@ -3,6 +3,8 @@
 // origin across redirects, a Location's bytes never reach a request line as they came, ports
 // above 65535 are refused, the caller's header lines are made whole, and IPv6 servers are
 // reached.
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -216,6 +218,48 @@ TEST_F(RequestRules, IPv6ServersAreReached) {
             const Answer answer = Exchange(t, call);
             EXPECT_EQ(0u, answer.result) << answer.headers;
             EXPECT_EQ("over IPv6\n", answer.body);
+        }
+    }
+}
+
+std::atomic<uint32_t> gReportedSent{0};
+
+void RecordSent(void*, uintptr_t, uint32_t status, void* info, uint32_t length) {
+    if (status == QUARINET_STATUS_REQUEST_SENT && length == 4) {
+        gReportedSent = *static_cast<const uint32_t*>(info);
+    }
+}
+
+// Event 31 gives the bytes that went out: head and body, as the server received them.
+TEST_F(RequestRules, RequestSentCountsTheBytesSent) {
+    struct Case {
+        const char* name;
+        const char* verb;
+        std::string body;
+        std::string headers;
+    };
+    const Case cases[] = {
+        {"GET", "GET", "", ""},
+        {"POST of 10 bytes", "POST", "0123456789", ""},
+        {"POST with header lines", "POST", "0123456789", "Content-Type: text/plain\r\nX-A: 1\r\n"},
+        {"POST of 100,000 bytes", "POST", std::string(100000, 'p'), ""},
+    };
+    for (const Transport t : kBothTransports) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(NameOf(t)) + ": " + c.name);
+            RawServer server({{kOk}});
+            std::unique_ptr<QuarInetHttpRequest> request = MakeRequest(t, &RecordSent);
+            gReportedSent = 0;
+            uint32_t result = 0xDEAD;
+            QuarInetThread thread = request->OpenUrl(
+                "127.0.0.1", server.port(), c.verb, "/", c.headers.c_str(),
+                static_cast<uint32_t>(c.headers.size()), c.body.data(),
+                static_cast<uint32_t>(c.body.size()), nullptr, nullptr, nullptr, nullptr, &result);
+            ASSERT_EQ(QUARINET_WAIT_OBJECT_0, QuarInetWaitForThread(thread, 30000));
+            QuarInetCloseThread(thread);
+            EXPECT_EQ(0u, result);
+            ASSERT_EQ(1u, server.Requests().size());
+            EXPECT_EQ(server.Requests()[0].size(), gReportedSent.load());
         }
     }
 }

@@ -46,8 +46,9 @@ const Case kCases[] = {
     {CURLE_PARTIAL_FILE, 0, ERROR_INTERNET_CONNECTION_ABORTED},
     {CURLE_LOGIN_DENIED, 0, ERROR_INTERNET_LOGIN_FAILURE},
     {CURLE_OUT_OF_MEMORY, 0, ERROR_NOT_ENOUGH_MEMORY},
-    {CURLE_FAILED_INIT, 0, ERROR_INTERNET_INTERNAL_ERROR},
-    {CURLE_BAD_FUNCTION_ARGUMENT, 0, ERROR_INTERNET_INTERNAL_ERROR},
+    {CURLE_FAILED_INIT, 0, ERROR_HTTP_INVALID_SERVER_RESPONSE},
+    {CURLE_BAD_FUNCTION_ARGUMENT, 0, ERROR_HTTP_INVALID_SERVER_RESPONSE},
+    {CURLE_BAD_CONTENT_ENCODING, 0, ERROR_HTTP_INVALID_SERVER_RESPONSE},
 };
 
 TEST(WinInetErrorMap, CurlResultsBecomeThePlatformNumbers) {
@@ -67,6 +68,8 @@ TEST(WinInetErrorMap, EveryInternetNumberHasALibraryText) {
                 EXPECT_NE(inet::FindErrorText(error), nullptr)
                     << "curl " << code << " gives " << error;
             }
+            // 12004 is what the client library reports for a missing transport.
+            EXPECT_NE(ERROR_INTERNET_INTERNAL_ERROR, error) << "curl " << code;
         }
     }
 }
