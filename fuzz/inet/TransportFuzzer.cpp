@@ -154,7 +154,9 @@ bool Documented(uint32_t rc) {
         case QUARINET_ERROR_INVALID_PARAMETER:
         case QUARINET_ERROR_NO_HEADER_END:  // also a reset, and a body cut short
         case QUARINET_ERROR_STATUS:
+        case QUARINET_ERROR_INVALID_RESPONSE:
         case QUARINET_ERROR_REDIRECT_LIMIT:
+        case QUARINET_ERROR_CONTENT_DECODING:
         case kRefused:
             return true;
         default:

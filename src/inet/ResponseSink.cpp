@@ -104,6 +104,8 @@ uint32_t ResponseSink::Judge() {
     // A NUL would end the header text the caller reads before its end: judged as unreadable.
     const bool whole = std::memchr(headers_.get(), '\0', headersLength_) == nullptr;
     verdict_ = JudgeResponse(whole ? headers_.get() : "", context_);
+    declared_ = DeclaredLength(headers_.get());
+    passed_ = 0;
     if (caller_ == nullptr || verdict_.follow) {
         return 0;
     }
@@ -149,6 +151,15 @@ uint32_t ResponseSink::ToCaller(void* self, const char* bytes, size_t size) {
 }
 
 uint32_t ResponseSink::PassOn(const char* bytes, size_t size) {
+    // Bytes past the length the headers give are not the body's.
+    if (declared_) {
+        const uint64_t room = *declared_ > passed_ ? *declared_ - passed_ : 0;
+        size = size > room ? static_cast<size_t>(room) : size;
+    }
+    passed_ += size;
+    if (size == 0) {
+        return 0;
+    }
     if (gzip_ != nullptr) {
         return gzip_->Feed(bytes, size);
     }

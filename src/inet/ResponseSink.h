@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "QuarInet.h"
@@ -77,6 +78,10 @@ class ResponseSink {
     // the encoded body: the body is still judged by the length the server announced.
     std::string announcedHeaders_;
     uint64_t bodyBytes_ = 0;
+    // The length the server announced for the body, and the bytes handed on so far: a streamed
+    // body ends there, as a held one does.
+    std::optional<uint64_t> declared_;
+    uint64_t passed_ = 0;
     std::unique_ptr<GzipStream> gzip_;
 };
 

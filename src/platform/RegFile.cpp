@@ -158,7 +158,9 @@ RegFile RegFile::Parse(const std::string& text) {
         }
         line.assign(text, start, end - start);
         start = end + 1;
-        if (!line.empty() && line.back() == '\r') {
+        // Every CR before the line end goes: a kept line written back with one would read
+        // differently the next time.
+        while (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
         if (line.empty()) {

@@ -150,6 +150,7 @@ TEST(ResponseSink, CannedResponsesWholeAndStreamed) {
     const std::string text(300000, 't');
     const std::string twoMembers = GzipBytes("first ") + GzipBytes("second");
     const std::string gzipped = GzipBytes(text);
+    const std::string gzippedLength = std::to_string(gzipped.size());
     std::string badTrailer = gzipped;
     badTrailer[badTrailer.size() - 8] ^= 1;  // the CRC-32
     const char* kGzip200 = "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\n";
@@ -203,10 +204,13 @@ TEST(ResponseSink, CannedResponsesWholeAndStreamed) {
              GzipBytes("first "),
          7, true, SIZE_MAX, QUARINET_ERROR_CUT_SHORT, "HTTP/1.0 200 OK\r\n\r\n", "first "},
         {"streamed gzip with its lines repeated",
-         "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 9\r\nContent-Encoding: "
-         "gzip\r\nContent-Length: 9\r\n\r\n" +
+         "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + gzippedLength +
+             "\r\nContent-Encoding: gzip\r\nContent-Length: " + gzippedLength + "\r\n\r\n" +
              gzipped,
          65536, true, SIZE_MAX, 0, "HTTP/1.0 200 OK\r\n\r\n", text},
+        {"streamed bytes past Content-Length are not the body's",
+         "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef", 2, true, SIZE_MAX, 0,
+         "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n", "abc"},
         {"streamed 404 body as it came", "HTTP/1.0 404 N\r\nContent-Encoding: gzip\r\n\r\nno", 5,
          true, SIZE_MAX, QUARINET_ERROR_STATUS, "HTTP/1.0 404 N\r\nContent-Encoding: gzip\r\n\r\n",
          "no"},
