@@ -185,6 +185,29 @@ struct QuarInetBodySink {
     uint32_t (*Body)(void* context, const char* bytes, uint32_t length);
 };
 
+// Where a request takes its body from as it sends it, instead of a copy of a buffer given to
+// Send: a body in the caller's memory is sent from there, a file can be read piece by piece. Set
+// a request's BodySource before Send (or OpenUrl); Send's body arguments are then ignored, and
+// the source and its context must outlive the exchange. The callbacks run on the thread that
+// runs Send (the worker thread of OpenUrl).
+// - Length: the body's size in bytes, sent as its Content-Length.
+// - Next hands out the body's next bytes in `*bytes` and `*length` (0 at the end); they stay
+//   valid until the next call. It returns 0, or any other value to end the exchange, which Send
+//   then returns. A body that ends before Length bytes fails with
+//   QUARINET_ERROR_INVALID_PARAMETER; bytes past Length are not sent.
+// - Rewind starts the body again from its first byte, for a followed redirect that sends it
+//   anew; 0 or a value that ends the exchange.
+// The socket transport sends each piece as it comes (the body is never held whole). The
+// platform internet library needs the body in one piece: a source whose first piece is the
+// whole body is sent from there, any other is gathered into one block first (and a body over
+// 4 GiB fails with QUARINET_ERROR_NOT_ENOUGH_MEMORY).
+struct QuarInetBodySource {
+    void* Context;
+    uint64_t Length;
+    uint32_t (*Next)(void* context, const char** bytes, uint32_t* length);
+    uint32_t (*Rewind)(void* context);
+};
+
 // One HTTP request, sent on a worker thread (OpenUrl) or on the caller's thread (Send, then
 // Receive). Made by QuarInetHttpConnection::CreateRequest and deleted by the client, never while
 // its worker runs. Not copyable.
@@ -250,6 +273,9 @@ class QUARINET_API QuarInetHttpRequest {
     // Null (the default): Receive holds the body whole. Otherwise the body goes to this sink as
     // it arrives (see QuarInetBodySink).
     const QuarInetBodySink* BodySink;
+    // Null (the default): Send sends its own copy of the body it was given. Otherwise the body
+    // comes from this source as it is sent (see QuarInetBodySource).
+    const QuarInetBodySource* BodySource;
 
   protected:
     QuarInetHttpRequest(QuarInetStatusCallback callback, QuarInetWindow parent);

@@ -5,6 +5,7 @@
 
 #include "admin/Diagnostics.h"
 #include "admin/PageVariables.h"
+#include "admin/RequestOrigin.h"
 #include "archive/CException.h"
 #include "eventlog/LogFiles.h"
 #include "htx/HtxProcessor.h"
@@ -54,6 +55,23 @@ std::optional<Reply> AdminApplication::ReadRequestInput() {
     requestName_ = std::move(request.name);
     requestToken_ = std::move(request.token);
     return std::nullopt;
+}
+
+std::optional<Reply> AdminApplication::TakeRequestName(std::string& name) {
+    name = requestName_;
+    if (!cgiMode_) {
+        return std::nullopt;
+    }
+    // Another web page can make the administrator's browser post the set-up, login or options
+    // form here; the browser names that page's origin.
+    const std::string foreign =
+        ForeignOrigin(std::getenv("REQUEST_METHOD"), std::getenv("HTTP_ORIGIN"),
+                      std::getenv("HTTP_REFERER"), std::getenv("HTTP_HOST"));
+    if (foreign.empty()) {
+        return std::nullopt;
+    }
+    event_.message = foreign;
+    return RaiseCode(event_, "FORM_FOREIGN");
 }
 
 const char* AdminApplication::Banner() const {
@@ -180,12 +198,18 @@ std::optional<Reply> AdminApplication::TouchSession() {
     return std::nullopt;
 }
 
+bool AdminApplication::SessionClient() const {
+    // Both addresses: the forwarded one alone is whatever the sender writes, and the connecting
+    // one alone is the same for every client of a proxy.
+    return clientAddress_ == session_.clientAddress && proxyAddress_ == session_.proxyAddress;
+}
+
 AdminApplication::SessionOwner AdminApplication::CheckSession() {
     if (SessionExpired(session_.lastActivity, settings_.inactivityTimeout,
                        static_cast<uint64_t>(Platform().Now()))) {
         return SessionOwner::kExpired;
     }
-    if (clientAddress_ == session_.clientAddress && session_.token == requestToken_) {
+    if (SessionClient() && session_.token == requestToken_) {
         processor_->SetStringVar("qa_lm_sm_name", session_.token);
         return SessionOwner::kRequest;
     }
@@ -197,9 +221,7 @@ std::string AdminApplication::SessionFilePath() {
     return directory.empty() ? std::string() : directory + kSessionFileName;
 }
 
-void AdminApplication::DeleteSession() {
+bool AdminApplication::DeleteSession() {
     const std::string path = SessionFilePath();
-    if (!path.empty()) {
-        Platform().RemoveFile(path);
-    }
+    return path.empty() || Platform().RemoveFile(path);
 }

@@ -26,8 +26,8 @@ class AdminApplication : public CgiApplication {
     // deleted), the error page, the banner or a text.
     void Answer(const Reply& reply) override;
 
-    // Deletes the administrator session file; failures are ignored.
-    void DeleteSession();
+    // Deletes the administrator session file; false when it is still there afterwards.
+    bool DeleteSession();
 
     // The session record and its file.
     AdminSession& Session() { return session_; }
@@ -40,6 +40,9 @@ class AdminApplication : public CgiApplication {
     // Last activity = now, then SaveSession; on failure deletes the file and gives the reply
     // of "ERR_WRITESF".
     std::optional<Reply> TouchSession();
+    // True when the request comes from the session's client: the same forwarded address (if
+    // any) through the same connecting address.
+    bool SessionClient() const;
     // Whose the loaded session is: the request's own ("qa_lm_sm_name" is then set), an expired
     // one, or another client's or token's active session.
     enum class SessionOwner { kRequest, kExpired, kOther };
@@ -61,10 +64,8 @@ class AdminApplication : public CgiApplication {
     bool LoadSettings() override;
     // Loads the session, then claims the variables the pages own from the form's fields.
     void EndInit() override;
-    std::optional<Reply> TakeRequestName(std::string& name) override {
-        name = requestName_;
-        return std::nullopt;
-    }
+    // The request's name; a form sent from another web site is refused here, for every page.
+    std::optional<Reply> TakeRequestName(std::string& name) override;
     const char* Banner() const override;
 
   private:

@@ -1,10 +1,12 @@
 #include "admin/SessionPages.h"
 
+#include <ctime>
 #include <optional>
 
 #include "admin/AdminApplication.h"
 #include "admin/Diagnostics.h"
 #include "admin/FormFields.h"
+#include "admin/LoginThrottle.h"
 #include "admin/PageVariables.h"
 #include "admin/PasswordHash.h"
 #include "admin/PasswordRules.h"
@@ -77,6 +79,42 @@ Reply ShowTimeoutLogin(AdminApplication& app) {
 Reply RefuseLogin(AdminApplication& app) {
     app.LogCode(app.Event(), "LOGIN_REFUSED");
     SetPageMessage(app.Processor(), MessageKind::Error, kPasswordInvalid);
+    return Reply::Page(kLoginPage);
+}
+
+// The addresses a login is counted under: the forwarded one (empty without a proxy) and the
+// connecting one.
+struct LoginClient {
+    std::string forwarded;
+    std::string connecting;
+};
+
+LoginClient ClientOf(AdminApplication& app) {
+    if (app.ProxyAddress().empty()) {
+        return {std::string(), app.ClientAddress()};
+    }
+    return {app.ClientAddress(), app.ProxyAddress()};
+}
+
+// A login from a client that guessed too often: no password is compared, and the page says
+// when logins are taken again. Only the first refusal of a lock-out is logged, so that the
+// guessing cannot fill the log.
+Reply RefuseLockedOut(AdminApplication& app, const ThrottleVerdict& verdict) {
+    if (verdict.firstOfWindow) {
+        app.LogCode(app.Event(), "LOGIN_LOCKED");
+    }
+    const std::time_t now = app.Platform().Now();
+    const long minutes = static_cast<long>((verdict.retryAt - now + 59) / 60);
+    std::tm local{};
+    char clock[16] = "";
+    if (::localtime_r(&verdict.retryAt, &local) != nullptr) {
+        std::strftime(clock, sizeof clock, "%H:%M", &local);
+    }
+    SetPageMessage(app.Processor(), MessageKind::Error,
+                   "ERROR: Too many refused logins from your address. Logins from it are "
+                   "refused until " +
+                       std::string(clock) + " (in " + std::to_string(minutes) +
+                       (minutes == 1 ? " minute" : " minutes") + "); please try again then.");
     return Reply::Page(kLoginPage);
 }
 
@@ -166,26 +204,47 @@ Reply HandleLogin(AdminApplication& app) {
         return HandleInitBase(app);
     }
     HtxProcessor& page = app.Processor();
+    bool replacing = false;
     if (app.SessionLoaded()) {
         const AdminSession& session = app.Session();
         const bool active =
             SessionActive(session.lastActivity, app.Settings().inactivityTimeout, Now(app));
-        if (active &&
-            (session.clientAddress != app.ClientAddress() || session.token != app.RequestToken())) {
+        if (active && !app.SessionClient()) {
             return app.RaiseCode(app.Event(), "LOGGET_OTHER");
         }
-        app.DeleteSession();
-        app.LogCode(app.Event(), "AUTOLOGOUT");
+        if (active && session.token != app.RequestToken()) {
+            // The same client without the session's token (a closed tab, another window):
+            // its session is replaced once the password has been typed right.
+            replacing = true;
+        } else {
+            app.DeleteSession();
+            app.LogCode(app.Event(), "AUTOLOGOUT");
+        }
     }
     if (!HasFormField(page, "passwd")) {
         SetPageMessage(page, MessageKind::Info, kPasswordPrompt);
         return Reply::Page(kLoginPage);
     }
+    const LoginClient client = ClientOf(app);
+    const ThrottleVerdict verdict = AdmitLogin(app.DataDirectory(), app.SessionFilePath(),
+                                               client.forwarded, client.connecting, Now(app));
+    if (verdict.outcome == ThrottleVerdict::Outcome::kFailed) {
+        return app.RaiseCode(app.Event(), "ERR_WRITESF");
+    }
+    if (verdict.outcome == ThrottleVerdict::Outcome::kLockedOut) {
+        return RefuseLockedOut(app, verdict);
+    }
     const std::string typed = FormText(page, "passwd");
     if (!PasswordMatches(typed, app.Settings().adminPassword)) {
         return RefuseLogin(app);
     }
+    ClearLogins(app.DataDirectory(), app.SessionFilePath(), client.forwarded, client.connecting,
+                Now(app));
     KeepPasswordHashed(app, typed);
+    if (replacing) {
+        app.DeleteSession();
+        app.LogCode(app.Event(), "LOGIN_REPLACED");
+    }
     // The session gets a token of the server's own making: a token from the request could
     // have been chosen by whoever sent the administrator the link.
     OpenSession(app, GenerateRequestToken(app.Platform()));
@@ -240,7 +299,10 @@ Reply HandleLogout(AdminApplication& app) {
         return app.RaiseCode(app.Event(), "LOGGET_OTHER");
     }
     const bool valid = owner == AdminApplication::SessionOwner::kRequest;
-    app.DeleteSession();
+    if (!app.DeleteSession()) {
+        // The session stays valid while its file is there: the administrator must know.
+        return app.RaiseCode(app.Event(), "ERR_LOGOUT");
+    }
     app.ForgetSession();
     app.LogCode(app.Event(), valid ? "LOGOUT" : "AUTOLOGOUT");
     return HandleLogin(app);

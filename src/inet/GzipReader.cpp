@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include "inet/GrowBlock.h"
 #include "inet/GzipFormat.h"
 #include "inet/GzipWholeMember.h"
 #include "inet/MemoryStream.h"
@@ -65,53 +66,46 @@ bool ReadHeader(MemoryInStream& in) {
     return true;
 }
 
-// The decoded bytes, grown in the library's heap; one byte beyond the size is kept for the NUL.
+// The first room exactly as asked (the trailer's length, when it is believed); then doubling
+// from 64 KiB, as decoded bytes of unknown final size need.
+size_t OutputNext(size_t capacity, size_t count, size_t more, size_t&) {
+    if (capacity == 0) {
+        return count + more + 1;
+    }
+    size_t grown = capacity < kMinCapacity ? kMinCapacity : capacity;
+    while (grown <= count + more) {
+        grown = grown > SIZE_MAX / 2 ? SIZE_MAX : grown * 2;
+    }
+    return grown;
+}
+constexpr GrowthRule kOutputGrowth{0, 0, &OutputNext, 0};
+
+// The decoded bytes, grown in the library's heap up to one byte past the limit, which is how
+// output beyond the limit shows.
 class Output {
   public:
-    explicit Output(size_t limit) : limit_(limit) {}
+    explicit Output(size_t limit) : block_(kOutputGrowth, limit + 2), limit_(limit) {}
 
-    bool Reserve(size_t capacity) {
-        void* grown = HeapReallocate(data_.get(), capacity + 1);
-        if (grown == nullptr) {
-            return false;
-        }
-        data_.release();
-        data_.reset(static_cast<char*>(grown));
-        capacity_ = capacity;
-        return true;
-    }
-
-    // Makes room for more output: doubles the capacity, up to one byte past the limit, which is
-    // how output beyond the limit shows.
+    // Room for `capacity` bytes in one step.
+    bool Reserve(size_t capacity) { return block_.Prepare(capacity - block_.Count()); }
+    // Makes room for more output.
     GunzipStatus Grow() {
-        if (capacity_ > limit_) {
+        if (block_.Count() > limit_) {
             return GunzipStatus::kTooLarge;
         }
-        size_t capacity = capacity_ < kMinCapacity ? kMinCapacity : capacity_ * 2;
-        if (capacity > limit_) {
-            capacity = limit_ + 1;
-        }
-        return Reserve(capacity) ? GunzipStatus::kDecoded : GunzipStatus::kNoMemory;
+        return block_.Prepare(1) ? GunzipStatus::kDecoded : GunzipStatus::kNoMemory;
     }
 
-    uint8_t* End() { return reinterpret_cast<uint8_t*>(data_.get()) + size_; }
-    size_t Room() const { return capacity_ - size_; }
-    size_t Size() const { return size_; }
-    void Advance(size_t count) { size_ += count; }
+    uint8_t* End() { return reinterpret_cast<uint8_t*>(block_.Room()); }
+    size_t Room() const { return block_.RoomSize(); }
+    size_t Size() const { return block_.Count(); }
+    void Advance(size_t count) { block_.Commit(count); }
 
     // Ends the data with its NUL and gives back unused room.
-    HeapPtr<char> Finish() {
-        if (capacity_ > size_) {
-            Reserve(size_);
-        }
-        data_.get()[size_] = '\0';
-        return std::move(data_);
-    }
+    HeapPtr<char> Finish() { return block_.Release(); }
 
   private:
-    HeapPtr<char> data_;
-    size_t size_ = 0;
-    size_t capacity_ = 0;
+    GrowBlock block_;
     size_t limit_;
 };
 

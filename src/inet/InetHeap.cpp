@@ -9,7 +9,6 @@
 
 #include "QuarInet.h"
 #include "platform/FailurePoint.h"
-#include "platform/HugePages.h"
 
 namespace inet {
 
@@ -43,8 +42,33 @@ constexpr size_t kMappedFrom = SIZE_MAX;
 constexpr size_t kMappedFrom = 1u << 20;
 #endif
 
+constexpr size_t kHugePage = 2u << 20;
+
 size_t RoundUp(size_t n, size_t unit) {
     return (n + unit - 1) / unit * unit;
+}
+
+// An address range of `length` bytes (a multiple of kHugePage) that starts on a huge page,
+// marked for huge pages (advice: where the system has none it works with small ones); null when
+// the address space runs out.
+char* MapHugeAligned(size_t length) {
+    // Mapped one huge page longer, then trimmed at both ends to the aligned range.
+    const size_t span = length + kHugePage;
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) {
+        return nullptr;
+    }
+    char* start = static_cast<char*>(raw);
+    char* aligned = reinterpret_cast<char*>(RoundUp(reinterpret_cast<uintptr_t>(start), kHugePage));
+    if (aligned > start) {
+        munmap(start, static_cast<size_t>(aligned - start));
+    }
+    char* end = start + span;
+    if (end > aligned + length) {
+        munmap(aligned + length, static_cast<size_t>(end - (aligned + length)));
+    }
+    madvise(aligned, length, MADV_HUGEPAGE);
+    return aligned;
 }
 
 BlockHeader* HeaderOf(void* block) {

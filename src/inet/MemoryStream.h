@@ -1,10 +1,11 @@
 // The memory streams under the gzip writer and reader: an output stream that grows a block of
-// the library's heap, and an input stream that reads borrowed bytes.
+// the library's heap (doubling), and an input stream that reads borrowed bytes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "inet/GrowBlock.h"
 #include "inet/InetHeap.h"
 
 namespace inet {
@@ -13,27 +14,22 @@ namespace inet {
 // the bytes written before stay.
 class MemoryOutStream {
   public:
-    MemoryOutStream() = default;
+    MemoryOutStream() : block_(kDoublingGrowth) {}
     MemoryOutStream(const MemoryOutStream&) = delete;
     MemoryOutStream& operator=(const MemoryOutStream&) = delete;
 
-    bool Write(const void* bytes, size_t count);
+    bool Write(const void* bytes, size_t count) { return block_.Append(bytes, count); }
     bool Put(uint8_t byte) { return Write(&byte, 1); }
-    // Grows the capacity to at least `capacity` bytes in one step.
-    bool Reserve(size_t capacity);
 
-    const uint8_t* Data() const { return buffer_.get(); }
-    size_t Size() const { return size_; }
-    size_t Capacity() const { return capacity_; }
+    const uint8_t* Data() const { return reinterpret_cast<const uint8_t*>(block_.Data()); }
+    size_t Size() const { return block_.Count(); }
 
     // Hands the block (null when nothing was written) to the caller, who releases it with
     // HeapRelease; the stream is empty afterwards.
-    uint8_t* Release();
+    uint8_t* Release() { return reinterpret_cast<uint8_t*>(block_.Release().release()); }
 
   private:
-    HeapPtr<uint8_t> buffer_;
-    size_t size_ = 0;
-    size_t capacity_ = 0;
+    GrowBlock block_;
 };
 
 // Reads the `size` bytes at `bytes`, which the caller keeps alive for the stream's lifetime.

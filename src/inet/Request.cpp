@@ -60,7 +60,8 @@ QuarInetHttpRequest::QuarInetHttpRequest(QuarInetStatusCallback callback, QuarIn
       ParentWindow(parent),
       ConnectTimeout(DefaultConnectTimeout),
       ReceiveTimeout(DefaultReceiveTimeout),
-      BodySink(nullptr) {}
+      BodySink(nullptr),
+      BodySource(nullptr) {}
 
 QuarInetHttpRequest::~QuarInetHttpRequest() {
     inet::HeapRelease(Host);
@@ -90,6 +91,7 @@ uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, 
     inet::HeapPtr<char> newBody;
     uint32_t newHeadersLength = 0;
     uint32_t newBodyLength = 0;
+    bool keepBody = false;
     inet::MemoryOutStream compressed;
     if (compress && hasBody && inet::GzipCompress(body, bodyLength, compressed)) {
         // The block with its own encoding and length lines replaced by those of the gzip body.
@@ -112,11 +114,9 @@ uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, 
         QuarInetAppendHeader(newHeaders.get(), newHeadersLength, kAcceptLine);
         QuarInetAppendHeader(newHeaders.get(), newHeadersLength, kEncodingLine);
         QuarInetAppendHeader(newHeaders.get(), newHeadersLength, lengthLine);
+        // The compressed bytes are the one copy of the body.
         newBodyLength = static_cast<uint32_t>(compressed.Size());
-        newBody = CopyBytes(reinterpret_cast<const char*>(compressed.Data()), newBodyLength);
-        if (newBody == nullptr) {
-            return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
-        }
+        newBody.reset(reinterpret_cast<char*>(compressed.Release()));
     } else {
         // Also with compression asked for, a body that is empty or cannot be compressed is sent
         // as it is, with the caller's headers.
@@ -124,11 +124,14 @@ uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, 
             newHeaders = CopyBytes(headers, headersLength);
             newHeadersLength = headersLength;
         }
-        if (hasBody) {
+        // The request's own body passed in again (the worker of OpenUrl, a followed redirect)
+        // stays where it is rather than being copied once more.
+        keepBody = hasBody && body == Body && bodyLength == BodyLength;
+        if (hasBody && !keepBody) {
             newBody = CopyBytes(body, bodyLength);
-            newBodyLength = bodyLength;
         }
-        if ((hasHeaders && newHeaders == nullptr) || (hasBody && newBody == nullptr)) {
+        newBodyLength = hasBody ? bodyLength : 0;
+        if ((hasHeaders && newHeaders == nullptr) || (hasBody && !keepBody && newBody == nullptr)) {
             return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
         }
     }
@@ -136,7 +139,9 @@ uint32_t QuarInetHttpRequest::SetRequestParams(const char* host, uint32_t port, 
     ReplaceOwned(Verb, std::move(newVerb));
     ReplaceOwned(Path, std::move(newPath));
     ReplaceOwned(Headers, std::move(newHeaders));
-    ReplaceOwned(Body, std::move(newBody));
+    if (!keepBody) {
+        ReplaceOwned(Body, std::move(newBody));
+    }
     Port = port;
     HeadersLength = newHeadersLength;
     BodyLength = newBodyLength;

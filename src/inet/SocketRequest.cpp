@@ -304,7 +304,9 @@ uint32_t QuarInetHttpRequestWinSockImpl::SendAll(const char* bytes, size_t size,
         }
         bytes += n;
         size -= static_cast<size_t>(n);
-        sent += static_cast<uint32_t>(n);
+        // The count travels as 32 bits: a larger body is reported as 4 GiB.
+        sent = sent > UINT32_MAX - static_cast<uint32_t>(n) ? UINT32_MAX
+                                                            : sent + static_cast<uint32_t>(n);
     }
     return 0;
 }
@@ -317,7 +319,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
     parts.path = Path;
     parts.headers = Headers;
     parts.headersLength = Headers != nullptr ? HeadersLength : 0;
-    parts.bodyLength = Body != nullptr ? BodyLength : 0;
+    parts.bodyLength = BodySource != nullptr ? BodySource->Length : (Body != nullptr ? BodyLength : 0);
     parts.viaProxy = options_.Proxy != 0;
     // The proxy's credentials go to the proxy only, never to a server reached directly.
     if (options_.Proxy != 0 && options_.ProxyAuthorization != 0) {
@@ -327,6 +329,12 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
                                  "\r\n";
     }
     std::string head = inet::BuildRequestHead(parts);
+    if (BodySource != nullptr) {
+        if (const uint32_t rc = SendAll(head.data(), head.size(), sent)) {
+            return rc;
+        }
+        return SendFromSource(sent);
+    }
     const bool hasBody = Body != nullptr && BodyLength > 0;
     if (hasBody && BodyLength <= inet::kInlineBodyLimit) {
         head.append(Body, BodyLength);
@@ -336,6 +344,26 @@ uint32_t QuarInetHttpRequestWinSockImpl::WriteRequest(uint32_t& sent) {
         return rc;
     }
     return hasBody ? SendAll(Body, BodyLength, sent) : 0;
+}
+
+uint32_t QuarInetHttpRequestWinSockImpl::SendFromSource(uint32_t& sent) {
+    // Each piece goes out from where the source keeps it.
+    for (uint64_t left = BodySource->Length; left > 0;) {
+        const char* bytes = nullptr;
+        uint32_t length = 0;
+        if (const uint32_t rc = BodySource->Next(BodySource->Context, &bytes, &length)) {
+            return rc;
+        }
+        if (length == 0 || bytes == nullptr) {
+            return QUARINET_ERROR_INVALID_PARAMETER;
+        }
+        const size_t piece = length < left ? length : static_cast<size_t>(left);
+        if (const uint32_t rc = SendAll(bytes, piece, sent)) {
+            return rc;
+        }
+        left -= piece;
+    }
+    return 0;
 }
 
 uint32_t QuarInetHttpRequestWinSockImpl::Send(const char* host, uint32_t port, const char* verb,
@@ -469,6 +497,11 @@ uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(const inet::HttpTarget& 
     ++redirects_;
     std::string url = "http://" + inet::HostAndPort(target.host, target.port) + target.path;
     Report(QUARINET_STATUS_REDIRECT, url.data(), 0);
+    if (BodySource != nullptr) {
+        if (const uint32_t rc = BodySource->Rewind(BodySource->Context)) {
+            return rc;
+        }
+    }
 
     // The caller's credentials are for the origin asked: a move to another host or port leaves
     // them behind (and the caller's Host line, which named the old one).

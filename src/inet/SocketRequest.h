@@ -81,6 +81,8 @@ class QuarInetHttpRequestWinSockImpl : public QuarInetHttpRequest {
     uint32_t Connect(const char* target, uint32_t port);
     uint32_t WriteRequest(uint32_t& sent);
     uint32_t SendAll(const char* bytes, size_t size, uint32_t& sent);
+    // The body from BodySource, piece by piece.
+    uint32_t SendFromSource(uint32_t& sent);
     // Sends the request again to `target` and receives its response instead.
     uint32_t FollowRedirect(const inet::HttpTarget& target, char*& headers, uint32_t& headersLength,
                             char*& body, uint32_t& bodyLength);

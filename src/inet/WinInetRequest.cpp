@@ -24,6 +24,42 @@ constexpr uint32_t kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_
 constexpr uint32_t kErrorDialogFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
                                        FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
                                        FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
+// The body of `source` in one piece, as the library takes it: where the source keeps it when
+// its first piece is all of it, else gathered into `gathered`. 0 or the code that ends the send.
+uint32_t BodyInOnePiece(const QuarInetBodySource& source, const char*& body, uint32_t& length,
+                        inet::HeapPtr<char>& gathered) {
+    if (source.Length > UINT32_MAX - 1) {
+        return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
+    }
+    length = static_cast<uint32_t>(source.Length);
+    body = nullptr;
+    for (uint32_t have = 0; have < length;) {
+        const char* bytes = nullptr;
+        uint32_t piece = 0;
+        if (const uint32_t rc = source.Next(source.Context, &bytes, &piece)) {
+            return rc;
+        }
+        if (piece == 0 || bytes == nullptr) {
+            return QUARINET_ERROR_INVALID_PARAMETER;
+        }
+        piece = std::min(piece, length - have);
+        if (have == 0 && piece == length) {
+            body = bytes;
+            return 0;
+        }
+        if (gathered == nullptr) {
+            gathered.reset(static_cast<char*>(inet::HeapAllocate(length)));
+            if (gathered == nullptr) {
+                return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
+            }
+        }
+        std::memcpy(gathered.get() + have, bytes, piece);
+        have += piece;
+    }
+    body = gathered.get();
+    return 0;
+}
+
 }  // namespace
 
 QuarInetHttpRequestWinInetImpl::QuarInetHttpRequestWinInetImpl(QuarInetStatusCallback callback,
@@ -150,11 +186,20 @@ uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, c
         return ERROR_INTERNET_OPERATION_CANCELLED;
     }
 
+    const char* sent = Body;
+    uint32_t sentLength = BodyLength;
+    inet::HeapPtr<char> gathered;
+    if (BodySource != nullptr) {
+        if (const uint32_t rc = BodyInOnePiece(*BodySource, sent, sentLength, gathered)) {
+            return rc;
+        }
+    }
     // A dialog that keeps asking for a retry (credentials refused again and again) gets a few
     // tries, then the last outcome stands.
     for (int retries = 0;; ++retries) {
         const uint32_t error =
-            state_->table->HttpSendRequestA(request, Headers, HeadersLength, Body, BodyLength) != 0
+            state_->table->HttpSendRequestA(request, Headers, HeadersLength,
+                                            const_cast<char*>(sent), sentLength) != 0
                 ? ERROR_SUCCESS
                 : state_->table->GetLastError();
         // A request aborted meanwhile has its handles closed: its failure is the answer, and
@@ -221,12 +266,14 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
                                : QUARINET_ERROR_NOT_ENOUGH_MEMORY;
     uint32_t read = 0;
     while (rc == 0) {
+        // A whole body asks the library what is at hand and grows by it; a streamed one reads
+        // whatever fits its room, which the library fills straight from the network.
         uint32_t available = 0;
-        if (table->InternetQueryDataAvailable(request, &available, 0, 0) == 0) {
+        if (BodySink == nullptr &&
+            table->InternetQueryDataAvailable(request, &available, 0, 0) == 0) {
             rc = table->GetLastError();
             break;
         }
-        // A whole body grows by the block at hand; a streamed one reads what its room takes.
         const size_t capacity = sink.Capacity();
         if (!sink.Prepare(BodySink != nullptr ? 0 : available)) {
             rc = QUARINET_ERROR_NOT_ENOUGH_MEMORY;
@@ -235,7 +282,8 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
         if (sink.Capacity() != capacity && state_->capacityChanged) {
             state_->capacityChanged(sink.Capacity());
         }
-        const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(available, sink.RoomSize()));
+        const uint32_t chunk = static_cast<uint32_t>(
+            BodySink != nullptr ? sink.RoomSize() : std::min<size_t>(available, sink.RoomSize()));
         read = 0;
         const int ok = table->InternetReadFile(request, sink.Room(), chunk, &read);
         rc = sink.Commit(read);

@@ -1,6 +1,7 @@
 #include "platform/LineAppend.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,17 @@ AppendOutcome AppendWholeLine(const std::string& path, const std::string& line, 
     }
     struct stat st;
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return AppendOutcome::kNotWritten;
+    }
+    // Appenders take turns: the size seen while another process's line is half copied in would
+    // point into that line, and its middle byte would pass for an unterminated piece. The lock
+    // ends with the descriptor.
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return AppendOutcome::kNotWritten;
+        }
+    }
+    if (::fstat(fd.get(), &st) != 0) {
         return AppendOutcome::kNotWritten;
     }
     std::string text;

@@ -50,6 +50,8 @@ class PosixEnv : public Env {
     }
 
     UniqueFd OpenForReading(const std::string& path) override {
+        // A data file is a regular file under its own name: a symbolic link planted there is
+        // not followed, and a FIFO is not waited on.
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
         struct stat st;
         if (fd && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) {

@@ -1,5 +1,6 @@
-// Walk through first-run set-up, logout, login and a refused second administrator in headless
-// chromium against a fresh installation served by lighttpd on loopback.
+// Walk through first-run set-up, logout, login, and a second browser on the same machine that
+// is refused without the password and replaces the session with it, in headless chromium
+// against a fresh installation served by lighttpd on loopback.
 import assert from 'node:assert/strict';
 
 import { kAdministrator, submitLogin, submitSetUp } from './lib/flows.mjs';
@@ -85,45 +86,59 @@ await runWalk('admin-session', async ({ installation, browser, artefacts, log, a
   await artefacts.shot(page, 'main-after-login');
   log('logged in, main page');
 
-  // A second browser, while the session is active: the start page must not hand out the
-  // session's token, and neither the right password nor a made-up token gets it in.
+  // A second browser on the same machine (a closed tab, another window) while the session is
+  // active: the start page does not hand out the session's token, a made-up token and a wrong
+  // password get nothing, and the right password replaces the session.
   const other = await openWatchedPage(browser, actionMillis);
   await open(other.page, installation.adminUrl);
   assert.ok(!(await other.page.content()).includes(token), 'the start page shows the session token');
   await checkImages(other);
   await artefacts.shot(other.page, 'second-browser-start');
-  await submitLogin(other.page, kAdministrator.password);
-  await expectPage(other.page, 'other');
-  assert.match(await visibleText(other.page), refusalPattern, 'login of a second administrator');
-  await checkImages(other);
-  await artefacts.shot(other.page, 'second-browser-login-refused');
 
   const madeUp = token.replace(/./g, (c) => (c === '0' ? '1' : '0'));
   await open(other.page, `${installation.adminUrl}?main|${madeUp}`);
   await expectPage(other.page, 'other');
   assert.match(await visibleText(other.page), refusalPattern, 'main page with another token');
   await artefacts.shot(other.page, 'second-browser-main-refused');
-  await other.context.close();
-  log('second browser refused');
 
-  // The refusals leave the session as it was.
+  await open(other.page, installation.adminUrl);
+  await submitLogin(other.page, `${kAdministrator.password}x`);
+  await expectPage(other.page, 'login');
+  await expectText(other.page, 'ERROR: Invalid password. Please reenter.');
   await open(page, `${installation.adminUrl}?main|${token}`);
   await expectPage(page, 'main');
-  await checkTokenLinks(page, token);
-  await follow(page, () => page.locator(`a[href$="?logout|${token}"]`).first().click());
-  await expectPage(page, 'login');
-  await expectText(page, 'Please enter Administrator password (>= 4 chars).');
-  await artefacts.shot(page, 'logged-out-again');
+  log('second browser: made-up token and wrong password refused, the session kept');
+
+  await submitLogin(other.page, kAdministrator.password);
+  await expectPage(other.page, 'main');
+  const replaced = await sessionToken(other.page);
+  assert.notEqual(replaced, token, 'the replacing login kept the old token');
+  await checkTokenLinks(other.page, replaced);
+  await checkImages(other);
+  await artefacts.shot(other.page, 'second-browser-replaced-session');
+  // The first window's token is no longer the session's.
+  await open(page, `${installation.adminUrl}?main|${token}`);
+  await expectPage(page, 'other');
+  assert.match(await visibleText(page), refusalPattern, 'the replaced session still works');
+  await artefacts.shot(page, 'first-browser-replaced');
+  log('second browser replaced the session');
+
+  await follow(other.page,
+               () => other.page.locator(`a[href$="?logout|${replaced}"]`).first().click());
+  await expectPage(other.page, 'login');
+  await expectText(other.page, 'Please enter Administrator password (>= 4 chars).');
+  await artefacts.shot(other.page, 'logged-out-again');
+  await other.context.close();
   log('logged out again');
 
   // A page after logout asks for the password again instead of showing the old session.
-  await open(page, `${installation.adminUrl}?main|${token}`);
+  await open(page, `${installation.adminUrl}?main|${replaced}`);
   await expectPage(page, 'login');
 
   const events = readEventLog(installation.eventLogFile);
   assert.deepEqual(events.map((e) => e.code),
-                   ['INIT', 'LOGOUT', 'LOGIN_REFUSED', 'LOGIN', 'LOGGET_OTHER', 'LOGGET_OTHER',
-                    'LOGOUT'],
+                   ['INIT', 'LOGOUT', 'LOGIN_REFUSED', 'LOGIN', 'LOGGET_OTHER', 'LOGIN_REFUSED',
+                    'LOGIN_REPLACED', 'LOGIN', 'LOGGET_OTHER', 'LOGOUT'],
                    'event log after the walk');
   assert.deepEqual([...new Set(events.map((e) => e.clientAddress))], ['127.0.0.1'],
                    'client address of the events');

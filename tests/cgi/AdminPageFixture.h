@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ class AdminPageFixture : public ::testing::Test {
   protected:
     static constexpr const char* kClient = "10.1.1.1";
     static constexpr const char* kToken = "tok";
+    // The longest a page may take before the program counts as hanging.
+    static constexpr int kAnswerSeconds = 20;
 
     AdminPageFixture() : site_(QUARNBXADMIN) {
         site_.dir().Write("cgi/quar_init.htx", "INIT[<%err_msg%>]");
@@ -55,10 +58,11 @@ class AdminPageFixture : public ::testing::Test {
 
     // A stored session of any client and token.
     void WriteSession(const std::string& client, const std::string& token,
-                      std::uint32_t lastActivity) {
+                      std::uint32_t lastActivity, const std::string& proxy = "") {
         AdminSession session;
         session.version = AdminSession::kVersion;
         session.clientAddress = client;
+        session.proxyAddress = proxy;
         session.token = token;
         session.lastActivity = lastActivity;
         site_.dir().Write("data/quar_session.dat", StoreSession(session));
@@ -71,7 +75,26 @@ class AdminPageFixture : public ::testing::Test {
 
     // The page body of a request with any query string (or none) from any client.
     std::string Answer(const char* query, const std::string& body, const char* client) {
-        const CgiResult r = site_.Run(query, body, {{"REMOTE_ADDR", client}, {"TZ", "UTC"}});
+        return Answer(query, body, {{"REMOTE_ADDR", client}});
+    }
+
+    // The page body of a request with the given addresses (REMOTE_ADDR, HTTP_X_FORWARDED_FOR).
+    std::string Answer(const char* query, const std::string& body,
+                       std::map<std::string, std::string> addresses) {
+        CgiRequest request;
+        request.env = std::move(addresses);
+        request.env["TZ"] = "UTC";
+        if (query) {
+            request.env["QUERY_STRING"] = query;
+        }
+        if (!body.empty()) {
+            request.env["CONTENT_LENGTH"] = std::to_string(body.size());
+        }
+        request.stdinData = body;
+        request.timeoutSeconds = kAnswerSeconds;  // a program that hangs fails, not the run
+        request.runAsUid = runAsUid_;
+        const CgiResult r = site_.Run(std::move(request));
+        EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.exitStatus, 0);
         const std::string header = "Content-Type: text/html\r\nPragma: no-cache\r\n\r\n";
         EXPECT_EQ(r.output.rfind(header, 0), 0u) << r.output;
@@ -117,4 +140,6 @@ class AdminPageFixture : public ::testing::Test {
     static std::uint32_t Now() { return static_cast<std::uint32_t>(std::time(nullptr)); }
 
     CgiSite site_;
+    // When >= 0 (tests run as root): the uid the program runs as.
+    int runAsUid_ = -1;
 };

@@ -1,11 +1,14 @@
 // quarget end to end: the command against lighttpd, tinyproxy and the scripted server, with its
 // output, files, exit status and messages.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,6 +91,12 @@ Tinyproxy* QuargetTest::proxy_ = nullptr;
 TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
     WriteFile(dir_ / "data.txt", "from a file");
     WriteFile(dir_ / "upload.bin", std::string("bin\0ary", 7));
+    // Larger than a piece of the file as it is read and sent (256 KiB).
+    std::string big(600000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>('a' + i * 7 % 26);
+    }
+    WriteFile(dir_ / "big.txt", big);
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -119,6 +128,21 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
          "Content-Type: application/octet-stream\r\n\r\n" +
              std::string("bin\0ary", 7),
          ""},
+        {"large file sent in pieces",
+         {"-d", "@" + (dir_ / "big.txt"), Url("/echo.cgi")},
+         0,
+         "method=POST\nuri=/echo.cgi\ntype=\nlength=600000\nproxy-authorization=\n\n" + big,
+         ""},
+        {"large file in a form",
+         {"-F", "a=b", "-F", "file=@" + (dir_ / "big.txt"), "-F", "c=d", Url("/echo.cgi")},
+         0,
+         "~filename=\"big.txt\"\r\nContent-Type: application/octet-stream\r\n\r\n" + big + "\r\n--",
+         ""},
+        {"missing file",
+         {"-d", "@" + (dir_ / "none.txt"), Url("/echo.cgi")},
+         1,
+         "",
+         "~cannot read"},
         {"events", {"-v", Url("/hello.txt")}, 0, "hello\n", "~* 21 connected to 127.0.0.1\n"},
         {"refused connection",
          {"http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"},
@@ -181,6 +205,11 @@ TEST_F(QuargetTest, FetchesLikeACommandLineClient) {
 // beside the request's byte counts.
 TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
     unsetenv("QUAR_HIDE_MODULES");
+    std::string big(600000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>('a' + i * 7 % 26);
+    }
+    WriteFile(dir_ / "big.txt", big);
     setenv("LSAN_OPTIONS", "suppressions=" LIBCRYPTO_EXIT_SUPPRESSIONS, 1);
     struct Case {
         const char* name;
@@ -201,6 +230,11 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
          std::string(100000, 'z'),
          {}},
         {"not found", {"--settings", "browser", Url("/none")}, 1, "", {"(12003)"}},
+        {"file posted from the library's one piece",
+         {"--settings", "browser", "-d", "@" + (dir_ / "big.txt"), Url("/echo.cgi")},
+         0,
+         "method=POST\nuri=/echo.cgi\ntype=\nlength=600000\nproxy-authorization=\n\n" + big,
+         {}},
         {"refused connection",
          {"--settings", "browser", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"},
          1,
@@ -221,15 +255,73 @@ TEST_F(QuargetTest, BrowserSettingsGoThroughThePlatformLibrary) {
     unsetenv("LSAN_OPTIONS");
 }
 
-TEST_F(QuargetTest, OutputFileAndGzipBody) {
-    const std::string file = dir_ / "out.txt";
-    const CommandRun run = Quarget({"-o", file, Url("/hello.txt")});
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ("", run.out);
-    EXPECT_EQ("hello\n", ReadFile(file));
-    const CommandRun gzip = Quarget({"-o", file, Url("/text.txt.gz")});
-    EXPECT_EQ(0, gzip.status);
-    EXPECT_EQ(std::string(100000, 'z'), ReadFile(file));
+// -o writes beside the file and renames on success: a failure leaves an existing file as it
+// was, unless --keep-partial asks for what came; no temporary file stays behind; a link keeps
+// pointing at its file, and a device or FIFO is written as it is, never replaced.
+TEST_F(QuargetTest, OutputFileReplacedOnlyBySuccess) {
+    RawServer cut({RawReply::Plain("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\npartial")});
+    const std::string cutUrl = "http://127.0.0.1:" + std::to_string(cut.port()) + "/";
+    const std::string refused = "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/";
+    enum Kind { kFile, kLink, kFifo };  // what FILE is: a file, a link to one, a FIFO
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;  // before -o FILE URL
+        std::string url;
+        int status;
+        std::string file;  // what FILE holds afterwards ("old" was there before)
+        Kind kind = kFile;
+    };
+    const std::vector<Case> cases = {
+        {"success replaces the file", {}, Url("/hello.txt"), 0, "hello\n"},
+        {"gzip body decoded into the file", {}, Url("/text.txt.gz"), 0, std::string(100000, 'z')},
+        {"headers first with -i", {"-i"}, Url("/hello.txt"), 0, "~HTTP/1.0 200 OK\r\n"},
+        {"no answer leaves the file", {}, refused, 1, "old"},
+        {"an error page leaves the file", {}, Url("/none"), 1, "old"},
+        {"a body cut short leaves the file", {}, cutUrl, 1, "old"},
+        {"--keep-partial keeps what came", {"--keep-partial"}, cutUrl, 1, "partial"},
+        {"--keep-partial without bytes leaves the file", {"--keep-partial"}, refused, 1, "old"},
+        {"a link's file is replaced, the link stays", {}, Url("/hello.txt"), 0, "hello\n", kLink},
+        {"a FIFO is written as it is", {}, Url("/hello.txt"), 0, "hello\n", kFifo},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string file = dir / "out.txt";
+        const std::string real = c.kind == kLink ? dir / "real.txt" : file;
+        std::string fromFifo;
+        std::thread reader;
+        if (c.kind == kFifo) {
+            ASSERT_EQ(0, mkfifo(file.c_str(), 0600));
+            reader = std::thread([&] { fromFifo = ReadFile(file); });
+        } else {
+            WriteFile(real, "old");
+            if (c.kind == kLink) {
+                ASSERT_EQ(0, symlink(real.c_str(), file.c_str()));
+            }
+        }
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", file, c.url});
+        const CommandRun run = Quarget(args);
+        if (reader.joinable()) {
+            reader.join();
+        }
+        EXPECT_EQ(c.status, run.status) << run.err;
+        EXPECT_EQ("", run.out);
+        const std::string got = c.kind == kFifo ? fromFifo : ReadFile(real);
+        if (c.file[0] == '~') {
+            EXPECT_NE(std::string::npos, got.find(c.file.substr(1)));
+        } else {
+            EXPECT_EQ(c.file, got);
+        }
+        struct stat info {};
+        ASSERT_EQ(0, lstat(file.c_str(), &info));
+        EXPECT_EQ(c.kind == kLink   ? S_IFLNK
+                  : c.kind == kFifo ? S_IFIFO
+                                    : S_IFREG,
+                  info.st_mode & S_IFMT);
+        const auto entries = std::filesystem::directory_iterator(dir.path());
+        EXPECT_EQ(c.kind == kLink ? 2 : 1, std::distance(begin(entries), end(entries)));
+    }
 }
 
 TEST_F(QuargetTest, InterruptBreaksTheTransferOff) {

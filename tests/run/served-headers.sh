@@ -3,7 +3,7 @@
 # the programs' answers.
 check_served_headers() {
     for header in 'Cache-Control: no-store' 'X-Frame-Options: DENY' \
-        "Content-Security-Policy: frame-ancestors 'none'" 'Referrer-Policy: no-referrer' \
+        "Content-Security-Policy: frame-ancestors 'none'" 'Referrer-Policy: same-origin' \
         'X-Content-Type-Options: nosniff'; do
         tr -d '\r' <"$1" | grep -qixF "$header" || {
             echo "the answer lacks '$header':" >&2

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -250,4 +251,70 @@ TEST_F(Quarsetup, ClearPasswordNeedsAnInstallationThatWasSetUp) {
     EXPECT_EQ(ClearPassword("--data-dir '" + (dir_ / "elsewhere") + "'"), 0);
     ASSERT_TRUE(LoadServerSettings(settings, dir_ / "elsewhere/", Env::Default()));
     EXPECT_EQ(settings.adminPassword, "");
+}
+
+TEST_F(Quarsetup, RefusesADataDirectoryThatTheWebServerServes) {
+    // The web server hands out what lies in the CGI folder: settings and session must not.
+    fs::create_directories(dir_ / "cgi");
+    fs::create_directory_symlink(dir_ / "cgi", dir_ / "cgi-link");
+    const struct {
+        const char* dataDirectory;  // under the test's folder; the CGI folder is "cgi"
+        bool accepted;
+    } kCases[] = {
+        {"cgi", false},           {"cgi/", false},
+        {"cgi/data", false},      {"cgi/./a/../data", false},
+        {"x/../cgi/data", false}, {"cgi-link/data", false},
+        {"cgi-data", true},       {"data", true},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(Install(dir_ / c.dataDirectory) == 0, c.accepted) << c.dataDirectory;
+        if (!c.accepted) {
+            EXPECT_FALSE(Registered()) << c.dataDirectory;
+        }
+    }
+}
+
+TEST_F(Quarsetup, PrintedConfigurationsRunAsTheUserAndAddTheServedHeaders) {
+    const struct {
+        const char* server;
+        const char* user;  // --user, or null
+        std::vector<const char*> lines;
+        std::vector<const char*> absent;
+    } kCases[] = {
+        {"lighttpd",
+         "www-data",
+         {"server.username = \"www-data\"", "server.groupname = \"www-data\"",
+          "setenv.set-response-header = ( \"Cache-Control\" => \"no-store\", \"X-Frame-Options\" "
+          "=> \"DENY\", \"Content-Security-Policy\" => \"frame-ancestors 'none'\", "
+          "\"Referrer-Policy\" => \"same-origin\", \"X-Content-Type-Options\" => \"nosniff\" )"},
+         {}},
+        {"lighttpd", nullptr, {}, {"server.username"}},
+        {"apache",
+         "www-data",
+         {"User www-data", "LoadModule headers_module /usr/lib/apache2/modules/mod_headers.so",
+          "Header always set Cache-Control \"no-store\"",
+          "Header always set X-Frame-Options \"DENY\"",
+          "Header always set Content-Security-Policy \"frame-ancestors 'none'\"",
+          "Header always set Referrer-Policy \"same-origin\"",
+          "Header always set X-Content-Type-Options \"nosniff\""},
+         {}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.server);
+        const std::string out = dir_ / "conf";
+        std::string command = std::string(QUARSETUP) + " --print-config " + c.server +
+                              " --cgi-dir '" + (dir_ / "cgi") + "'";
+        if (c.user != nullptr) {
+            command += std::string(" --user ") + c.user;
+        }
+        ASSERT_EQ(std::system((command + " >'" + out + "'").c_str()), 0);
+        const std::string conf = "\n" + dir_.Read("conf");
+        for (const char* line : c.lines) {
+            // Whole lines, indented or not.
+            EXPECT_TRUE(conf.find(std::string(line) + "\n") != std::string::npos) << line << conf;
+        }
+        for (const char* text : c.absent) {
+            EXPECT_EQ(conf.find(text), std::string::npos) << text;
+        }
+    }
 }

@@ -3,7 +3,9 @@
 const char* const kUsage =
     "usage: quarget [options] URL\n"
     "       quarget --configure [--settings KEY]\n"
-    "  -o FILE              write the body (with -i also the headers) to FILE\n"
+    "  -o FILE              write the body (with -i also the headers) to FILE, which is\n"
+    "                       replaced only when the transfer succeeds\n"
+    "  --keep-partial       with -o: keep what arrived of a failed transfer in FILE\n"
     "  -i                   write the response headers before the body\n"
     "  -X VERB              request method (default GET, or POST with -d or -F)\n"
     "  -H 'Name: value'     add a request header (repeatable)\n"
@@ -40,6 +42,8 @@ std::optional<Arguments> ParseArguments(int argc, char** argv, std::string& erro
             args.version = true;
         } else if (arg == "-i") {
             args.includeHeaders = true;
+        } else if (arg == "--keep-partial") {
+            args.keepPartial = true;
         } else if (arg == "-v") {
             args.verbose = true;
         } else if (arg == "--configure") {

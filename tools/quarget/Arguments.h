@@ -17,7 +17,8 @@ struct Arguments {
     std::string url;
     std::string outputFile;  // empty: standard output
     bool includeHeaders = false;
-    std::string verb;  // empty: GET, or POST with a body
+    bool keepPartial = false;  // --keep-partial: a failed transfer's bytes stay in -o FILE
+    std::string verb;          // empty: GET, or POST with a body
     std::vector<std::string> headers;
     std::optional<std::string> data;  // -d: text, or "@FILE"
     std::vector<FormField> form;

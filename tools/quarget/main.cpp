@@ -16,8 +16,10 @@
 #include <vector>
 
 #include "Arguments.h"
+#include "Output.h"
 #include "Progress.h"
 #include "QuarInet.h"
+#include "Upload.h"
 #include "platform/Decimal.h"
 #include "platform/FileUtil.h"
 
@@ -27,16 +29,6 @@ struct LibraryFree {
     void operator()(void* block) const { QuarInetFree(block); }
 };
 using LibraryText = std::unique_ptr<char, LibraryFree>;
-
-// The whole content of a file named on the command line into `out`; false when it cannot be read.
-bool ReadNamedFile(const std::string& path, std::string& out) {
-    std::optional<std::string> content = ReadWholeFile(path);
-    if (!content) {
-        return false;
-    }
-    out = std::move(*content);
-    return true;
-}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "quarget: %s\n", message.c_str());
@@ -82,59 +74,6 @@ bool StoreProxySettings(QuarInetHttpConnection& connection, const Arguments& arg
     return true;
 }
 
-// The request's header block and body from -H, -d and -F.
-bool BuildRequest(const Arguments& args, std::string& headers, std::string& body,
-                  std::string& error) {
-    for (const std::string& line : args.headers) {
-        headers += line + "\r\n";
-    }
-    if (args.data) {
-        body = *args.data;
-        if (!body.empty() && body[0] == '@' && !ReadNamedFile(body.substr(1), body)) {
-            error = "cannot read " + args.data->substr(1);
-            return false;
-        }
-        return true;
-    }
-    if (args.form.empty()) {
-        return true;
-    }
-    std::vector<std::string> partHeaders;
-    std::vector<std::string> contents;
-    for (const FormField& field : args.form) {
-        std::string disposition = "Content-Disposition: form-data; name=\"" + field.name + "\"";
-        std::string content = field.value;
-        if (field.fromFile) {
-            if (!ReadNamedFile(field.value, content)) {
-                error = "cannot read " + field.value;
-                return false;
-            }
-            const size_t slash = field.value.rfind('/');
-            disposition += "; filename=\"" + field.value.substr(slash + 1) +
-                           "\"\r\nContent-Type: application/octet-stream";
-        }
-        partHeaders.push_back(disposition + "\r\n");
-        contents.push_back(content);
-    }
-    std::vector<mime_part> parts(args.form.size());
-    for (size_t i = 0; i < parts.size(); ++i) {
-        parts[i] = {partHeaders[i].c_str(), 0, contents[i].data(),
-                    static_cast<uint32_t>(contents[i].size())};
-    }
-    char* multipartHeaders = nullptr;
-    char* multipartBody = nullptr;
-    uint32_t multipartLength = 0;
-    if (!ConstructMimeMultipart(multipartHeaders, multipartBody, multipartLength, headers.c_str(),
-                                parts.data(), static_cast<uint32_t>(parts.size()))) {
-        error = "out of memory building the form";
-        return false;
-    }
-    LibraryText ownedHeaders(multipartHeaders), ownedBody(multipartBody);
-    headers = multipartHeaders;
-    body.assign(multipartBody, multipartLength);
-    return true;
-}
-
 // Breaks the request off on SIGINT or SIGTERM; SIGUSR1 ends the watch.
 class InterruptWatch {
   public:
@@ -165,10 +104,6 @@ class InterruptWatch {
     std::thread thread_;
     std::atomic<bool> interrupted_{false};
 };
-
-bool WriteOut(FILE* out, const char* bytes, size_t size) {
-    return size == 0 || std::fwrite(bytes, 1, size, out) == size;
-}
 
 // --configure: the settings dialog over the key's settings, stored on OK. Without a display
 // there is no dialog to show, and nothing changes.
@@ -225,20 +160,15 @@ int main(int argc, char** argv) {
         return Fail(error);
     }
     std::string headers;
-    std::string body;
-    if (!BuildRequest(args, headers, body, error)) {
+    Upload upload;
+    if (!upload.Build(args, headers, error)) {
         return Fail(error);
     }
     const bool sendsBody = args.data.has_value() || !args.form.empty();
     const std::string verb = !args.verb.empty() ? args.verb : sendsBody ? "POST" : "GET";
-    FILE* out = stdout;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(nullptr, fclose);
-    if (!args.outputFile.empty()) {
-        file.reset(std::fopen(args.outputFile.c_str(), "wb"));
-        if (file == nullptr) {
-            return Fail("cannot write " + args.outputFile + ": " + std::strerror(errno));
-        }
-        out = file.get();
+    Output output;
+    if (!output.Open(args.outputFile, args.includeHeaders, error)) {
+        return Fail(error);
     }
 
     Progress progress(isatty(STDERR_FILENO) != 0, args.verbose);
@@ -247,6 +177,10 @@ int main(int argc, char** argv) {
     if (request == nullptr) {
         return Fail("no transport can be set up with the settings '" + args.settingsKey + "'");
     }
+    // The body goes out as it arrives: memory stays flat whatever its size.
+    request->BodySink = output.Sink();
+    // The body is sent from where it is: the command line's text, or the files as they are read.
+    request->BodySource = upload.Source();
     char* responseHeaders = nullptr;
     char* responseBody = nullptr;
     uint32_t headersLength = 0, bodyLength = 0, result = 0;
@@ -255,8 +189,7 @@ int main(int argc, char** argv) {
         InterruptWatch watch(*request);
         QuarInetThread thread = request->OpenUrl(
             host, port, verb.c_str(), path, headers.c_str(), static_cast<uint32_t>(headers.size()),
-            body.data(), static_cast<uint32_t>(body.size()), &responseHeaders, &headersLength,
-            &responseBody, &bodyLength, &result);
+            nullptr, 0, &responseHeaders, &headersLength, &responseBody, &bodyLength, &result);
         if (thread == nullptr) {
             return Fail("cannot start the worker thread");
         }
@@ -266,16 +199,26 @@ int main(int argc, char** argv) {
     }
     progress.Finish();
     LibraryText ownedHeaders(responseHeaders), ownedBody(responseBody);
-    const bool written = (!args.includeHeaders || responseHeaders == nullptr ||
-                          WriteOut(out, responseHeaders, headersLength)) &&
-                         (responseBody == nullptr || WriteOut(out, responseBody, bodyLength)) &&
-                         std::fflush(out) == 0;
-    if (result != 0) {
-        return Fail(std::string(interrupted ? "interrupted: " : "") +
-                    QuarInetGetErrorDescription(result) + " (" + std::to_string(result) + ")");
+    // A failed transfer leaves the named file as it was, unless what came is asked for.
+    const bool keep = result == 0 || (args.keepPartial && output.Wrote());
+    const bool stored = output.Close(keep, error);
+    if (result == Upload::kReadFailed) {
+        return Fail("cannot read the body's file to the end");
     }
-    if (!written) {
-        return Fail("cannot write the response: " + std::string(std::strerror(errno)));
+    if (result == Output::kWriteFailed) {
+        return Fail("cannot write the response: " +
+                    std::string(std::strerror(output.WriteError())));
+    }
+    if (result != 0) {
+        const std::string kept = keep && stored && !args.outputFile.empty()
+                                     ? "; what arrived is in " + args.outputFile
+                                     : "";
+        return Fail(std::string(interrupted ? "interrupted: " : "") +
+                    QuarInetGetErrorDescription(result) + " (" + std::to_string(result) + ")" +
+                    kept);
+    }
+    if (!stored) {
+        return Fail(error);
     }
     return 0;
 }

@@ -17,7 +17,10 @@ std::string Quoted(const std::string& text) {
 
 // Headers added to the programs' answers: pages with contact data are not kept by a browser
 // or a proxy (Back after logout shows nothing), no other site may frame them or learn their
-// addresses (which carry the session token), and nothing is taken for another type.
+// addresses (which carry the session token), and nothing is taken for another type. The
+// referrer goes to the pages' own origin only, not nowhere: with "no-referrer" a browser names
+// the origin of the pages' own forms "null", like that of a forged form, and the programs
+// could no longer tell the two apart.
 struct ServedHeader {
     const char* name;
     const char* value;
@@ -26,7 +29,7 @@ constexpr ServedHeader kServedHeaders[] = {
     {"Cache-Control", "no-store"},
     {"X-Frame-Options", "DENY"},
     {"Content-Security-Policy", "frame-ancestors 'none'"},
-    {"Referrer-Policy", "no-referrer"},
+    {"Referrer-Policy", "same-origin"},
     {"X-Content-Type-Options", "nosniff"},
 };
 

@@ -49,32 +49,19 @@ std::size_t BodyStage::Take(void* buffer, std::size_t size) {
 }
 
 bool BodyStage::Grow(std::size_t needed) {
-    if (needed <= kHeapLimit) {
-        const std::size_t capacity =
-            std::min(kHeapLimit, std::max({needed, kFirstRoom, 2 * capacity_}));
-        std::unique_ptr<char[]> heap(new (std::nothrow) char[capacity]);
-        if (heap == nullptr) {
-            return false;
-        }
-        if (Unread() > 0) {
-            std::memcpy(heap.get(), data_ + begin_, Unread());
-        }
-        heap_ = std::move(heap);
-        data_ = heap_.get();
-        capacity_ = capacity;
-    } else {
-        HugePageBuffer huge(std::max(needed, kLimit));
-        if (huge.data() == nullptr) {
-            return false;
-        }
-        if (Unread() > 0) {
-            std::memcpy(huge.data(), data_ + begin_, Unread());
-        }
-        huge_ = std::move(huge);
-        heap_.reset();
-        data_ = huge_.data();
-        capacity_ = huge_.size();
+    // Doubling, but never past the limit unless one piece needs more.
+    const std::size_t capacity =
+        std::min(std::max({needed, kFirstRoom, 2 * capacity_}), std::max(needed, kLimit));
+    std::unique_ptr<char[]> heap(new (std::nothrow) char[capacity]);
+    if (heap == nullptr) {
+        return false;
     }
+    if (Unread() > 0) {
+        std::memcpy(heap.get(), data_ + begin_, Unread());
+    }
+    heap_ = std::move(heap);
+    data_ = heap_.get();
+    capacity_ = capacity;
     end_ = Unread();
     begin_ = 0;
     return true;

@@ -1,12 +1,10 @@
-// Body bytes that have arrived and await the reader, in the order they came. A small body stays
-// on the C heap; one that outgrows it moves to a mapping in huge pages, which a fast download
-// passes through many times over without a page fault per 4 KiB.
+// Body bytes that have arrived and await the reader, in the order they came, on the C heap. The
+// stage is lent from one transfer of a thread to the next, so its memory is warm after the
+// first.
 #pragma once
 
 #include <cstddef>
 #include <memory>
-
-#include "platform/HugePages.h"
 
 namespace wininet {
 
@@ -15,9 +13,6 @@ class BodyStage {
     // The most the stage holds while bytes are unread: a reader slower than the network keeps
     // the memory bounded.
     static constexpr std::size_t kLimit = 4u << 20;
-    // The most kept on the C heap.
-    static constexpr std::size_t kHeapLimit = 256u << 10;
-
     enum class Put {
         kTaken,
         kFull,      // holding them would pass kLimit while bytes are unread: nothing was taken
@@ -30,6 +25,8 @@ class BodyStage {
     // Moves up to `size` unread bytes to `buffer`; answers their count.
     std::size_t Take(void* buffer, std::size_t size);
     std::size_t Unread() const { return end_ - begin_; }
+    // Forgets the unread bytes; the memory stays for the next body.
+    void Clear() { begin_ = end_ = 0; }
     // The bytes the stage holds room for.
     std::size_t Capacity() const { return capacity_; }
 
@@ -39,8 +36,7 @@ class BodyStage {
     bool Grow(std::size_t needed);
 
     std::unique_ptr<char[]> heap_;
-    HugePageBuffer huge_;
-    char* data_ = nullptr;  // heap_ or huge_
+    char* data_ = nullptr;  // heap_
     std::size_t capacity_ = 0;
     std::size_t begin_ = 0;  // unread bytes: [begin_, end_) of data_
     std::size_t end_ = 0;

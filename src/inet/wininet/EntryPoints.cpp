@@ -185,7 +185,10 @@ QUAR_WININET_API int HttpSendRequestA(void* requestHandle, const char* headers,
         }
         uint32_t error = request->Start(headers, headersLength, optional, optionalLength);
         if (error == wininet::ERROR_SUCCESS) {
-            error = request->CurrentTransfer()->AwaitHeaders();
+            Transfer* transfer = request->CurrentTransfer();
+            error = transfer->AwaitHeaders();
+            // The body is the caller's only until this call returns.
+            transfer->KeepBody();
         }
         if (error != wininet::ERROR_SUCCESS) {
             return Fail(error);
@@ -266,11 +269,11 @@ QUAR_WININET_API int InternetReadFile(void* requestHandle, void* buffer, uint32_
         }
         std::size_t count = 0;
         if (toRead > 0) {
-            const uint32_t error = transfer->AwaitBody(&count);
+            const uint32_t error = transfer->ReadInto(buffer, toRead, &count);
             if (error != wininet::ERROR_SUCCESS) {
                 return Fail(error);
             }
-            *read = static_cast<uint32_t>(transfer->Read(buffer, toRead));
+            *read = static_cast<uint32_t>(count);
         }
         SetLastError(wininet::ERROR_SUCCESS);
         return 1;

@@ -110,7 +110,7 @@ uint32_t Request::Start(const char* headers, uint32_t headersLength, const void*
         setup.headerLines.push_back(std::move(line));
     }
     if (body != nullptr && bodyLength > 0) {
-        setup.body.assign(static_cast<const char*>(body), bodyLength);
+        setup.body = std::string_view(static_cast<const char*>(body), bodyLength);
     }
     uint32_t error = ERROR_SUCCESS;
     std::unique_ptr<Transfer> fresh = Transfer::Create(std::move(setup), &error);

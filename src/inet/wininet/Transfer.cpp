@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string_view>
 
 #include "inet/wininet/ErrorMap.h"
@@ -23,8 +24,8 @@ namespace {
 // The body bytes held for the reader below which libcurl, paused when the stage was full,
 // resumes.
 constexpr std::size_t kResumeBelow = 1u << 20;
-// libcurl's receive buffer, fresh memory of every transfer: large enough that a fast download
-// takes few system calls, small enough that its first touch costs little.
+// libcurl's receive buffer, lent to each transfer of a thread: large enough that a fast
+// download takes few system calls.
 constexpr long kReceiveBufferSize = 256 * 1024;
 // The longest single wait of Pump when no time-out is nearer.
 constexpr long kLongestWaitMs = 1000;
@@ -101,6 +102,27 @@ std::string AddressText(const sockaddr* address) {
     return text;
 }
 
+// What the transfers of one thread reuse, as libcurl lends its own buffer to each transfer of a
+// multi handle: the handles (with libcurl's receive buffer, warm from the last transfer) and
+// the stage's memory. A thread keeps at most one set.
+struct Spare {
+    CURLM* multi = nullptr;
+    CURL* easy = nullptr;
+    BodyStage stage;
+    Spare() = default;
+    Spare(const Spare&) = delete;
+    Spare& operator=(const Spare&) = delete;
+    ~Spare() {
+        if (easy != nullptr) {
+            curl_easy_cleanup(easy);
+        }
+        if (multi != nullptr) {
+            curl_multi_cleanup(multi);
+        }
+    }
+};
+thread_local std::unique_ptr<Spare> spare;
+
 }  // namespace
 
 Transfer::Transfer(TransferSetup setup) : setup_(std::move(setup)) {}
@@ -110,12 +132,26 @@ Transfer::~Transfer() {
         curl_multi_remove_handle(multi_, easy_);
     }
     if (easy_ != nullptr) {
+        // The options point into this transfer: they go before the handle is lent again.
+        curl_easy_reset(easy_);
+    }
+    curl_slist_free_all(headerList_);
+    if (spare == nullptr && multi_ != nullptr && easy_ != nullptr) {
+        spare.reset(new (std::nothrow) Spare);
+        if (spare != nullptr) {
+            spare->multi = multi_;
+            spare->easy = easy_;
+            stage_.Clear();
+            spare->stage = std::move(stage_);
+            return;
+        }
+    }
+    if (easy_ != nullptr) {
         curl_easy_cleanup(easy_);
     }
     if (multi_ != nullptr) {
         curl_multi_cleanup(multi_);
     }
-    curl_slist_free_all(headerList_);
 }
 
 std::unique_ptr<Transfer> Transfer::Create(TransferSetup setup, uint32_t* error) {
@@ -128,8 +164,17 @@ std::unique_ptr<Transfer> Transfer::Create(TransferSetup setup, uint32_t* error)
 }
 
 uint32_t Transfer::Configure() {
-    multi_ = curl_multi_init();
-    easy_ = curl_easy_init();
+    if (spare != nullptr) {
+        multi_ = spare->multi;
+        easy_ = spare->easy;
+        stage_ = std::move(spare->stage);
+        spare->multi = nullptr;
+        spare->easy = nullptr;
+        spare.reset();
+    } else {
+        multi_ = curl_multi_init();
+        easy_ = curl_easy_init();
+    }
     if (multi_ == nullptr || easy_ == nullptr) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }
@@ -151,7 +196,8 @@ uint32_t Transfer::Configure() {
     // The caller decodes the body (Content-Encoding stays as the server sent it).
     set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
     set(CURLOPT_NOSIGNAL, 1L);
-    set(CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+    // A handle lent again keeps the buffer it has (libcurl refuses a new size once it has one).
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
     set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (!setup_.userAgent.empty()) {
         set(CURLOPT_USERAGENT, setup_.userAgent.c_str());
@@ -189,8 +235,13 @@ uint32_t Transfer::Configure() {
         if (setup_.verb != "POST") {
             set(CURLOPT_CUSTOMREQUEST, setup_.verb.c_str());
         }
+        // libcurl reads the body from the caller's bytes as it sends them: no copy.
+        set(CURLOPT_POST, 1L);
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(setup_.body.size()));
-        set(CURLOPT_COPYPOSTFIELDS, setup_.body.c_str());
+        set(CURLOPT_READFUNCTION, &Transfer::OnRead);
+        set(CURLOPT_READDATA, this);
+        set(CURLOPT_SEEKFUNCTION, &Transfer::OnSeek);
+        set(CURLOPT_SEEKDATA, this);
     }
 
     if (rc == CURLE_OK && !BuildHeaderList()) {
@@ -280,7 +331,7 @@ uint32_t Transfer::FollowRedirect() {
         if (rc == CURLE_OK) {
             rc = curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
         }
-        setup_.body.clear();
+        setup_.body = {};
         setup_.verb = "GET";
     }
     // The server's credentials are for its own origin: another scheme, host or port gets
@@ -304,6 +355,8 @@ uint32_t Transfer::FollowRedirect() {
     if (rc != CURLE_OK) {
         return ErrorFromCurl(rc, 0);
     }
+    // The next hop reads the body from its start again.
+    bodyOffset_ = 0;
     redirectPending_ = false;
     sentReported_ = false;
     connected_ = false;  // until the next hop's server is reached
@@ -348,6 +401,22 @@ uint32_t Transfer::AwaitBody(std::size_t* available) {
     return error;
 }
 
+uint32_t Transfer::ReadInto(void* buffer, std::size_t size, std::size_t* count) {
+    *count = Read(buffer, size);
+    if (*count > 0 || size == 0) {
+        return ERROR_SUCCESS;
+    }
+    // Nothing waits on the stage: libcurl writes straight into the reader's buffer.
+    direct_ = static_cast<char*>(buffer);
+    directRoom_ = size;
+    directCount_ = 0;
+    const uint32_t error = Pump([this] { return directCount_ > 0 || Unread() > 0; });
+    direct_ = nullptr;
+    *count = directCount_ > 0 ? directCount_ : Read(buffer, size);
+    // Bytes that arrived before a failure are still the caller's.
+    return *count > 0 ? ERROR_SUCCESS : error;
+}
+
 std::size_t Transfer::Read(void* buffer, std::size_t size) {
     const std::size_t count = stage_.Take(buffer, size);
     if (paused_ && Unread() < kResumeBelow) {
@@ -356,6 +425,30 @@ std::size_t Transfer::Read(void* buffer, std::size_t size) {
         curl_easy_pause(easy_, CURLPAUSE_CONT);
     }
     return count;
+}
+
+void Transfer::KeepBody() {
+    if (!done_ && keptBody_.empty() && bodyOffset_ < setup_.body.size()) {
+        keptBody_.assign(setup_.body);
+        setup_.body = keptBody_;
+    }
+}
+
+size_t Transfer::OnRead(char* buffer, size_t size, size_t count, void* self) {
+    Transfer& t = *static_cast<Transfer*>(self);
+    const std::size_t n = std::min(size * count, t.setup_.body.size() - t.bodyOffset_);
+    std::memcpy(buffer, t.setup_.body.data() + t.bodyOffset_, n);
+    t.bodyOffset_ += n;
+    return n;
+}
+
+int Transfer::OnSeek(void* self, curl_off_t offset, int origin) {
+    Transfer& t = *static_cast<Transfer*>(self);
+    if (origin != SEEK_SET || offset < 0 || std::size_t(offset) > t.setup_.body.size()) {
+        return CURL_SEEKFUNC_CANTSEEK;
+    }
+    t.bodyOffset_ = static_cast<std::size_t>(offset);
+    return CURL_SEEKFUNC_OK;
 }
 
 void Transfer::Wake() {
@@ -489,18 +582,30 @@ size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {
     if (t.redirectPending_) {
         return bytes;  // the redirect's own page is of no use
     }
-    switch (t.stage_.Append(data, bytes)) {
+    t.headersDone_ = true;
+    t.lastActivity_ = Clock::now();
+    // A reader waiting with its buffer takes what fits there, in order: only while nothing is
+    // staged before these bytes.
+    std::size_t direct = 0;
+    if (t.direct_ != nullptr && t.Unread() == 0) {
+        direct = std::min(bytes, t.directRoom_ - t.directCount_);
+        std::memcpy(t.direct_ + t.directCount_, data, direct);
+        t.directCount_ += direct;
+    }
+    if (direct == bytes) {
+        return bytes;
+    }
+    switch (t.stage_.Append(data + direct, bytes - direct)) {
         case BodyStage::Put::kTaken:
             break;
         case BodyStage::Put::kFull:
+            // Only with bytes staged, so none of these went to the reader.
             t.paused_ = true;
             return CURL_WRITEFUNC_PAUSE;
         case BodyStage::Put::kNoMemory:
             t.Finish(ERROR_NOT_ENOUGH_MEMORY);
             return 0;  // libcurl ends the transfer; the error stays the one given here
     }
-    t.headersDone_ = true;
-    t.lastActivity_ = Clock::now();
     return bytes;
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "inet/wininet/BodyStage.h"
@@ -37,7 +38,9 @@ struct TransferSetup {
     uint32_t connectTimeoutMs = 0;
     uint32_t receiveTimeoutMs = 0;
     std::vector<std::string> headerLines;  // "Name: value", without line ends
-    std::string body;
+    // Borrowed: the caller's bytes, read as they are sent; KeepBody copies them when the send
+    // returns before they are all out.
+    std::string_view body;
     // Status events (status, info, info length); called on the calling thread.
     std::function<void(uint32_t, void*, uint32_t)> report;
     // Set when the request handle is closed: the waiting call gives up.
@@ -65,6 +68,14 @@ class Transfer {
     uint32_t AwaitBody(std::size_t* available);
     // Takes up to `size` bytes that are at hand.
     std::size_t Read(void* buffer, std::size_t size);
+    // Takes up to `size` bytes, waiting for the first when none are at hand (libcurl then writes
+    // them straight into `buffer`): 0 with their count in `*count` (0 at the end), or the error
+    // that broke the body off.
+    uint32_t ReadInto(void* buffer, std::size_t size, std::size_t* count);
+
+    // The call that lent the body returns: what libcurl has yet to send is copied so that it no
+    // longer depends on the caller's bytes.
+    void KeepBody();
 
     // Wakes a Pump waiting on another thread so that it sees `cancelled`. Any thread.
     void Wake();
@@ -92,6 +103,8 @@ class Transfer {
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
+    static size_t OnRead(char* buffer, size_t size, size_t count, void* self);
+    static int OnSeek(void* self, curl_off_t offset, int origin);
     static curl_socket_t OnOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
     static int OnPrerequest(void* self, char* serverIp, char* localIp, int serverPort,
                             int localPort);
@@ -102,6 +115,9 @@ class Transfer {
     CURLM* multi_ = nullptr;
     CURL* easy_ = nullptr;
     curl_slist* headerList_ = nullptr;
+
+    std::string keptBody_;        // the body once KeepBody copied it
+    std::size_t bodyOffset_ = 0;  // the next byte of the body libcurl reads
 
     std::string headers_;
     long status_ = 0;
@@ -114,6 +130,10 @@ class Transfer {
 
     BodyStage stage_;
     bool paused_ = false;
+    // The buffer of a reader waiting in ReadInto, its room and the bytes put there.
+    char* direct_ = nullptr;
+    std::size_t directRoom_ = 0;
+    std::size_t directCount_ = 0;
 
     bool done_ = false;
     uint32_t error_ = 0;

@@ -63,7 +63,7 @@ TEST(BodyStage, BytesComeOutInOrderWithinTheLimit) {
     };
     const Case cases[] = {
         {"a small body stays on the heap", {{true, 100}, {true, 1000}, {false, 1100}}, 64 * kKiB},
-        {"unread bytes go along to huge pages",
+        {"unread bytes go along as the stage grows",
          {{true, 200 * kKiB}, {false, 1000}, {true, 200 * kKiB}, {false, 400 * kKiB}},
          BodyStage::kLimit},
         {"full at the limit until the reader makes room",
