@@ -55,7 +55,7 @@ ratio = min(program["times"]) / min(base["times"])
 print(f"{sys.argv[2]:14s} median {program['median'] * 1e3:6.3f} ms, yardstick "
       f"{base['median'] * 1e3:6.3f} ms: {program['median'] / base['median']:4.2f}x   fastest "
       f"{min(program['times']) * 1e3:6.3f} ms, yardstick {min(base['times']) * 1e3:6.3f} ms: "
-      f"{ratio:4.2f}x")
+      f"{ratio:4.2f}x   range {min(program['times']) * 1e3:.3f}-{max(program['times']) * 1e3:.3f} ms")
 open(sys.argv[1] + ".ratio", "w").write(f"{ratio}\n")
 PY
 }
