@@ -2,10 +2,8 @@
 
 #include <unistd.h>
 
-#include <cstring>
 #include <new>
 #include <utility>
-#include <vector>
 
 #include "htx/HtxEscaping.h"
 #include "htx/HtxFileText.h"
@@ -13,51 +11,10 @@
 #include "htx/HtxReader.h"
 #include "htx/HtxRun.h"
 
-namespace {
-
-// The import never takes this entry of the environment block, well-formed or not.
-constexpr int kSkippedEnvironmentEntry = 12;
-
-}  // namespace
-
 HtxProcessor::HtxProcessor(bool importEnvironment) : HtxProcessor(importEnvironment, environ) {}
 
-HtxProcessor::HtxProcessor(bool importEnvironment, const char* const* environment) {
-    ImportEnvironment(importEnvironment ? environment : nullptr);
-}
-
-void HtxProcessor::ImportEnvironment(const char* const* environment) {
-    if (!environment) {
-        SetListVar("EnvVars", std::make_shared<RowList>());
-        return;
-    }
-    // The rows and the variables share one text, as the form's do: every page pays for the
-    // environment, and few of its variables are ever looked up.
-    std::string texts;
-    std::vector<std::uint32_t> ends;
-    for (int i = 0; i < kMaxEnvironmentEntries; ++i) {
-        const char* entry = environment[i];
-        if (!entry || !*entry) {
-            break;
-        }
-        const char* equals = std::strchr(entry, '=');
-        if (i == kSkippedEnvironmentEntry || !equals) {
-            continue;
-        }
-        const std::string_view name(entry, static_cast<std::size_t>(equals - entry));
-        const std::string_view value(equals + 1);
-        texts.append(name);
-        ends.push_back(static_cast<std::uint32_t>(texts.size()));
-        texts.append(value);
-        ends.push_back(static_cast<std::uint32_t>(texts.size()));
-    }
-    // Rows added at the front: the list runs in reverse environment order, and the last entry
-    // of a name is the one its variable holds.
-    auto list = std::make_shared<RowList>(std::vector<std::string>{"EnvKey", "EnvData"},
-                                          std::move(texts), std::move(ends), true);
-    SetPairVars(list);
-    SetListVar("EnvVars", std::move(list));
-}
+HtxProcessor::HtxProcessor(bool importEnvironment, const char* const* environment)
+    : vars_(importEnvironment ? environment : nullptr) {}
 
 void HtxProcessor::SetIntVar(std::string_view name, std::int32_t value) {
     vars_.Global().Set(name, HtxValue::MakeInt(value));

@@ -39,20 +39,18 @@ class HtxProcessor {
     static constexpr std::int32_t kCannotOpen = -1;
     static constexpr std::int32_t kNoMemory = -2;
 
-    // The environment import looks at no more than this many entries.
-    static constexpr int kMaxEnvironmentEntries = 120;
-
-    // With import_environment, imports the process environment (below); either way sets the
-    // List "EnvVars" (empty without the import). Cheap without the import.
+    // With importEnvironment, the process environment as it is now becomes variables (below);
+    // either way the List "EnvVars" is set (empty without the import).
     explicit HtxProcessor(bool importEnvironment);
 
     // As above, importing the given environment block (NULL-terminated, "NAME=value" entries)
-    // instead of the process environment. The import walks the entries from the first, at
-    // most kMaxEnvironmentEntries of them, and stops at the first missing or empty one; it
-    // skips entries without "=" and always the thirteenth entry (index 12). Each entry becomes
-    // a String variable (the name is the text before the first "=", the value the rest) and a
-    // row {"EnvKey", "EnvData"} added at the front of "EnvVars", which therefore runs in
-    // reverse environment order.
+    // instead of the process environment; its entries must outlive the processor. The import
+    // takes the entries from the first, at most HtxEnvironment::kMaxEntries of them, and stops
+    // at the first missing or empty one; it skips entries without "=" and always the
+    // thirteenth entry (index 12). Each entry is a String variable (the name is the text before
+    // the first "=", the value the rest; the last entry of a name wins) and a row {"EnvKey",
+    // "EnvData"} of "EnvVars", which runs in reverse environment order. Nothing is copied
+    // before a page looks a name up, so an unused environment costs nothing.
     HtxProcessor(bool importEnvironment, const char* const* environment);
 
     HtxProcessor(const HtxProcessor&) = delete;
@@ -94,7 +92,5 @@ class HtxProcessor {
     static std::string EscapeHtmlTags(std::string_view text);
 
   private:
-    void ImportEnvironment(const char* const* environment);
-
     HtxVariables vars_;
 };

@@ -13,7 +13,7 @@ const HtxValue* HtxVariables::Find(std::string_view name) const {
             return value;
         }
     }
-    return nullptr;
+    return environment_.Find(name);
 }
 
 void HtxVariables::AttachPairs(std::shared_ptr<const RowList> pairs) {

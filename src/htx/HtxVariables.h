@@ -1,5 +1,6 @@
 // The variable state of a template processor: the global map, the rows of the active
-// begindetail blocks, and the three settings that templates read and write by name.
+// begindetail blocks, the environment, and the three settings that templates read and write by
+// name.
 #pragma once
 
 #include <cstdint>
@@ -7,16 +8,21 @@
 #include <string_view>
 #include <vector>
 
+#include "htx/HtxEnvironment.h"
 #include "htx/HtxPairVariables.h"
 #include "htx/VarMap.h"
 
 class HtxVariables {
   public:
+    // The variables of the environment block (see HtxEnvironment; null: none, and an empty
+    // "EnvVars") lie beneath every other variable: any Set or attached pair of a name hides it.
+    explicit HtxVariables(const char* const* environment) : environment_(environment) {}
+
     VarMap& Global() { return global_; }
     const VarMap& Global() const { return global_; }
 
     // The global variable of that name, or null: the global map, then the pair variables,
-    // the latest attached first.
+    // the latest attached first, then the environment.
     const HtxValue* Find(std::string_view name) const;
 
     // Adds the variables of a text list of name/value rows (see HtxPairVariables) as if each
@@ -45,6 +51,7 @@ class HtxVariables {
     VarMap global_;
     // Looked up, last first, when global_ has no entry.
     std::vector<std::unique_ptr<HtxPairVariables>> pairs_;
+    HtxEnvironment environment_;
     std::vector<const VarMap*> rows_;  // innermost last
     std::int32_t debugLevel_ = 0;
     std::int32_t strEscMode_ = 0;

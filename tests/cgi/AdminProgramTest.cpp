@@ -280,7 +280,21 @@ TEST_F(AdminProgram, SurvivesAHugeEnvironment) {
     EXPECT_EQ(r.output, kHtml + "Unknown request nosuch (11)");
 }
 
+// Each request's own environment, also when one process answers them one after another.
 TEST_F(AdminProgram, EnvironmentReachesTemplates) {
-    site_.dir().Write("cgi/quar_error.htx", "<%HTTP_X_CUSTOM%>");
-    EXPECT_EQ(site_.Run("nosuch", "", {{"HTTP_X_CUSTOM", "seen"}}).output, kHtml + "seen");
+    site_.dir().Write("cgi/quar_error.htx",
+                      "<%HTTP_X_CUSTOM%>|<%begindetail EnvVars%><%if "
+                      "EnvKey EQ \"HTTP_X_CUSTOM\"%><%EnvData%><%endif%>"
+                      "<%enddetail%>");
+    const struct {
+        const char* value;  // null: not sent
+        const char* page;
+    } requests[] = {{"seen", "seen|seen"}, {nullptr, "|"}, {"again", "again|again"}};
+    for (const auto& request : requests) {
+        std::map<std::string, std::string> env;
+        if (request.value != nullptr) {
+            env["HTTP_X_CUSTOM"] = request.value;
+        }
+        EXPECT_EQ(site_.Run("nosuch", "", env).output, kHtml + request.page);
+    }
 }

@@ -104,6 +104,43 @@ TEST(EnvironmentImportTest, WithoutTheFlagEnvVarsIsAnEmptyList) {
     EXPECT_TRUE(vars->AsList()->empty());
 }
 
+// Each name is looked up first along the entries, then (after more lookups than a page makes)
+// through the index of them: both answer the same.
+TEST(EnvironmentImportTest, FindsANameAlongTheEntriesAndThroughTheirIndex) {
+    struct Case {
+        std::vector<std::string> entries;
+        const char* name;
+        const char* value;  // null: no variable
+    };
+    const Case cases[] = {
+        {{"A=1", "B=2"}, "B", "2"},
+        {{"A=1", "B=2", "A=3"}, "A", "3"},  // the last entry of a name wins
+        {{"A=x=y"}, "A=x", nullptr},        // a name ends at its first "="
+        {{"AB=1"}, "A", nullptr},           // a prefix is not the name
+        {{"A=1"}, "AB", nullptr},           // nor a longer name
+        {{"NOEQUALS", "B=2"}, "NOEQUALS", nullptr},
+        {{"=anonymous"}, "", "anonymous"},
+        {{}, "A", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Environment env(c.entries);
+        HtxProcessor proc(true, env.block());
+        for (int pass = 0; pass < 2; ++pass) {
+            const HtxValue* found = proc.FindVar(std::string(c.name));
+            if (c.value == nullptr) {
+                EXPECT_EQ(found, nullptr);
+            } else {
+                ASSERT_NE(found, nullptr);
+                EXPECT_EQ(*found->AsText(), c.value);
+            }
+            for (int i = 0; i < 20; ++i) {
+                proc.FindVar("UNSET" + std::to_string(i));
+            }
+        }
+    }
+}
+
 TEST(EnvironmentImportTest, LaterSettingsOfTheSameNameWin) {
     const Environment env({"QUERY_STRING=from-env"});
     HtxProcessor proc(true, env.block());
@@ -113,6 +150,18 @@ TEST(EnvironmentImportTest, LaterSettingsOfTheSameNameWin) {
     EXPECT_EQ(proc.FindVar("QUERY_STRING")->AsInt(), 5);
     // The row of EnvVars keeps the environment's value.
     EXPECT_EQ(FieldOf(*proc.FindVar("EnvVars")->AsList(), 0, "EnvData"), "from-env");
+
+    // A form's fields hide the environment too, and a Set of "EnvVars" hides the list.
+    auto fields =
+        std::make_shared<RowList>(std::vector<std::string>{"ParamKey", "ParamData"},
+                                  "REMOTE_ADDRfield", std::vector<std::uint32_t>{11, 16}, true);
+    const Environment env2({"REMOTE_ADDR=10.0.0.1", "EnvVars=text"});
+    HtxProcessor proc2(true, env2.block());
+    EXPECT_EQ(proc2.FindVar("EnvVars")->Kind(), HtxKind::List);
+    proc2.SetPairVars(fields);
+    EXPECT_EQ(*proc2.FindVar("REMOTE_ADDR")->AsText(), "field");
+    proc2.SetIntVar("EnvVars", 1);
+    EXPECT_EQ(proc2.FindVar("EnvVars")->AsInt(), 1);
 }
 
 }  // namespace
