@@ -42,6 +42,9 @@ function(quar_add_all_subdirectories parent)
   endforeach()
 endfunction()
 
+include(CheckLinkerFlag)
+check_linker_flag(CXX "-Wl,-z,pack-relative-relocs" QUAR_LINKER_HAS_RELR)
+
 # quar_cgi_program(name SOURCES ... LIBS ...): a CGI executable, static unless sanitizing.
 function(quar_cgi_program name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -54,6 +57,11 @@ function(quar_cgi_program name)
     # 45 k more for the relocation).
     target_link_options(${name} PRIVATE -static-pie -Wl,--gc-sections)
     target_compile_options(${name} PRIVATE -ffunction-sections -fdata-sections)
+    # The relocations as a bitmap (DT_RELR): 680 bytes instead of 84 KB to read at start, and
+    # 17 k fewer instructions to apply them.
+    if(QUAR_LINKER_HAS_RELR)
+      target_link_options(${name} PRIVATE -Wl,-z,pack-relative-relocs)
+    endif()
   endif()
 endfunction()
 
