@@ -1,15 +1,19 @@
 #!/bin/sh
-# apache-serve.sh: an installation served by Apache httpd with the configuration that
-# `quarsetup --print-config apache` prints: first-run set-up, login, the event log page, an
-# image, the endpoint, the refusals (other files of the CGI folder, bodies above 8 MiB). Run by
-# root, Apache runs the programs as www-data, which `quarsetup --owner` gives the data
-# directory. Needs QUARSETUP; Apache is stopped by its own PID.
+# apache-serve.sh [--fastcgi]: an installation served by Apache httpd with the configuration
+# that `quarsetup --print-config apache [--fastcgi]` prints: first-run set-up, login, the event
+# log page, an image, the endpoint, the refusals (other files of the CGI folder, bodies above
+# 8 MiB). Run by root, Apache runs the programs as www-data, which `quarsetup --owner` gives the
+# data directory. With --fastcgi the programs are FastCGI applications that the spawn-fcgi
+# commands named in the configuration start (here without forking, so that each is stopped by
+# its own PID), and Apache reaches them through mod_proxy_fcgi. Needs QUARSETUP; Apache is
+# stopped by its own PID.
 set -eu
+fastcgi=${1:-}
 . "$(dirname "$0")/served-headers.sh"
 command -v apache2 >/dev/null || { echo "apache2 is not installed" >&2; exit 1; }
 work=$(mktemp -d)
-pid=
-trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+pid= apps=
+trap 'for p in $pid $apps; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 # The account of the programs must reach the installation through its folders.
 chmod 755 "$work"
 owner= user=
@@ -21,8 +25,25 @@ fi
 mkdir -p "$work/tmp"
 [ -n "$owner" ] && chown www-data:www-data "$work/tmp"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-"$QUARSETUP" --print-config apache --cgi-dir "$work/cgi-bin" --registry "$work/machine.reg" \
-    --port "$port" $user >"$work/apache.conf"
+"$QUARSETUP" --print-config apache $fastcgi --cgi-dir "$work/cgi-bin" --registry "$work/machine.reg" \
+    --port "$port" --state-dir "$work" $user >"$work/apache.conf"
+if [ -n "$fastcgi" ]; then
+    command -v spawn-fcgi >/dev/null || { echo "spawn-fcgi is not installed" >&2; exit 1; }
+    sed -n 's/^#   spawn-fcgi //p' "$work/apache.conf" >"$work/spawn"
+    [ "$(wc -l <"$work/spawn")" -eq 3 ] || { echo "the configuration names no spawn-fcgi commands" >&2; exit 1; }
+    while read -r arguments; do
+        spawn-fcgi -n $arguments &
+        apps="$apps $!"
+    done <"$work/spawn"
+    for socket in quarnbxadmin quarnbx quarnbxpic; do
+        i=0
+        until [ -S "$work/$socket.sock" ]; do
+            i=$((i + 1))
+            [ $i -gt 100 ] && { echo "spawn-fcgi made no $socket.sock" >&2; exit 1; }
+            sleep 0.1
+        done
+    done
+fi
 apache2 -f "$work/apache.conf" -DFOREGROUND &
 pid=$!
 
@@ -67,6 +88,16 @@ for name in quar_nbx_mess.def quar_main.htx; do
     [ "$code" = 403 ] || fail "$name was served ($code)"
 done
 head -c $((8 * 1024 * 1024 + 1)) /dev/zero | tr '\0' a >"$work/body"
-code=$(curl -s -o /dev/null -w '%{http_code}' --data-binary "@$work/body" "$admin?test")
-[ "$code" = 413 ] || fail "a body above 8 MiB got $code"
-echo "apache serves $base"
+code=$(curl -s -o "$work/refusal" -w '%{http_code}' --data-binary "@$work/body" "$admin?test")
+if [ -n "$fastcgi" ]; then
+    # mod_proxy_fcgi hands the body on as it comes: the program refuses it by its own limit.
+    grep -q 'Request body of 8388609 bytes exceeds the limit of 8388608 bytes' "$work/refusal" ||
+        fail "a body above 8 MiB was not refused ($code)"
+else
+    [ "$code" = 413 ] || fail "a body above 8 MiB got $code"
+fi
+# Under FastCGI the same applications answered every request: each is still running.
+for p in $apps; do
+    kill -0 "$p" 2>/dev/null || fail "the FastCGI application $p has ended"
+done
+echo "apache serves $base${fastcgi:+ through FastCGI}"
