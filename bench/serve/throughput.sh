@@ -1,16 +1,18 @@
 #!/bin/sh
 # throughput.sh QUARSETUP YARDSTICK [SECONDS] [ROUNDS]
 # An installation (set up, an administrator logged in) served by lighttpd, then by Apache httpd,
-# with the configurations quarsetup prints. wrk with 8 connections, SECONDS (default 20) per
-# round, ROUNDS (default 3) rounds, alternating each request with the yardstick (a static C
-# CGI answering one line) under the same server: the image, the admin start page, the
+# with the configurations quarsetup prints. wrk with 8 connections, SECONDS (default 10) per
+# measurement, ROUNDS (default 5) rounds, each request alternating with the yardstick (a static
+# C CGI answering one line) under the same server: the image, the admin start page, the
 # logged-in main page, the endpoint banner, and refused logins (each logs one event). Prints
 # requests per second, p99 latency and errors, each request's rate as a multiple of the
-# yardstick's (goal: at least 0.9x). Afterwards the event log must hold exactly one whole line
-# per refused login the server answered (its access log counts them). Servers are stopped by
-# their own PIDs.
+# yardstick's, then per server and request the median of the rounds' ratios and their range.
+# Goal: a median of at least 0.9x for the image, the two pages and the endpoint (refused logins
+# write the event log and are shown only); exits 1 below it. Afterwards the event log must hold
+# exactly one whole line per refused login the server answered (its access log counts them).
+# Servers are stopped by their own PIDs.
 set -eu
-quarsetup=$1 yardstick=$2 seconds=${3:-20} rounds=${4:-3}
+quarsetup=$1 yardstick=$2 seconds=${3:-10} rounds=${4:-5}
 work=$(mktemp -d)
 pid=
 stop() {
@@ -111,6 +113,7 @@ serve() {
             [ "$name" = "refused login" ] && refused=$((refused + $4))
             ratio=$(python3 -c "print(f'{$1 / $yard:.2f}x')")
             printf '%-26s %10s %10s %8s %8s\n' "$name ($round)" "$1" "$2" "$3" "$ratio"
+            echo "$server|$name|$1|$yard" >>"$work/rates"
             printf '%-26s %10s\n' "  yardstick" "$yard"
         done
     done
@@ -126,3 +129,20 @@ serve() {
 
 serve lighttpd
 serve apache
+python3 - "$work/rates" <<'PY'
+import statistics, sys
+cases = {}
+for line in open(sys.argv[1]):
+    server, name, rate, yard = line.strip().split("|")
+    cases.setdefault((server, name), []).append(float(rate) / float(yard))
+below = []
+for (server, name), ratios in cases.items():
+    ratio = statistics.median(ratios)
+    goal = name != "refused login"
+    print(f"{server:9s} {name:16s} {ratio:4.2f}x the yardstick (range {min(ratios):.2f}-"
+          f"{max(ratios):.2f}x over {len(ratios)} rounds){'' if goal else ', not a goal'}")
+    if goal and ratio < 0.9:
+        below.append(f"{server} {name}")
+print("OK: every request at least 0.9x" if not below else "FAIL below 0.9x: " + ", ".join(below))
+sys.exit(1 if below else 0)
+PY
