@@ -1,18 +1,20 @@
 #!/bin/sh
-# throughput.sh QUARSETUP YARDSTICK [SECONDS] [ROUNDS]
-# An installation (set up, an administrator logged in) served by lighttpd, then by Apache httpd,
-# with the configurations quarsetup prints. wrk with 8 connections, SECONDS (default 10) per
-# measurement, ROUNDS (default 5) rounds, each request alternating with the yardstick (a static
-# C CGI answering one line) under the same server: the image, the admin start page, the
-# logged-in main page, the endpoint banner, and refused logins (each logs one event). Prints
+# throughput.sh QUARSETUP YARDSTICK [SECONDS] [ROUNDS] [SERVERS]
+# An installation (set up, an administrator logged in) served by lighttpd, then by Apache httpd
+# (SERVERS, default "lighttpd apache"), with the configurations quarsetup prints. wrk with 8
+# connections, SECONDS (default 10) per measurement, ROUNDS (default 5) rounds, each request
+# alternating with the yardstick (a static C CGI answering one line) under the same server: the
+# image, the admin start page, the logged-in main page, the endpoint banner, and refused logins
+# (the first five of an address log an event, the rest meet the lock-out). Prints
 # requests per second, p99 latency and errors, each request's rate as a multiple of the
 # yardstick's, then per server and request the median of the rounds' ratios and their range.
 # Goal: a median of at least 0.9x for the image, the two pages and the endpoint (refused logins
 # write the event log and are shown only); exits 1 below it. Afterwards the event log must hold
-# exactly one whole line per refused login the server answered (its access log counts them).
+# whole lines only, at least one and at most one per refused login the server answered (its
+# access log counts them; the login lock-out logs only the first refusal of each lock-out).
 # Servers are stopped by their own PIDs.
 set -eu
-quarsetup=$1 yardstick=$2 seconds=${3:-10} rounds=${4:-5}
+quarsetup=$1 yardstick=$2 seconds=${3:-10} rounds=${4:-5} servers=${5:-lighttpd apache}
 work=$(mktemp -d)
 pid=
 stop() {
@@ -124,11 +126,14 @@ serve() {
     lines=$(($(wc -l <"$site/data/quar_nbx_log.txt") - before))
     torn=$(awk -F'\t' 'NF < 5' "$site/data/quar_nbx_log.txt" | wc -l)
     echo "event log: $lines new lines for $answered refused logins answered ($refused counted by wrk), $torn torn"
-    [ "$torn" -eq 0 ] && [ "$lines" -eq "$answered" ]
+    # After five refusals the address is locked out, and only the first refusal of a lock-out
+    # is logged: some lines, never more than refusals, and every one whole.
+    [ "$torn" -eq 0 ] && [ "$lines" -ge 1 ] && [ "$lines" -le "$answered" ]
 }
 
-serve lighttpd
-serve apache
+for server in $servers; do
+    serve "$server"
+done
 python3 - "$work/rates" <<'PY'
 import statistics, sys
 cases = {}
