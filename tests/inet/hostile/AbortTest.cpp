@@ -1,5 +1,5 @@
 // Abort through both transports at every moment of a request: before its worker has started,
-// while its name is being looked up (slowly: see SlowLookup.cpp), and while the server is
+// while its name is being looked up (slowly: see TestNames.cpp), and while the server is
 // silent. Each ends within a short time with the transport's cancellation code, and a second
 // OpenUrl while a worker runs is refused.
 #include <chrono>
