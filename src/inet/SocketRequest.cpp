@@ -182,7 +182,12 @@ uint32_t QuarInetWinSockState::Resolve(const char* name, uint32_t timeoutMs,
                                        std::vector<inet::Address>& addresses) {
     auto pending = std::make_shared<inet::PendingLookup>();
     {
+        // An Abort that came before the lookup was registered found nothing to cancel: its flag,
+        // set before it takes the lock, is seen here instead.
         std::lock_guard<std::mutex> hold(socketLock);
+        if (abort.load()) {
+            return QUARINET_ERROR_ABORTED;
+        }
         lookup = pending;
     }
     try {
@@ -271,6 +276,11 @@ uint32_t QuarInetHttpRequestWinSockImpl::Connect(const char* target, uint32_t po
             if (const uint32_t rc = OpenSocket(family)) {
                 code = rc;
                 continue;
+            }
+            // An Abort between two addresses shut down the socket before this one.
+            if (state_->abort.load()) {
+                code = QUARINET_ERROR_ABORTED;
+                break;
             }
         }
         text = inet::AddressText(address);
