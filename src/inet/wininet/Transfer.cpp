@@ -16,6 +16,7 @@
 #include "inet/wininet/ErrorMap.h"
 #include "inet/wininet/WinInetApi.h"
 #include "platform/Decimal.h"
+#include "platform/PercentCoding.h"
 
 namespace wininet {
 
@@ -70,24 +71,6 @@ std::string OriginOf(const std::string& url) {
 bool IsCredentialLine(const std::string& line) {
     return StartsWithNoCase(line, "Authorization:") || StartsWithNoCase(line, "Cookie:") ||
            StartsWithNoCase(line, "Proxy-Authorization:");
-}
-
-// Blanks, control bytes and bytes above 127 of a Location percent-encoded, so that they never
-// reach a request line as the server wrote them.
-std::string EncodeUnsafe(const std::string& text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F) {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 std::string AddressText(const sockaddr* address) {
@@ -556,7 +539,9 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
 std::string Transfer::RedirectTarget() const {
     char* current = nullptr;
     curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
-    const std::string location = EncodeUnsafe(location_);
+    // Blanks, control bytes and bytes above 127 of a Location never reach a request line as
+    // the server wrote them.
+    const std::string location = PercentEncodeUnsafe(location_);
     std::string target = location;
     CURLU* url = curl_url();
     char* resolved = nullptr;
