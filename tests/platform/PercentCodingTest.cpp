@@ -38,15 +38,4 @@ TEST(PercentCoding, DecodesTwoDigitEscapesOnly) {
     }
 }
 
-TEST(PercentCoding, ReadsHexDigitsOfEitherCase) {
-    const struct {
-        char c;
-        int value;
-    } cases[] = {{'0', 0},  {'9', 9},  {'a', 10}, {'F', 15},
-                 {'g', -1}, {'/', -1}, {':', -1}, {'@', -1}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.value, HexDigitValue(c.c)) << c.c;
-    }
-}
-
 }  // namespace
