@@ -66,7 +66,8 @@ TEST(PublicSocketRequest, ClientMadeRequestFetchesABody) {
         QuarInetCloseThread(worker);
         EXPECT_EQ(0u, result) << QuarInetGetErrorDescription(result);
         EXPECT_EQ("bytes\n", std::string(body != nullptr ? body : "", bodyLength));
-        EXPECT_EQ("HTTP/1.0 200 OK\r\n", std::string(headers, 17));
+        EXPECT_EQ(0u, std::string(headers != nullptr ? headers : "", headersLength)
+                          .rfind("HTTP/1.0 200 OK\r\n", 0));
         QuarInetFree(headers);
         QuarInetFree(body);
         const std::vector<std::string> requests = server.Requests();
