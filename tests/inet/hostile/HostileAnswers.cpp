@@ -95,6 +95,15 @@ std::vector<HostileAnswer> HostileAnswers(int closedPort) {
             {10061, "*"}, {12029, "*"}),
         Row("a Location of another scheme",
             {Plain("HTTP/1.0 302 F\r\nLocation: ftp://h/x\r\n\r\nm")}, {status, "m"}, {12006, "*"}),
+        // A continuation line with no header before it, alone and after a redirect (whose
+        // headers the answer after it no longer has).
+        Row("a folded first header line",
+            {Plain("HTTP/1.0 200 OK\r\n folded\r\nContent-Length: 2\r\n\r\nok")}, {0, "ok"},
+            {invalid, "*"}),
+        Row("a folded first line after a redirect",
+            {Plain("HTTP/1.0 302 F\r\nLocation: /b\r\nX-A: 1\r\n\r\n"),
+             Plain("HTTP/1.0 200 OK\r\n folded\r\nContent-Length: 2\r\n\r\nok")},
+            {0, "ok"}, {invalid, "*"}),
         Row("a redirect loop", {Plain("HTTP/1.0 302 F\r\nLocation: /again\r\n\r\nloop")},
             {QUARINET_ERROR_REDIRECT_LIMIT, "loop"}, {QUARINET_ERROR_REDIRECT_LIMIT, "*"}),
     };
