@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "GzipBytes.h"
+#include "PieceSource.h"
 #include "QuarInet.h"
 #include "inet/InetHeap.h"
 #include "inet/WinInetState.h"
@@ -251,6 +252,72 @@ TEST_F(WinInetTransport, ErrorDialogAnswers) {
             sends += call.rfind("HttpSendRequestA", 0) == 0 ? 1 : 0;
         }
         EXPECT_EQ(sends, c.sends);
+    }
+}
+
+TEST_F(WinInetTransport, BodyFromASourceIsWrittenPieceByPiece) {
+    const uint32_t kRetry = ERROR_INTERNET_FORCE_RETRY;
+    const std::vector<std::string> once = {
+        "HttpSendRequestExA(request,X-A: 1,5)", "InternetWriteFile(request,ab)",
+        "InternetWriteFile(request,cd)", "InternetWriteFile(request,e)",
+        "HttpEndRequestA(request)"};
+    std::vector<std::string> twice = once;
+    twice.insert(twice.end(), once.begin(), once.end());
+    struct Case {
+        const char* name;
+        const char* hidden;
+        std::vector<uint32_t> sendErrors;
+        std::vector<uint32_t> answers;
+        uint32_t failAt;
+        uint32_t result;
+        std::vector<std::string> calls;  // of the streamed send
+        int rewinds;
+    };
+    const Case cases[] = {
+        {"pieces in order", "", {}, {}, 0, 0, once, 0},
+        {"a redirect wants the body again", "", {kRetry}, {}, 0, 0, twice, 1},
+        {"the dialog asks for a retry",
+         "",
+         {ERROR_INTERNET_LOGIN_FAILURE},
+         {kRetry},
+         0,
+         0,
+         twice,
+         1},
+        {"the source stops the send", "", {}, {}, 2, 0x20000003, {once[0], once[1]}, 0},
+        {"a library without the streamed send",
+         "WININET.DLL!InternetWriteFile",
+         {},
+         {},
+         0,
+         12004,
+         {},
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto table = Table(c.hidden);
+        StandInScript script;
+        script.sendErrors = c.sendErrors.data();
+        script.sendErrorCount = static_cast<int>(c.sendErrors.size());
+        script.dialogAnswers = c.answers.data();
+        script.dialogAnswerCount = static_cast<int>(c.answers.size());
+        start_(&script);
+        PieceSource pieces{{"ab", "cd", "e"}, 0, c.failAt};
+        const QuarInetBodySource source{&pieces, 5, &PieceSource::Next, &PieceSource::Rewind};
+        WatchedRequest request(table.get(), nullptr);
+        request.BodySource = &source;
+        EXPECT_EQ(request.Send("h", 80, "POST", "/", "X-A: 1", 6, "ignored", 7), c.result);
+        std::vector<std::string> calls;
+        for (const std::string& call : Calls()) {
+            for (const char* name : {"HttpSendRequest", "InternetWriteFile", "HttpEndRequestA"}) {
+                if (call.rfind(name, 0) == 0) {
+                    calls.push_back(call);
+                }
+            }
+        }
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(pieces.rewinds, c.rewinds);
     }
 }
 
