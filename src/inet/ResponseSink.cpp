@@ -10,7 +10,8 @@ namespace inet {
 
 namespace {
 
-constexpr size_t kStreamRoom = 256u << 10;
+// Reads of 256 KiB (the NUL's byte on top).
+constexpr size_t kStreamRoom = (256u << 10) + 1;
 
 size_t StreamNext(size_t capacity, size_t count, size_t more, size_t&) {
     size_t grown = capacity;

@@ -21,12 +21,12 @@ namespace wininet {
 
 namespace {
 
-// The body bytes held for the reader below which libcurl, paused when the stage was full,
-// resumes.
-constexpr std::size_t kResumeBelow = 1u << 20;
 // libcurl's receive buffer, lent to each transfer of a thread: large enough that a fast
 // download takes few system calls.
 constexpr long kReceiveBufferSize = 256 * 1024;
+// libcurl, paused when the stage was full, resumes once what it holds back fits.
+constexpr std::size_t kResumeBelow = BodyStage::kLimit - kReceiveBufferSize;
+static_assert(kReceiveBufferSize < BodyStage::kLimit, "a piece always fits an empty stage");
 // The longest single wait of Pump when no time-out is nearer.
 constexpr long kLongestWaitMs = 1000;
 
@@ -439,7 +439,7 @@ uint32_t Transfer::ReadInto(void* buffer, std::size_t size, std::size_t* count) 
 
 std::size_t Transfer::Read(void* buffer, std::size_t size) {
     const std::size_t count = stage_.Take(buffer, size);
-    if (paused_ && Unread() < kResumeBelow) {
+    if (paused_ && Unread() <= kResumeBelow) {
         paused_ = false;
         lastActivity_ = Clock::now();
         curl_easy_pause(easy_, CURLPAUSE_CONT);
