@@ -457,9 +457,6 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
         if (rc == 0) {
             uint32_t count = total > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(total);
             Report(QUARINET_STATUS_RECEIVING_RESPONSE, &count, sizeof count);
-            if (capacityObserver_) {
-                capacityObserver_(sink.Capacity());
-            }
         }
         if (rc != 0) {
             CloseSocket();

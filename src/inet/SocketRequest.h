@@ -57,12 +57,8 @@ class QuarInetHttpRequestWinSockImpl : public QuarInetHttpRequest {
                      uint32_t& responseBodyLength) override;
     void Abort(uint32_t reserved) override;
 
-    // For tests: the largest response a Receive holds (bytes, NUL included), and an observer
-    // of the receive buffer's capacity after each block read.
+    // For tests: the largest response a Receive holds (bytes, NUL included).
     void SetResponseLimit(size_t bytes) { responseLimit_ = bytes; }
-    void SetCapacityObserver(std::function<void(size_t)> observer) {
-        capacityObserver_ = std::move(observer);
-    }
 
   private:
     using SOCKET = inet::wsock::SOCKET;
@@ -96,5 +92,4 @@ class QuarInetHttpRequestWinSockImpl : public QuarInetHttpRequest {
     unsigned redirects_ = 0;
     bool followingRedirect_ = false;
     size_t responseLimit_;
-    std::function<void(size_t)> capacityObserver_;
 };

@@ -301,13 +301,9 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
             rc = table->GetLastError();
             break;
         }
-        const size_t capacity = sink.Capacity();
         if (!sink.Prepare(BodySink != nullptr ? 0 : available)) {
             rc = QUARINET_ERROR_NOT_ENOUGH_MEMORY;
             break;
-        }
-        if (sink.Capacity() != capacity && state_->capacityChanged) {
-            state_->capacityChanged(sink.Capacity());
         }
         const uint32_t chunk = static_cast<uint32_t>(
             BodySink != nullptr ? sink.RoomSize() : std::min<size_t>(available, sink.RoomSize()));
