@@ -41,7 +41,6 @@ class ResponseSink {
     // than kMaxHeaderBlock ends it with QUARINET_ERROR_NO_HEADER_END.
     uint32_t Commit(size_t n);
 
-    size_t Capacity() const { return block_.Capacity(); }
     bool HeadersDone() const { return headers_ != nullptr; }
     // The header block, read elsewhere (`length` bytes and a NUL), judged as one that came
     // through Commit. 0 or the code that ends the reading.
