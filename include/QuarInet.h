@@ -361,6 +361,69 @@ class QUARINET_API QuarInetHttpRequestWinInetImpl : public QuarInetHttpRequest {
     QuarInetWinInetState* state_;
 };
 
+// What a socket request shares with a thread that aborts it, its name lookup and its buffers
+// (opaque here).
+struct QuarInetWinSockState;
+
+// The library's own HTTP/1.0 client over sockets, made by CreateRequest when the settings do not
+// ask for the browser's settings; a client may also make one itself with a settings record of
+// its own. Connects to the server (each address of its name in turn, IPv4 or IPv6) or to the
+// record's proxy, writes the request (to a server: origin form with a Host line; to a proxy:
+// absolute form, with the proxy's Basic credentials when the record asks for them), reads the
+// response until the server closes, follows redirects and decodes gzip bodies. Results are those
+// listed above (Windows Sockets numbering for the socket's own failures); after Abort the
+// exchange fails with QUARINET_ERROR_ABORTED. Not copyable.
+class QUARINET_API QuarInetHttpRequestWinSockImpl : public QuarInetHttpRequest {
+  public:
+    // Takes a copy of `options` (all but DialogTitle): later changes to the record do not reach
+    // the request. `callback` may be null; `parent` is kept for the client's own use.
+    QuarInetHttpRequestWinSockImpl(const QuarInetOptions& options, QuarInetStatusCallback callback,
+                                   QuarInetWindow parent);
+    // Closes the socket if one is still open.
+    ~QuarInetHttpRequestWinSockImpl() override;
+
+    uint32_t Send(const char* host, uint32_t port, const char* verb, const char* path,
+                  const char* headers, uint32_t headers_length, const char* body,
+                  uint32_t body_length) override;
+    uint32_t Receive(char*& response_headers, uint32_t& response_headers_length,
+                     char*& response_body, uint32_t& response_body_length) override;
+    // Any thread: a blocked name lookup, connect, send or receive ends at once.
+    void Abort(uint32_t reserved) override;
+
+  private:
+    QuarInetOptions options_;
+
+  public:
+    // The socket of the exchange, all bits set when there is none; the handle the status events
+    // carry. Read it only while no exchange runs.
+    uintptr_t SocketHandle;
+
+  private:
+    friend struct QuarInetWinSockState;
+
+    QUARINET_INTERNAL void Report(uint32_t status, void* info = nullptr, uint32_t info_length = 0);
+    QUARINET_INTERNAL uint32_t LastError() const;
+    // The result of a failed call: QUARINET_ERROR_ABORTED after an abort, else `code`.
+    QUARINET_INTERNAL uint32_t FailureCode(uint32_t code) const;
+    // Closes the socket as its owner; only under the lock, so Abort never sees a stale one.
+    QUARINET_INTERNAL void CloseSocket();
+    // Closes the socket with the events 50, 51 and 70.
+    QUARINET_INTERNAL void CloseSocketReporting();
+    // A fresh socket of `family` in place of the one held, with the time-outs set.
+    QUARINET_INTERNAL uint32_t OpenSocket(int family);
+    QUARINET_INTERNAL uint32_t Connect(const char* target, uint32_t port);
+    QUARINET_INTERNAL uint32_t WriteRequest(uint32_t& sent);
+    QUARINET_INTERNAL uint32_t SendAll(const char* bytes, uint64_t size, uint32_t& sent);
+    // The body from BodySource, piece by piece.
+    QUARINET_INTERNAL uint32_t SendFromSource(uint32_t& sent);
+    // Sends the request again to `host`:`port` `path` and receives its response instead.
+    QUARINET_INTERNAL uint32_t FollowRedirect(const char* host, uint32_t port, const char* path,
+                                              char*& headers, uint32_t& headers_length, char*& body,
+                                              uint32_t& body_length);
+
+    QuarInetWinSockState* state_;
+};
+
 // A client application's connection settings, named by its settings key, and the factory of
 // its requests.
 class QUARINET_API QuarInetHttpConnection {

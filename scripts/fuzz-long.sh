@@ -8,8 +8,8 @@
 # then the rest, so that the features at the start, after 10% and at the end can be told.
 #
 # Prints one line per target: CPU seconds, executions, features at start/10%/end, result, inputs
-# added to the corpus. A target that crashes keeps its input in BUILD_DIR/fuzz-long/TARGET and
-# makes the script fail; its findings are not merged.
+# added to the corpus. A target that crashes keeps its input in BUILD_DIR/fuzz-long/logs/TARGET
+# and makes the script fail; its findings are not merged.
 set -eu
 
 seconds=1200
@@ -47,7 +47,7 @@ last_value() {
 # time it took goes to $2.cpu.
 run_part() {
     /usr/bin/time -o "$2.cpu" -f "%U %S" nice -n 19 "$fuzzer" $dict -max_total_time="$1" \
-        -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/" \
+        -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$logs/" \
         "$work" "$seeds" > "$2" 2>&1
 }
 
@@ -58,29 +58,32 @@ echo "$targets" | while read -r name fuzzer seeds dictionary; do
     if [ $# -gt 0 ] && ! echo " $* " | grep -q " $name "; then
         continue
     fi
+    # The work directory is a corpus: libFuzzer takes every file in it as an input, so the logs
+    # go beside it, never into it.
     work=$build/fuzz-long/$name
-    mkdir -p "$work"
+    logs=$build/fuzz-long/logs/$name
+    mkdir -p "$work" "$logs"
     dict=
     [ "$dictionary" != - ] && dict=-dict=$dictionary
     first=$((seconds / 10 > 0 ? seconds / 10 : 1))
     result=clean
-    if ! run_part "$first" "$work/first.log" || ! run_part "$((seconds - first))" "$work/rest.log"
+    if ! run_part "$first" "$logs/first.log" || ! run_part "$((seconds - first))" "$logs/rest.log"
     then
         result=CRASH
     fi
-    [ -f "$work/rest.log" ] || : > "$work/rest.log"
-    start=$(grep -m1 INITED "$work/first.log" | grep -o 'ft: [0-9]*' | grep -o '[0-9]*' || echo 0)
-    tenth=$(last_value "$work/first.log" ft)
-    end=$(last_value "$work/rest.log" ft)
+    [ -f "$logs/rest.log" ] || : > "$logs/rest.log"
+    start=$(grep -m1 INITED "$logs/first.log" | grep -o 'ft: [0-9]*' | grep -o '[0-9]*' || echo 0)
+    tenth=$(last_value "$logs/first.log" ft)
+    end=$(last_value "$logs/rest.log" ft)
     [ "$end" = 0 ] && end=$tenth
-    execs=$(($(last_value "$work/first.log" stat::number_of_executed_units) +
-        $(last_value "$work/rest.log" stat::number_of_executed_units)))
-    cpu=$(cat "$work/first.log.cpu" "$work/rest.log.cpu" 2>/dev/null |
+    execs=$(($(last_value "$logs/first.log" stat::number_of_executed_units) +
+        $(last_value "$logs/rest.log" stat::number_of_executed_units)))
+    cpu=$(cat "$logs/first.log.cpu" "$logs/rest.log.cpu" 2>/dev/null |
         awk '{ s += $1 + $2 } END { printf "%.0f", s }')
     added=0
     if [ $result = clean ]; then
         before=$(ls "$seeds" | wc -l)
-        nice -n 19 "$fuzzer" -merge=1 "$seeds" "$work" > "$work/merge.log" 2>&1
+        nice -n 19 "$fuzzer" -merge=1 "$seeds" "$work" > "$logs/merge.log" 2>&1
         added=$(($(ls "$seeds" | wc -l) - before))
     fi
     printf '%-28s %8s %10s %22s %8s %6s\n' "$name" "$cpu" "$execs" "$start/$tenth/$end" \

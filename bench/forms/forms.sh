@@ -7,23 +7,7 @@
 # per field at each size (flat: linear growth) and the peak memory as a multiple of the body.
 # Fails when the 8 MiB bodies take 1 s or more, or peak at 6 times the body or more.
 set -eu
-admin=$1 quarsetup=$2 site_dir=$3 lighttpd_conf=$4
-work=$(mktemp -d)
-pid=
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-site=$work/site
-mkdir -p "$site/tmp"
-"$quarsetup" --data-dir "$site/data" --cgi-dir "$site/cgi-bin" --registry "$site/machine.reg" \
-    --bin-dir "$(dirname "$admin")" --site-dir "$site_dir" >/dev/null
-cp "$admin" "$site/cgi-bin/"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-"$lighttpd_conf" "$site" "$port" >"$work/lighttpd.conf"
-lighttpd -D -f "$work/lighttpd.conf" &
-pid=$!
+. "$(dirname "$0")/../lib/served-site.sh"
 python3 - "$site" "$port" <<'PY'
 import os, subprocess, sys, time, urllib.request
 

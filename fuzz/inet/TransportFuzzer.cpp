@@ -185,9 +185,11 @@ uint32_t Exchange(const char* verb, bool limited, const QuarInetBodySink* sink, 
     script.read = 0;
     script.lastError = 0;
     QuarInetOptions options;
-    QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr, &table);
+    QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr);
+    QuarInetWinSockState& state = QuarInetWinSockState::Of(request);
+    state.library = &table;
     if (limited) {
-        request.SetResponseLimit(4096);
+        state.responseLimit = 4096;
     }
     request.BodySink = sink;
     const char head[] = "Accept: */*\r\n";

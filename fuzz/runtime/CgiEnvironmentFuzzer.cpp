@@ -1,11 +1,12 @@
 // What the server programs take from a web server's CGI environment, on any values: the client
 // addresses, the query string's request name and token, the image program's file name, the
-// request body read against its Content-Length, and the environment as the template engine
-// imports it (its names and values shown escaped on a page).
+// request body read against its Content-Length, whether a form comes from another site, and the
+// environment as the template engine imports it (its names and values shown escaped on a page).
 //
-// Input: QUERY_STRING, REMOTE_ADDR, HTTP_X_FORWARDED_FOR, REMOTE_HOST and CONTENT_LENGTH, each
-// ended by a NUL (a value that is just 0x01 is unset), then the body on standard input, whose
-// lines are also further environment entries.
+// Input: QUERY_STRING, REMOTE_ADDR, HTTP_X_FORWARDED_FOR, REMOTE_HOST, CONTENT_LENGTH,
+// HTTP_ORIGIN, HTTP_REFERER, HTTP_HOST and REQUEST_METHOD, each ended by a NUL (a value that is
+// just 0x01 is unset), then the body on standard input, whose lines are also further environment
+// entries.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "admin/RequestOrigin.h"
 #include "htx/HtxProcessor.h"
 #include "imageserver/ImageApplication.h"
 #include "platform/Env.h"
@@ -31,8 +33,9 @@ void Check(bool condition, const char* what) {
     }
 }
 
-constexpr const char* kNames[] = {"QUERY_STRING", "REMOTE_ADDR", "HTTP_X_FORWARDED_FOR",
-                                  "REMOTE_HOST", "CONTENT_LENGTH"};
+constexpr const char* kNames[] = {"QUERY_STRING", "REMOTE_ADDR",    "HTTP_X_FORWARDED_FOR",
+                                  "REMOTE_HOST",  "CONTENT_LENGTH", "HTTP_ORIGIN",
+                                  "HTTP_REFERER", "HTTP_HOST",      "REQUEST_METHOD"};
 constexpr size_t kFields = sizeof kNames / sizeof *kNames;
 
 // A file that holds the body, read by the same path every time.
@@ -113,6 +116,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "as many bytes as announced or as came");
         Check(body.compare(0, read.bytes.size(), read.bytes) == 0, "the bytes as they came");
     }
+
+    // A form's origin: only a POST is judged; the named address comes back cut for the log; the
+    // request's own host, however written, is never foreign.
+    const char* const method = values[8];
+    const char* const host = values[7];
+    const std::string foreign = ForeignOrigin(method, values[5], values[6], host);
+    const bool isPost = method != nullptr && strcmp(method, "POST") == 0;
+    const char* named = values[5] != nullptr && *values[5] != '\0' ? values[5] : values[6];
+    Check(isPost || foreign.empty(), "only a POST is judged");
+    Check(foreign.empty() || std::string(named).compare(0, foreign.size(), foreign) == 0,
+          "the origin named, as sent");
+    Check(foreign.size() <= kMaxOriginText, "the logged origin is bounded");
+    if (host != nullptr && *host != '\0' && strpbrk(host, "/?#@") == nullptr &&
+        strlen(host) < 4000) {
+        std::string own = std::string("HTTP://") + host + "/page?x";
+        Check(ForeignOrigin("POST", own.c_str(), nullptr, host).empty(), "the own host");
+        Check(!ForeignOrigin("POST", "null", nullptr, host).empty(), "null is foreign");
+    }
+    Check(!ForeignOrigin("POST", "http://a.example", nullptr, nullptr).empty(),
+          "no host, no same origin");
 
     // The environment on a page: every name and value escaped, no more rows than entries.
     std::vector<std::string> entries;

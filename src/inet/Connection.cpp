@@ -5,7 +5,6 @@
 #include "QuarInet.h"
 #include "inet/OptionsStore.h"
 #include "inet/SocketLibrary.h"
-#include "inet/SocketRequest.h"
 #include "inet/WinInetLayer.h"
 #include "inet/dialog/SettingsDialog.h"
 #include "platform/Registry.h"

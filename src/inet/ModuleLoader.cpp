@@ -8,6 +8,7 @@
 
 #include "inet/SocketAdapter.h"
 #include "inet/dialog/ModuleFolder.h"
+#include "platform/FailurePoint.h"
 
 namespace inet {
 namespace {
@@ -29,12 +30,17 @@ std::set<std::string> HiddenNames() {
     return hidden;
 }
 
+// An entry point that the loader does not find: named in $QUAR_HIDE_MODULES, or failed by a test.
+bool Hidden(const std::string& module, const char* entry, const std::set<std::string>& hidden) {
+    return failure_point::Fails(FailureSite::kModule) || hidden.count(module + "!" + entry) != 0;
+}
+
 class BuiltinModule : public Module {
   public:
     BuiltinModule(std::string name, std::set<std::string> hidden)
         : name_(std::move(name)), hidden_(std::move(hidden)) {}
     void* Lookup(const char* entry) const override {
-        return hidden_.count(name_ + "!" + entry) != 0 ? nullptr : FindSocketEntryPoint(entry);
+        return Hidden(name_, entry, hidden_) ? nullptr : FindSocketEntryPoint(entry);
     }
 
   private:
@@ -48,7 +54,7 @@ class SharedObjectModule : public Module {
         : name_(std::move(name)), handle_(handle), hidden_(std::move(hidden)) {}
     ~SharedObjectModule() override { dlclose(handle_); }
     void* Lookup(const char* entry) const override {
-        return hidden_.count(name_ + "!" + entry) != 0 ? nullptr : dlsym(handle_, entry);
+        return Hidden(name_, entry, hidden_) ? nullptr : dlsym(handle_, entry);
     }
 
   private:
@@ -71,7 +77,7 @@ std::string SharedObjectPath(const std::string& name) {
 
 std::unique_ptr<Module> LoadModule(const std::string& name) {
     std::set<std::string> hidden = HiddenNames();
-    if (hidden.count(name) != 0) {
+    if (failure_point::Fails(FailureSite::kModule) || hidden.count(name) != 0) {
         return nullptr;
     }
     if (strcasecmp(name.c_str(), "WSOCK32.DLL") == 0) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/Decimal.h"
+#include "platform/PercentCoding.h"
 
 namespace inet {
 namespace {
@@ -136,25 +137,6 @@ bool ParseAuthority(const std::string& authority, size_t maxHost, HttpTarget& ta
     return true;
 }
 
-// Blanks, control bytes and bytes above 127 percent-encoded, so that what a server wrote into
-// its Location cannot reach the request line as it came.
-std::string EncodeUnsafe(const std::string& path) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(path.size());
-    for (const char c : path) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F) {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 std::optional<HttpTarget> ResolveRedirect(const HttpTarget& base, const std::string& location,
@@ -184,7 +166,7 @@ std::optional<HttpTarget> ResolveRedirect(const HttpTarget& base, const std::str
         query = ref.query;
     }
     target.path =
-        EncodeUnsafe((path.empty() ? "/" : path) + (query ? "?" + *query : std::string()));
+        PercentEncodeUnsafe((path.empty() ? "/" : path) + (query ? "?" + *query : std::string()));
     return target;
 }
 

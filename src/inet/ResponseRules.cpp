@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "QuarInet.h"
 #include "inet/HeaderLimits.h"
@@ -70,6 +71,43 @@ bool BodyCutShort(const char* headers, uint64_t bodyLength) {
     return length.digits > 0 && length.value > 0 && uint64_t(length.value) > bodyLength;
 }
 
+// The value of the header line at `line`, without the blanks around it.
+std::string LineValue(const char* line) {
+    const char* value = std::strchr(line, ':') + 1;
+    const size_t end = std::strcspn(value, "\r\n");
+    size_t from = 0, to = end;
+    while (from < to && (value[from] == ' ' || value[from] == '\t')) {
+        ++from;
+    }
+    while (to > from && (value[to - 1] == ' ' || value[to - 1] == '\t')) {
+        --to;
+    }
+    return std::string(value + from, to - from);
+}
+
+// Content-Length lines that give different values: which one frames the body is a guess (each
+// transport would guess its own), and a wrong guess hands on another message's bytes as this
+// one's body, or a cut body as whole.
+bool ConflictingLengths(const char* headers) {
+    const char* first = FindHeaderLine(headers, "Content-Length:");
+    if (first == nullptr) {
+        return false;
+    }
+    const std::string value = LineValue(first);
+    for (const char* end = std::strchr(first, '\n'); end != nullptr;
+         end = std::strchr(end + 1, '\n')) {
+        const char* line = FindHeaderLine(end + 1, "Content-Length:");
+        if (line == nullptr) {
+            return false;
+        }
+        if (LineValue(line) != value) {
+            return true;
+        }
+        end = line;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::optional<uint64_t> DeclaredLength(const char* headers) {
@@ -94,6 +132,9 @@ ResponseVerdict JudgeResponse(const char* headers, const ResponseContext& contex
     // An answer that does not begin like HTTP is not taken for one, whatever follows.
     if (!ReadStrictStatusLine(headers, status)) {
         return Fixed(0, QUARINET_ERROR_INVALID_RESPONSE);
+    }
+    if (ConflictingLengths(headers)) {
+        return Fixed(status, QUARINET_ERROR_INVALID_RESPONSE);
     }
     if (context.transport == Transport::kPlatformLibrary) {
         if (status != 200) {

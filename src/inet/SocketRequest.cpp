@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "inet/RedirectTarget.h"
 #include "inet/RequestHead.h"
 #include "inet/ResponseSink.h"
+#include "inet/SocketAdapter.h"
 #include "inet/SocketLibrary.h"
 
 namespace inet {
@@ -134,20 +136,16 @@ using inet::wsock::INVALID_SOCKET;
 QuarInetHttpRequestWinSockImpl::QuarInetHttpRequestWinSockImpl(const QuarInetOptions& options,
                                                                QuarInetStatusCallback callback,
                                                                QuarInetWindow parent)
-    : QuarInetHttpRequestWinSockImpl(options, callback, parent, inet::SocketTable()) {}
-
-QuarInetHttpRequestWinSockImpl::QuarInetHttpRequestWinSockImpl(const QuarInetOptions& options,
-                                                               QuarInetStatusCallback callback,
-                                                               QuarInetWindow parent,
-                                                               const inet::SocketLibrary* library)
     : QuarInetHttpRequest(callback, parent),
       options_(options),
       SocketHandle(INVALID_SOCKET),
-      library_(library),
-      responseLimit_(inet::kDefaultResponseLimit) {}
+      state_(new QuarInetWinSockState) {
+    state_->library = inet::SocketTable();
+}
 
 QuarInetHttpRequestWinSockImpl::~QuarInetHttpRequestWinSockImpl() {
     CloseSocket();
+    delete state_;
 }
 
 void QuarInetHttpRequestWinSockImpl::Report(uint32_t status, void* info, uint32_t infoLength) {
@@ -158,17 +156,17 @@ void QuarInetHttpRequestWinSockImpl::Report(uint32_t status, void* info, uint32_
 }
 
 uint32_t QuarInetHttpRequestWinSockImpl::LastError() const {
-    return static_cast<uint32_t>(library_->WSAGetLastError());
+    return static_cast<uint32_t>(state_->library->WSAGetLastError());
 }
 
 uint32_t QuarInetHttpRequestWinSockImpl::FailureCode(uint32_t code) const {
-    return abort_.load() ? QUARINET_ERROR_ABORTED : code;
+    return state_->abort.load() ? QUARINET_ERROR_ABORTED : code;
 }
 
 void QuarInetHttpRequestWinSockImpl::CloseSocket() {
-    std::lock_guard<std::mutex> hold(socketLock_);
-    if (SocketHandle != INVALID_SOCKET && library_ != nullptr) {
-        library_->closesocket(SocketHandle);
+    std::lock_guard<std::mutex> hold(state_->socketLock);
+    if (SocketHandle != INVALID_SOCKET && state_->library != nullptr) {
+        state_->library->closesocket(SocketHandle);
     }
     SocketHandle = INVALID_SOCKET;
 }
@@ -180,36 +178,40 @@ void QuarInetHttpRequestWinSockImpl::CloseSocketReporting() {
     Report(QUARINET_STATUS_HANDLE_CLOSING);
 }
 
-uint32_t QuarInetHttpRequestWinSockImpl::Resolve(const char* name,
-                                                 std::vector<inet::Address>& addresses) {
+uint32_t QuarInetWinSockState::Resolve(const char* name, uint32_t timeoutMs,
+                                       std::vector<inet::Address>& addresses) {
     auto pending = std::make_shared<inet::PendingLookup>();
     {
-        std::lock_guard<std::mutex> hold(socketLock_);
-        lookup_ = pending;
+        // An Abort that came before the lookup was registered found nothing to cancel: its flag,
+        // set before it takes the lock, is seen here instead.
+        std::lock_guard<std::mutex> hold(socketLock);
+        if (abort.load()) {
+            return QUARINET_ERROR_ABORTED;
+        }
+        lookup = pending;
     }
     try {
-        std::thread(inet::RunLookup, library_, std::string(name), pending).detach();
+        std::thread(inet::RunLookup, library, std::string(name), pending).detach();
     } catch (const std::system_error&) {
-        inet::RunLookup(library_, name, pending);
+        inet::RunLookup(library, name, pending);
     }
     std::unique_lock<std::mutex> hold(pending->lock);
     const auto finished = [&] { return pending->done || pending->cancelled; };
     bool inTime = true;
-    if (ConnectTimeout == 0) {
+    if (timeoutMs == 0) {
         pending->changed.wait(hold, finished);
     } else {
-        inTime =
-            pending->changed.wait_for(hold, std::chrono::milliseconds(ConnectTimeout), finished);
+        inTime = pending->changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), finished);
     }
     const bool done = pending->done;
     const int error = pending->error;
     addresses = pending->addresses;
     hold.unlock();
     {
-        std::lock_guard<std::mutex> forget(socketLock_);
-        lookup_.reset();
+        std::lock_guard<std::mutex> forget(socketLock);
+        lookup.reset();
     }
-    if (abort_.load()) {
+    if (abort.load()) {
         return QUARINET_ERROR_ABORTED;
     }
     if (!inTime || !done) {
@@ -219,23 +221,23 @@ uint32_t QuarInetHttpRequestWinSockImpl::Resolve(const char* name,
 }
 
 uint32_t QuarInetHttpRequestWinSockImpl::OpenSocket(int family) {
-    const SOCKET s = library_->socket(family, inet::kStreamSocket, inet::kTcp);
+    const inet::wsock::SOCKET s = state_->library->socket(family, inet::kStreamSocket, inet::kTcp);
     if (s == INVALID_SOCKET) {
         return LastError();
     }
     {
-        std::lock_guard<std::mutex> hold(socketLock_);
+        std::lock_guard<std::mutex> hold(state_->socketLock);
         if (SocketHandle != INVALID_SOCKET) {
-            library_->closesocket(SocketHandle);
+            state_->library->closesocket(SocketHandle);
         }
         SocketHandle = s;
     }
     const uint32_t sendLimit = ConnectTimeout;
     const uint32_t receiveLimit = ReceiveTimeout;
-    library_->setsockopt(s, inet::wsock::WS_SOL_SOCKET, inet::wsock::WS_SO_SNDTIMEO,
-                         reinterpret_cast<const char*>(&sendLimit), sizeof sendLimit);
-    library_->setsockopt(s, inet::wsock::WS_SOL_SOCKET, inet::wsock::WS_SO_RCVTIMEO,
-                         reinterpret_cast<const char*>(&receiveLimit), sizeof receiveLimit);
+    state_->library->setsockopt(s, inet::wsock::WS_SOL_SOCKET, inet::wsock::WS_SO_SNDTIMEO,
+                                reinterpret_cast<const char*>(&sendLimit), sizeof sendLimit);
+    state_->library->setsockopt(s, inet::wsock::WS_SOL_SOCKET, inet::wsock::WS_SO_RCVTIMEO,
+                                reinterpret_cast<const char*>(&receiveLimit), sizeof receiveLimit);
     return 0;
 }
 
@@ -250,14 +252,14 @@ uint32_t QuarInetHttpRequestWinSockImpl::Connect(const char* target, uint32_t po
         return rc;
     }
     Report(QUARINET_STATUS_HANDLE_CREATED);
-    if (abort_.load()) {
+    if (state_->abort.load()) {
         CloseSocket();
         return QUARINET_ERROR_ABORTED;
     }
     if (!numeric) {
         Report(QUARINET_STATUS_RESOLVING_NAME, const_cast<char*>(target),
                static_cast<uint32_t>(std::strlen(target)));
-        if (const uint32_t rc = Resolve(host.c_str(), addresses)) {
+        if (const uint32_t rc = state_->Resolve(host.c_str(), ConnectTimeout, addresses)) {
             // The socket is of no further use; it goes without the closing events.
             CloseSocket();
             return rc;
@@ -275,19 +277,25 @@ uint32_t QuarInetHttpRequestWinSockImpl::Connect(const char* target, uint32_t po
                 code = rc;
                 continue;
             }
+            // An Abort between two addresses shut down the socket before this one.
+            if (state_->abort.load()) {
+                code = QUARINET_ERROR_ABORTED;
+                break;
+            }
         }
         text = inet::AddressText(address);
         Report(QUARINET_STATUS_CONNECTING_TO_SERVER, text.data(),
                static_cast<uint32_t>(text.size()));
-        inet::SetPort(address, (library_->htons)(static_cast<uint16_t>(port)));
-        if (library_->connect(SocketHandle, reinterpret_cast<const sockaddr*>(&address.storage),
-                              address.length) == 0) {
+        inet::SetPort(address, (state_->library->htons)(static_cast<uint16_t>(port)));
+        if (state_->library->connect(SocketHandle,
+                                     reinterpret_cast<const sockaddr*>(&address.storage),
+                                     address.length) == 0) {
             Report(QUARINET_STATUS_CONNECTED_TO_SERVER, text.data(),
                    static_cast<uint32_t>(text.size()));
             return 0;
         }
         code = FailureCode(LastError());
-        if (abort_.load()) {
+        if (state_->abort.load()) {
             break;
         }
     }
@@ -295,15 +303,15 @@ uint32_t QuarInetHttpRequestWinSockImpl::Connect(const char* target, uint32_t po
     return code;
 }
 
-uint32_t QuarInetHttpRequestWinSockImpl::SendAll(const char* bytes, size_t size, uint32_t& sent) {
+uint32_t QuarInetHttpRequestWinSockImpl::SendAll(const char* bytes, uint64_t size, uint32_t& sent) {
     while (size > 0) {
         const int piece = size > INT_MAX ? INT_MAX : static_cast<int>(size);
-        const int n = library_->send(SocketHandle, bytes, piece, 0);
+        const int n = state_->library->send(SocketHandle, bytes, piece, 0);
         if (n <= 0) {
             return FailureCode(n == 0 ? 10053 : LastError());
         }
         bytes += n;
-        size -= static_cast<size_t>(n);
+        size -= static_cast<uint64_t>(n);
         // The count travels as 32 bits: a larger body is reported as 4 GiB.
         sent = sent > UINT32_MAX - static_cast<uint32_t>(n) ? UINT32_MAX
                                                             : sent + static_cast<uint32_t>(n);
@@ -371,14 +379,14 @@ uint32_t QuarInetHttpRequestWinSockImpl::Send(const char* host, uint32_t port, c
                                               const char* path, const char* headers,
                                               uint32_t headersLength, const char* body,
                                               uint32_t bodyLength) {
-    if (!followingRedirect_) {
-        redirects_ = 0;
+    if (!state_->followingRedirect) {
+        state_->redirects = 0;
     }
     if (const uint32_t rc = SetRequestParams(host, port, verb, path, headers, headersLength, body,
                                              bodyLength, false)) {
         return rc;
     }
-    if (library_ == nullptr) {
+    if (state_->library == nullptr) {
         return QUARINET_ERROR_NO_TRANSPORT;
     }
     // A socket left from an earlier exchange that did not end is closed first.
@@ -389,7 +397,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::Send(const char* host, uint32_t port, c
     if (Port == 0 || Port > 65535 || targetPort == 0 || targetPort > 65535) {
         return QUARINET_ERROR_INVALID_PARAMETER;
     }
-    if (abort_.load()) {
+    if (state_->abort.load()) {
         return QUARINET_ERROR_ABORTED;
     }
     if (const uint32_t rc = Connect(target, targetPort)) {
@@ -416,7 +424,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
                                                  uint32_t& responseHeadersLength,
                                                  char*& responseBody,
                                                  uint32_t& responseBodyLength) {
-    if (library_ == nullptr) {
+    if (state_->library == nullptr) {
         return QUARINET_ERROR_NO_TRANSPORT;
     }
     if (SocketHandle == INVALID_SOCKET) {
@@ -430,9 +438,9 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
 
     inet::ResponseContext context;
     context.request = inet::HttpTarget{Host, Port, Path};
-    context.redirects = redirects_;
+    context.redirects = state_->redirects;
     context.head = std::strcmp(Verb, "HEAD") == 0;
-    inet::ResponseSink sink(inet::kReceiveGrowth, responseLimit_, BodySink, context);
+    inet::ResponseSink sink(inet::kReceiveGrowth, state_->responseLimit, BodySink, context);
     if (!sink.Start()) {
         CloseSocket();
         return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
@@ -444,7 +452,8 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
     uint32_t lastError = 0;
     for (;;) {
         const size_t room = sink.RoomSize();
-        last = library_->recv(SocketHandle, sink.Room(), room > INT_MAX ? INT_MAX : int(room), 0);
+        last = state_->library->recv(SocketHandle, sink.Room(),
+                                     room > INT_MAX ? INT_MAX : int(room), 0);
         if (last <= 0) {
             lastError = last < 0 ? LastError() : 0;
             break;
@@ -468,7 +477,7 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
             return rc;
         }
     }
-    if (abort_.load()) {
+    if (state_->abort.load()) {
         CloseSocketReporting();
         return QUARINET_ERROR_ABORTED;
     }
@@ -482,18 +491,21 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
     const uint32_t provisional = last == 0 ? 0 : lastError;
     CloseSocketReporting();
     if (sink.Verdict().follow) {
-        return FollowRedirect(sink.Verdict().target, responseHeaders, responseHeadersLength,
-                              responseBody, responseBodyLength);
+        const inet::HttpTarget& target = sink.Verdict().target;
+        return FollowRedirect(target.host.c_str(), target.port, target.path.c_str(),
+                              responseHeaders, responseHeadersLength, responseBody,
+                              responseBodyLength);
     }
     return sink.Finish(provisional, responseHeaders, responseHeadersLength, responseBody,
                        responseBodyLength);
 }
 
-uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(const inet::HttpTarget& target,
-                                                        char*& headers, uint32_t& headersLength,
-                                                        char*& body, uint32_t& bodyLength) {
-    ++redirects_;
-    std::string url = "http://" + inet::HostAndPort(target.host, target.port) + target.path;
+uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(const char* host, uint32_t port,
+                                                        const char* path, char*& headers,
+                                                        uint32_t& headersLength, char*& body,
+                                                        uint32_t& bodyLength) {
+    ++state_->redirects;
+    std::string url = "http://" + inet::HostAndPort(host, port) + path;
     Report(QUARINET_STATUS_REDIRECT, url.data(), 0);
     if (BodySource != nullptr) {
         if (const uint32_t rc = BodySource->Rewind(BodySource->Context)) {
@@ -505,27 +517,26 @@ uint32_t QuarInetHttpRequestWinSockImpl::FollowRedirect(const inet::HttpTarget& 
     // them behind (and the caller's Host line, which named the old one).
     std::string headerLines(Headers != nullptr ? Headers : "",
                             Headers != nullptr ? HeadersLength : 0);
-    if (!inet::SameOrigin(Host, Port, target.host, target.port)) {
+    if (!inet::SameOrigin(Host, Port, host, port)) {
         headerLines = inet::WithoutCredentials(inet::WholeHeaderLines(Headers, headerLines.size()));
     }
-    followingRedirect_ = true;
-    const uint32_t rc =
-        Send(target.host.c_str(), target.port, Verb, target.path.c_str(), headerLines.c_str(),
-             static_cast<uint32_t>(headerLines.size()), Body, BodyLength);
-    followingRedirect_ = false;
+    state_->followingRedirect = true;
+    const uint32_t rc = Send(host, port, Verb, path, headerLines.c_str(),
+                             static_cast<uint32_t>(headerLines.size()), Body, BodyLength);
+    state_->followingRedirect = false;
     return rc != 0 ? rc : Receive(headers, headersLength, body, bodyLength);
 }
 
 void QuarInetHttpRequestWinSockImpl::Abort(uint32_t /*reserved*/) {
     Aborted = 1;
-    abort_.store(true);
-    std::lock_guard<std::mutex> hold(socketLock_);
-    if (library_ != nullptr && SocketHandle != INVALID_SOCKET) {
-        library_->shutdown(SocketHandle, inet::wsock::SD_BOTH);
+    state_->abort.store(true);
+    std::lock_guard<std::mutex> hold(state_->socketLock);
+    if (state_->library != nullptr && SocketHandle != INVALID_SOCKET) {
+        state_->library->shutdown(SocketHandle, inet::wsock::SD_BOTH);
     }
-    if (lookup_ != nullptr) {
-        std::lock_guard<std::mutex> wake(lookup_->lock);
-        lookup_->cancelled = true;
-        lookup_->changed.notify_all();
+    if (state_->lookup != nullptr) {
+        std::lock_guard<std::mutex> wake(state_->lookup->lock);
+        state_->lookup->cancelled = true;
+        state_->lookup->changed.notify_all();
     }
 }

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "QuarInet.h"
+#include "platform/PercentCoding.h"
 
 namespace {
 
@@ -9,19 +10,6 @@ namespace {
 bool IsPlain(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_';
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -71,8 +59,8 @@ bool QuarURLUnescape(char* out, int size, const char* in) {
             }
             // Up to two hexadecimal digits; reading stops at the first other character.
             int value = 0;
-            for (int i = 1; i <= 2 && HexDigit(in[i]) >= 0; ++i) {
-                value = value * 16 + HexDigit(in[i]);
+            for (int i = 1; i <= 2 && HexDigitValue(in[i]) >= 0; ++i) {
+                value = value * 16 + HexDigitValue(in[i]);
             }
             // A NUL would end the text early, so the escape of byte 0 reads as the digit zero.
             c = value == 0 ? '0' : static_cast<char>(value);

@@ -21,6 +21,7 @@
 #include "LibraryBuffer.h"
 #include "QuarInet.h"
 #include "inet/InetHeap.h"
+#include "inet/WinInetTable.h"
 #include "platform/FailurePoint.h"
 #include "support/RawServer.h"
 #include "support/TempDir.h"
@@ -30,6 +31,7 @@ namespace {
 constexpr unsigned kHeap = static_cast<unsigned>(FailureSite::kHeap);
 constexpr unsigned kSocket = static_cast<unsigned>(FailureSite::kSocket);
 constexpr unsigned kRegistry = static_cast<unsigned>(FailureSite::kRegistryWrite);
+constexpr unsigned kModule = static_cast<unsigned>(FailureSite::kModule);
 
 // What a run came to: the result code (utilities: 0 for true) and everything it delivered.
 struct Result {
@@ -269,6 +271,31 @@ TEST(Torture, EveryFailureEndsCleanly) {
             }
         }
     }
+}
+
+// The platform internet library bound with each module call failing in turn (the load, then each
+// lookup): the table is whole or unavailable, so that no request calls through a missing entry;
+// only the two option functions may be missing from a table in use.
+TEST(Torture, EachModuleCallFailing) {
+    setenv("QUAR_WININET_MODULE", WININET_LAYER, 1);
+    failure_point::Arm(kModule, 0);
+    const bool whole = inet::BindWinInetTable(inet::LoadModule("WININET.DLL"))->Available();
+    const uint64_t calls = failure_point::Count();
+    failure_point::Disarm();
+    ASSERT_TRUE(whole);
+    for (uint64_t n = 1; n <= calls; ++n) {
+        SCOPED_TRACE("call " + std::to_string(n) + " of " + std::to_string(calls) + " fails");
+        failure_point::Arm(kModule, n);
+        const auto table = inet::BindWinInetTable(inet::LoadModule("WININET.DLL"));
+        failure_point::Disarm();
+        const bool optionMissing =
+            table->InternetQueryOptionA == nullptr || table->InternetSetOptionA == nullptr;
+        EXPECT_TRUE(table->Available() ? optionMissing
+                                       : table->HttpOpenRequestA == nullptr &&
+                                             table->InternetReadFile == nullptr &&
+                                             table->InternetCloseHandle == nullptr);
+    }
+    unsetenv("QUAR_WININET_MODULE");
 }
 
 }  // namespace

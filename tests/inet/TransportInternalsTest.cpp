@@ -151,7 +151,7 @@ TEST(SocketTransport, RefusesOversizedResponses) {
         QuarInetOptions options;
         options.UseIEsettings = 0;
         QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr);
-        request.SetResponseLimit(c.limit);
+        QuarInetWinSockState::Of(request).responseLimit = c.limit;
         ASSERT_EQ(0u, request.Send("127.0.0.1", server.port(), "GET", "/", nullptr, 0, nullptr, 0));
         char* h = nullptr;
         char* b = nullptr;
@@ -263,7 +263,8 @@ TEST(SocketTransport, NameLookupEndsByAbortOrTimeOut) {
                           Case{"time-out", 200, false, QUARINET_ERROR_TIMED_OUT}}) {
         SCOPED_TRACE(c.name);
         QuarInetOptions options;
-        QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr, &slow);
+        QuarInetHttpRequestWinSockImpl request(options, nullptr, nullptr);
+        QuarInetWinSockState::Of(request).library = &slow;
         request.ConnectTimeout = c.connectTimeout;
         uint32_t result = 0;
         QuarInetThread thread = request.OpenUrl("name.example", 80, "GET", "/", nullptr, 0, nullptr,

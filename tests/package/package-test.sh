@@ -9,6 +9,7 @@
 # loading its platform internet library layer from its private folder.
 set -eu
 build=$1 source=$2
+. "$source/tests/support/serving.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 pid= echo_pid=
@@ -71,19 +72,14 @@ mkdir -p "$site/tmp"
     >/dev/null
 cmp -s "$usr/lib/quar/quarnbxadmin" "$site/cgi-bin/quarnbxadmin" || fail "quarnbxadmin not from the package"
 cmp -s "$usr/share/quar/site/quar_main.htx" "$site/cgi-bin/quar_main.htx" || fail "pages not from the package"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 "$usr/sbin/quarsetup" --print-config lighttpd --cgi-dir "$site/cgi-bin" --registry "$site/machine.reg" \
     --port "$port" >"$site/lighttpd.conf"
 lighttpd=$(PATH="$PATH:/usr/sbin:/sbin" command -v lighttpd)
 "$lighttpd" -D -f "$site/lighttpd.conf" &
 pid=$!
 base="http://127.0.0.1:$port"
-i=0
-until curl -fs -o /dev/null "$base/cgi-bin/quarnbxadmin?test"; do
-    i=$((i + 1))
-    { [ $i -gt 100 ] || ! kill -0 "$pid" 2>/dev/null; } && fail "lighttpd did not start"
-    sleep 0.1
-done
+wait_served "$pid" "$base/cgi-bin/quarnbxadmin?test" || fail "lighttpd did not start"
 curl -fsL "$base/" | grep -q 'name="compname"' || fail "the packaged site shows no set-up form"
 curl -fsL "$base/" | grep -qi '<meta charset="UTF-8">' || fail "the packaged pages are not UTF-8"
 curl -fs "$base/cgi-bin/quarnbxpic?logo.gif" | head -c 6 | grep -q GIF89a || fail "no image"
@@ -109,7 +105,7 @@ echo_root="$work/echo"
 mkdir -p "$echo_root"
 printf '#!/bin/sh\nprintf "Content-Type: text/plain\\r\\n\\r\\n"\nexec cat\n' >"$echo_root/echo.cgi"
 chmod +x "$echo_root/echo.cgi"
-echo_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+echo_port=$(free_port)
 cat >"$work/echo.conf" <<CONF
 server.modules = ( "mod_cgi" )
 server.bind = "127.0.0.1"
@@ -126,10 +122,8 @@ for way in make cmake; do
     "$work/examples-$way/get" "$base/cgi-bin/quarnbxpic?logo.gif" >"$work/got.gif" 2>/dev/null ||
         fail "get ($way) failed"
     cmp -s "$work/got.gif" "$work/logo.gif" || fail "get ($way) fetched other bytes"
-    i=0
-    until curl -fs -o /dev/null "http://127.0.0.1:$echo_port/echo.cgi"; do
-        i=$((i + 1)); [ $i -gt 100 ] && fail "the echo server did not start"; sleep 0.1
-    done
+    wait_served "$echo_pid" "http://127.0.0.1:$echo_port/echo.cgi" ||
+        fail "the echo server did not start"
     "$work/examples-$way/upload" "http://127.0.0.1:$echo_port/echo.cgi" "a=$work/a.txt" \
         "b=$work/b.bin" >"$work/echoed" || fail "upload ($way) failed"
     grep -q 'name="a"' "$work/echoed" && grep -q 'first file' "$work/echoed" ||

@@ -6,6 +6,7 @@
 # library layer that the installed library finds in its private folder.
 set -eu
 build=$1 source=$2
+. "$source/tests/support/serving.sh"
 work=$(mktemp -d)
 pid=
 trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
@@ -33,7 +34,7 @@ cmp -s "$prefix/lib/quar/quarnbxpic" "$work/cgi-bin/quarnbxpic" || fail "program
 
 mkdir -p "$work/www"
 head -c 70000 /dev/urandom >"$work/www/file.bin"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 cat >"$work/lighttpd.conf" <<CONF
 server.bind = "127.0.0.1"
 server.port = $port
@@ -43,12 +44,7 @@ CONF
 PATH="$PATH:/usr/sbin:/sbin" lighttpd -D -f "$work/lighttpd.conf" &
 pid=$!
 url="http://127.0.0.1:$port/file.bin"
-i=0
-until curl -fs -o /dev/null "$url"; do
-    i=$((i + 1))
-    { [ $i -gt 100 ] || ! kill -0 "$pid" 2>/dev/null; } && fail "lighttpd did not start"
-    sleep 0.1
-done
+wait_served "$pid" "$url" || fail "lighttpd did not start"
 (cd "$work" && PKG_CONFIG_PATH="$libdir/pkgconfig" make -s -f "$source/examples/Makefile" \
     VPATH="$source/examples" get >/dev/null 2>"$work/make.log") ||
     { cat "$work/make.log" >&2; fail "the example does not build against the prefix"; }

@@ -7,6 +7,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tests/run/served-headers.sh"
+. "$root/tests/support/serving.sh"
 work=$(mktemp -d)
 pid=
 trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
@@ -24,21 +25,16 @@ if [ -n "$owner" ]; then
     touch "$work/lighttpd-error.log"
     chown www-data:www-data "$work/tmp" "$work/lighttpd-error.log"
 fi
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 sh "$root/scripts/lighttpd-conf.sh" "$work" "$port" $user >"$work/lighttpd.conf"
 lighttpd -D -f "$work/lighttpd.conf" &
 pid=$!
 url="http://127.0.0.1:$port/cgi-bin/quarnbxadmin?test"
-i=0
-until curl -fs -o /dev/null "$url"; do
-    i=$((i + 1))
-    if [ $i -gt 100 ] || ! kill -0 "$pid" 2>/dev/null; then
-        echo "lighttpd did not start" >&2
-        cat "$work/lighttpd-error.log" >&2 || true
-        exit 1
-    fi
-    sleep 0.1
-done
+if ! wait_served "$pid" "$url"; then
+    echo "lighttpd did not start" >&2
+    cat "$work/lighttpd-error.log" >&2 || true
+    exit 1
+fi
 
 curl -fs -D "$work/headers" -o /dev/null "$url"
 check_served_headers "$work/headers"

@@ -16,6 +16,7 @@
 #include "inet/wininet/ErrorMap.h"
 #include "inet/wininet/WinInetApi.h"
 #include "platform/Decimal.h"
+#include "platform/PercentCoding.h"
 
 namespace wininet {
 
@@ -72,24 +73,6 @@ bool IsCredentialLine(const std::string& line) {
            StartsWithNoCase(line, "Proxy-Authorization:");
 }
 
-// Blanks, control bytes and bytes above 127 of a Location percent-encoded, so that they never
-// reach a request line as the server wrote them.
-std::string EncodeUnsafe(const std::string& text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F) {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::string AddressText(const sockaddr* address) {
     char text[INET6_ADDRSTRLEN] = "";
     if (address->sa_family == AF_INET) {
@@ -102,20 +85,18 @@ std::string AddressText(const sockaddr* address) {
     return text;
 }
 
-// What the transfers of one thread reuse, as libcurl lends its own buffer to each transfer of a
-// multi handle: the handles (with libcurl's receive buffer, warm from the last transfer) and
-// the stage's memory. A thread keeps at most one set.
+// What the transfers of one thread reuse: the multi handle and the stage's memory. A thread
+// keeps at most one set. The easy handle is not lent again: libcurl 7.88 keeps a pointer to the
+// last header it stored after a reset has freed it, and an answer whose first header line is a
+// continuation then writes through that pointer (a server could corrupt the client's memory).
+// A fresh handle has none; its receive buffer comes from memory the last one gave back.
 struct Spare {
     CURLM* multi = nullptr;
-    CURL* easy = nullptr;
     BodyStage stage;
     Spare() = default;
     Spare(const Spare&) = delete;
     Spare& operator=(const Spare&) = delete;
     ~Spare() {
-        if (easy != nullptr) {
-            curl_easy_cleanup(easy);
-        }
         if (multi != nullptr) {
             curl_multi_cleanup(multi);
         }
@@ -132,22 +113,17 @@ Transfer::~Transfer() {
         curl_multi_remove_handle(multi_, easy_);
     }
     if (easy_ != nullptr) {
-        // The options point into this transfer: they go before the handle is lent again.
-        curl_easy_reset(easy_);
+        curl_easy_cleanup(easy_);
     }
     curl_slist_free_all(headerList_);
-    if (spare == nullptr && multi_ != nullptr && easy_ != nullptr) {
+    if (spare == nullptr && multi_ != nullptr) {
         spare.reset(new (std::nothrow) Spare);
         if (spare != nullptr) {
             spare->multi = multi_;
-            spare->easy = easy_;
             stage_.Clear();
             spare->stage = std::move(stage_);
             return;
         }
-    }
-    if (easy_ != nullptr) {
-        curl_easy_cleanup(easy_);
     }
     if (multi_ != nullptr) {
         curl_multi_cleanup(multi_);
@@ -166,15 +142,13 @@ std::unique_ptr<Transfer> Transfer::Create(TransferSetup setup, uint32_t* error)
 uint32_t Transfer::Configure() {
     if (spare != nullptr) {
         multi_ = spare->multi;
-        easy_ = spare->easy;
         stage_ = std::move(spare->stage);
         spare->multi = nullptr;
-        spare->easy = nullptr;
         spare.reset();
     } else {
         multi_ = curl_multi_init();
-        easy_ = curl_easy_init();
     }
+    easy_ = curl_easy_init();
     if (multi_ == nullptr || easy_ == nullptr) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }
@@ -201,8 +175,7 @@ uint32_t Transfer::Configure() {
     // finish on its own instead of waiting for it: an Abort ends the request at once.
     set(CURLOPT_QUICK_EXIT, 1L);
 #endif
-    // A handle lent again keeps the buffer it has (libcurl refuses a new size once it has one).
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+    set(CURLOPT_BUFFERSIZE, kReceiveBufferSize);
     set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (!setup_.userAgent.empty()) {
         set(CURLOPT_USERAGENT, setup_.userAgent.c_str());
@@ -626,7 +599,9 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
 std::string Transfer::RedirectTarget() const {
     char* current = nullptr;
     curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
-    const std::string location = EncodeUnsafe(location_);
+    // Blanks, control bytes and bytes above 127 of a Location never reach a request line as
+    // the server wrote them.
+    const std::string location = PercentEncodeUnsafe(location_);
     std::string target = location;
     CURLU* url = curl_url();
     char* resolved = nullptr;

@@ -32,7 +32,7 @@ std::unique_ptr<QuarInetHttpRequest> BothTransports::MakeRequest(Transport trans
     return std::unique_ptr<QuarInetHttpRequest>(connection.CreateRequest(callback));
 }
 
-Answer BothTransports::Exchange(Transport transport, const Call& call) {
+Answer BothTransports::Exchange(Transport transport, const Call& call, bool onWorker) {
     Answer answer;
     std::unique_ptr<QuarInetHttpRequest> request = MakeRequest(transport);
     if (request == nullptr) {
@@ -46,17 +46,28 @@ Answer BothTransports::Exchange(Transport transport, const Call& call) {
     char* headers = nullptr;
     char* body = nullptr;
     uint32_t headersLength = 0, bodyLength = 0;
-    QuarInetThread thread =
-        request->OpenUrl(call.host.c_str(), call.port, call.verb.c_str(), call.path.c_str(),
-                         call.headers.data(), static_cast<uint32_t>(call.headers.size()),
-                         call.body.data(), static_cast<uint32_t>(call.body.size()), &headers,
-                         &headersLength, &body, &bodyLength, &answer.result);
-    answer.finished = QuarInetWaitForThread(thread, 30000) == QUARINET_WAIT_OBJECT_0;
-    if (!answer.finished) {
-        request->Abort(0);
-        QuarInetWaitForThread(thread, 30000);
+    if (onWorker) {
+        QuarInetThread thread =
+            request->OpenUrl(call.host.c_str(), call.port, call.verb.c_str(), call.path.c_str(),
+                             call.headers.data(), static_cast<uint32_t>(call.headers.size()),
+                             call.body.data(), static_cast<uint32_t>(call.body.size()), &headers,
+                             &headersLength, &body, &bodyLength, &answer.result);
+        answer.finished = QuarInetWaitForThread(thread, 30000) == QUARINET_WAIT_OBJECT_0;
+        if (!answer.finished) {
+            request->Abort(0);
+            QuarInetWaitForThread(thread, 30000);
+        }
+        QuarInetCloseThread(thread);
+    } else {
+        answer.result =
+            request->Send(call.host.c_str(), call.port, call.verb.c_str(), call.path.c_str(),
+                          call.headers.data(), static_cast<uint32_t>(call.headers.size()),
+                          call.body.data(), static_cast<uint32_t>(call.body.size()));
+        if (answer.result == 0) {
+            answer.result = request->Receive(headers, headersLength, body, bodyLength);
+        }
+        answer.finished = true;
     }
-    QuarInetCloseThread(thread);
     answer.headers.assign(headers != nullptr ? headers : "",
                           headers != nullptr ? headersLength : 0);
     answer.body.assign(body != nullptr ? body : "", body != nullptr ? bodyLength : 0);

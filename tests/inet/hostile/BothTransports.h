@@ -46,8 +46,9 @@ class BothTransports : public ::testing::Test {
     // A request of `transport`'s settings.
     std::unique_ptr<class QuarInetHttpRequest> MakeRequest(
         Transport transport, QuarInetStatusCallback callback = nullptr);
-    // Runs `call` on a worker through `transport` and waits for it (at most 30 s).
-    Answer Exchange(Transport transport, const Call& call);
+    // Runs `call` through `transport` on a worker and waits for it (at most 30 s), or with
+    // Send and Receive on the calling thread.
+    Answer Exchange(Transport transport, const Call& call, bool onWorker = true);
 
     TempDir scratch_;
 };

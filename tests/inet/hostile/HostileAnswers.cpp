@@ -58,6 +58,12 @@ std::vector<HostileAnswer> HostileAnswers(int closedPort) {
             {12030, "*"}),
         Row("a negative length", {Plain("HTTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\nabc")},
             {0, "abc"}, {invalid, "*"}),
+        Row("two lengths that differ",
+            {Plain("HTTP/1.0 200 OK\r\nContent-Length: 600zz\r\nContent-Length: 3\r\n\r\nabc")},
+            {invalid, "*"}),
+        Row("one length twice",
+            {Plain("HTTP/1.0 200 OK\r\nContent-Length: 3\r\ncontent-length:  3 \r\n\r\nabc")},
+            {0, "abc"}),
         Row("bytes past the length", {Plain("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef")},
             {0, "abc"}),
         Row("header lines ended by LF alone", {Plain("HTTP/1.0 200 OK\nX-A: 1\n\nbody")},
@@ -89,6 +95,15 @@ std::vector<HostileAnswer> HostileAnswers(int closedPort) {
             {10061, "*"}, {12029, "*"}),
         Row("a Location of another scheme",
             {Plain("HTTP/1.0 302 F\r\nLocation: ftp://h/x\r\n\r\nm")}, {status, "m"}, {12006, "*"}),
+        // A continuation line with no header before it, alone and after a redirect (whose
+        // headers the answer after it no longer has).
+        Row("a folded first header line",
+            {Plain("HTTP/1.0 200 OK\r\n folded\r\nContent-Length: 2\r\n\r\nok")}, {0, "ok"},
+            {invalid, "*"}),
+        Row("a folded first line after a redirect",
+            {Plain("HTTP/1.0 302 F\r\nLocation: /b\r\nX-A: 1\r\n\r\n"),
+             Plain("HTTP/1.0 200 OK\r\n folded\r\nContent-Length: 2\r\n\r\nok")},
+            {0, "ok"}, {invalid, "*"}),
         Row("a redirect loop", {Plain("HTTP/1.0 302 F\r\nLocation: /again\r\n\r\nloop")},
             {QUARINET_ERROR_REDIRECT_LIMIT, "loop"}, {QUARINET_ERROR_REDIRECT_LIMIT, "*"}),
     };

@@ -43,6 +43,21 @@ TEST_F(HostileServer, EveryKindOfMalformedAnswer) {
         }
     }
 }
+
+// The same answers one after another on one thread, as a client that calls Send and Receive
+// itself meets them: what one exchange leaves behind for the next on that thread (the layer's
+// handles, its stage) must not change how the next one ends.
+TEST_F(HostileServer, AnswersInTurnOnOneThread) {
+    const int closedPort = FreeLoopbackPort();
+    for (const Transport t : kBothTransports) {
+        for (const HostileAnswer& row : HostileAnswers(closedPort)) {
+            SCOPED_TRACE(std::string(NameOf(t)) + ": " + row.name);
+            RawServer server(row.replies);
+            Check(t == Transport::kSocket ? row.socket : row.layer,
+                  Exchange(t, CallFor(server, row), false));
+        }
+    }
+}
 #else
 TEST_F(HostileServer, RandomExchanges) {
     const int closedPort = FreeLoopbackPort();

@@ -202,21 +202,24 @@ TEST_F(RequestRules, HeaderBlocksAreMadeWhole) {
     }
 }
 
-// lighttpd listening on [::1] too: the literal, with and without brackets, reaches it there.
+// lighttpd listening on [::1] alone at the port asked (its 127.0.0.1 socket has another): the
+// literal, with and without brackets, and names that find ::1 only or 127.0.0.1 before it (each
+// address is tried in turn) reach it there.
 TEST_F(RequestRules, IPv6ServersAreReached) {
     scratch_.Write("www/index.txt", "over IPv6\n");
     const int port = FreeLoopbackPort();
-    Lighttpd server(scratch_ / "www", port, {},
+    Lighttpd server(scratch_ / "www", 0, {},
                     "$SERVER[\"socket\"] == \"[::1]:" + std::to_string(port) + "\" { }\n");
+    ASSERT_NE(port, server.port());
     for (const Transport t : kBothTransports) {
-        for (const char* host : {"::1", "[::1]"}) {
+        for (const char* host : {"::1", "[::1]", "v6only.test", "v4v6.test"}) {
             SCOPED_TRACE(std::string(NameOf(t)) + ": " + host);
             Call call;
             call.host = host;
             call.port = static_cast<uint32_t>(port);
             call.path = "/index.txt";
             const Answer answer = Exchange(t, call);
-            EXPECT_EQ(0u, answer.result) << answer.headers;
+            EXPECT_EQ(0u, answer.result) << QuarInetGetErrorDescription(answer.result);
             EXPECT_EQ("over IPv6\n", answer.body);
         }
     }
