@@ -233,7 +233,7 @@ Transfer* StreamingTransfer(void* requestHandle, std::shared_ptr<Request>& reque
         return nullptr;
     }
     Transfer* transfer = request->CurrentTransfer();
-    if (transfer == nullptr || !transfer->Streamed() || transfer->HeadersReady()) {
+    if (transfer == nullptr || !transfer->BodyOpen()) {
         SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
         return nullptr;
     }

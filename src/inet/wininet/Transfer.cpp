@@ -250,6 +250,8 @@ uint32_t Transfer::Configure() {
     }
     lastActivity_ = Clock::now();
     redirects_ = setup_.redirects;
+    bodyOpen_ = setup_.streamed;
+    announced_ = setup_.streamed ? setup_.bodyLength : 0;
     return ERROR_SUCCESS;
 }
 
@@ -421,25 +423,31 @@ std::size_t Transfer::Read(void* buffer, std::size_t size) {
 }
 
 uint32_t Transfer::Write(const void* bytes, std::size_t size) {
-    if (size > setup_.bodyLength - bodyOffset_) {
+    if (size > announced_ - written_) {
         return ERROR_INVALID_PARAMETER;
+    }
+    written_ += size;
+    // A redirect that turned the request into a GET, or an answer that came early, no longer
+    // wants the bytes; one that wants the body again is EndBody's answer.
+    if (!setup_.streamed || headersDone_ || done_) {
+        return done_ && !retry_ ? error_ : ERROR_SUCCESS;
     }
     pending_ = std::string_view(static_cast<const char*>(bytes), size);
     lastActivity_ = Clock::now();
-    if (sendPaused_ && !done_) {
+    if (sendPaused_) {
         sendPaused_ = false;
         curl_easy_pause(easy_, paused_ ? CURLPAUSE_RECV : CURLPAUSE_CONT);
     }
-    const uint32_t error = Pump([this] { return pending_.empty(); });
+    const uint32_t error = Pump([this] { return pending_.empty() || headersDone_; });
     pending_ = {};
-    // A redirect that wants the body again is EndBody's answer.
     return retry_ ? uint32_t{ERROR_SUCCESS} : error;
 }
 
 uint32_t Transfer::EndBody() {
-    if (!done_ && bodyOffset_ < setup_.bodyLength) {
+    if (written_ < announced_) {
         return ERROR_INVALID_PARAMETER;
     }
+    bodyOpen_ = false;
     const uint32_t error = AwaitHeaders();
     return retry_ ? uint32_t{ERROR_INTERNET_FORCE_RETRY} : error;
 }

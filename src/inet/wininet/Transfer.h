@@ -67,7 +67,8 @@ class Transfer {
     // True once the final response's headers are in (AwaitHeaders succeeded).
     bool HeadersReady() const { return headersDone_; }
     long Status() const { return status_; }
-    bool Streamed() const { return setup_.streamed; }
+    // A streamed body that the caller may still write (started, not yet ended).
+    bool BodyOpen() const { return bodyOpen_; }
 
     // Waits until body bytes are at hand or the body has ended; 0 with their count in
     // `*available` (0 at the end), or the error that broke the body off.
@@ -137,6 +138,9 @@ class Transfer {
     std::string_view pending_;  // written bytes libcurl has yet to take
     bool sendPaused_ = false;   // libcurl waits for the caller to write
     bool retry_ = false;
+    bool bodyOpen_ = false;
+    uint64_t announced_ = 0;  // a streamed body's length
+    uint64_t written_ = 0;    // of it, by the caller
 
     std::string headers_;
     long status_ = 0;
