@@ -211,10 +211,10 @@ struct QuarInetBodySink {
 //   QUARINET_ERROR_INVALID_PARAMETER; bytes past Length are not sent.
 // - Rewind starts the body again from its first byte, for a followed redirect that sends it
 //   anew; 0 or a value that ends the exchange.
-// The socket transport sends each piece as it comes (the body is never held whole). The
-// platform internet library needs the body in one piece: a source whose first piece is the
-// whole body is sent from there, any other is gathered into one block first (and a body over
-// 4 GiB fails with QUARINET_ERROR_NOT_ENOUGH_MEMORY).
+// Both transports send each piece as it comes (the body is never held whole). Through the
+// platform internet library a body is at most 4 GiB - 2 bytes (a larger one fails with
+// QUARINET_ERROR_NOT_ENOUGH_MEMORY), and a library without the streamed send fails with
+// QUARINET_ERROR_NO_TRANSPORT.
 struct QuarInetBodySource {
     void* Context;
     uint64_t Length;

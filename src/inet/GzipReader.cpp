@@ -66,25 +66,11 @@ bool ReadHeader(MemoryInStream& in) {
     return true;
 }
 
-// The first room exactly as asked (the trailer's length, when it is believed); then doubling
-// from 64 KiB, as decoded bytes of unknown final size need.
-size_t OutputNext(size_t capacity, size_t count, size_t more, size_t&) {
-    if (capacity == 0) {
-        return count + more + 1;
-    }
-    size_t grown = capacity < kMinCapacity ? kMinCapacity : capacity;
-    while (grown <= count + more) {
-        grown = grown > SIZE_MAX / 2 ? SIZE_MAX : grown * 2;
-    }
-    return grown;
-}
-constexpr GrowthRule kOutputGrowth{0, 0, &OutputNext, 0};
-
 // The decoded bytes, grown in the library's heap up to one byte past the limit, which is how
 // output beyond the limit shows.
 class Output {
   public:
-    explicit Output(size_t limit) : block_(kOutputGrowth, limit + 2), limit_(limit) {}
+    explicit Output(size_t limit) : block_(kGunzipGrowth, limit + 2), limit_(limit) {}
 
     // Room for `capacity` bytes in one step.
     bool Reserve(size_t capacity) { return block_.Prepare(capacity - block_.Count()); }

@@ -47,7 +47,6 @@ class MemoryInStream {
     // Direct access to the unread bytes, for consumers that read in place.
     const uint8_t* Current() const { return bytes_ + position_; }
     size_t Remaining() const { return size_ - position_; }
-    size_t Position() const { return position_; }
 
   private:
     const uint8_t* bytes_;

@@ -10,16 +10,6 @@ namespace inet {
 
 namespace {
 
-constexpr size_t kStreamRoom = 256u << 10;
-
-size_t StreamNext(size_t capacity, size_t count, size_t more, size_t&) {
-    size_t grown = capacity;
-    while (grown <= count + more) {
-        grown *= 2;
-    }
-    return grown;
-}
-
 bool IsGzipEncoded(const char* headers) {
     char encoding[64];
     if (!QuarInetGetHeaderValue(headers, "Content-Encoding:", encoding, sizeof encoding)) {
@@ -33,8 +23,6 @@ uint32_t Clamp32(uint64_t n) {
 }
 
 }  // namespace
-
-const GrowthRule kStreamGrowth{kStreamRoom, 0, &StreamNext, 0};
 
 ResponseSink::ResponseSink(const GrowthRule& rule, size_t limit, const QuarInetBodySink* caller,
                            const ResponseContext& context)

@@ -41,10 +41,6 @@ class ResponseSink {
     // than kMaxHeaderBlock ends it with QUARINET_ERROR_NO_HEADER_END.
     uint32_t Commit(size_t n);
 
-    // The bytes held (before the header block is out: the response so far).
-    const char* Held() const { return block_.Data(); }
-    size_t HeldCount() const { return block_.Count(); }
-    size_t Capacity() const { return block_.Capacity(); }
     bool HeadersDone() const { return headers_ != nullptr; }
     // The header block, read elsewhere (`length` bytes and a NUL), judged as one that came
     // through Commit. 0 or the code that ends the reading.
@@ -84,9 +80,5 @@ class ResponseSink {
     uint64_t passed_ = 0;
     std::unique_ptr<GzipStream> gzip_;
 };
-
-// The room a streamed response is read into: reads of up to this many bytes (the header block
-// may grow it).
-extern const GrowthRule kStreamGrowth;
 
 }  // namespace inet

@@ -466,9 +466,6 @@ uint32_t QuarInetHttpRequestWinSockImpl::Receive(char*& responseHeaders,
         if (rc == 0) {
             uint32_t count = total > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(total);
             Report(QUARINET_STATUS_RECEIVING_RESPONSE, &count, sizeof count);
-            if (state_->capacityObserver) {
-                state_->capacityObserver(sink.Capacity());
-            }
         }
         if (rc != 0) {
             CloseSocket();

@@ -45,10 +45,8 @@ struct QuarInetWinSockState {
     std::shared_ptr<inet::PendingLookup> lookup;
     unsigned redirects = 0;
     bool followingRedirect = false;
-    // The largest response a Receive holds (bytes, NUL included), and an observer of the receive
-    // buffer's capacity after each block read.
+    // The largest response a Receive holds (bytes, NUL included).
     size_t responseLimit = inet::kDefaultResponseLimit;
-    std::function<void(size_t)> capacityObserver;
 
     // Looks `name` up on a helper thread that Abort and `timeoutMs` (0: none) can stop waiting
     // for. 0 with the addresses found, or the code of the failure.

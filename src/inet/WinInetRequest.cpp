@@ -24,40 +24,56 @@ constexpr uint32_t kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_
 constexpr uint32_t kErrorDialogFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
                                        FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
                                        FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
-// The body of `source` in one piece, as the library takes it: where the source keeps it when
-// its first piece is all of it, else gathered into `gathered`. 0 or the code that ends the send.
-uint32_t BodyInOnePiece(const QuarInetBodySource& source, const char*& body, uint32_t& length,
-                        inet::HeapPtr<char>& gathered) {
+// Sends the request with the body of `source` piece by piece, each from where the source keeps
+// it: 0 or the library's error. A code of the source itself lands in `stop` (and 0 is answered).
+// A redirect that wants the body again gets it again from the source's first byte; `again`
+// rewinds the source before the first send too.
+uint32_t SendFromSource(const QuarInetWinInetTable& table, void* request, const char* headers,
+                        uint32_t headersLength, const QuarInetBodySource& source, bool again,
+                        uint32_t& stop) {
+    // The library announces a body's length in 32 bits.
     if (source.Length > UINT32_MAX - 1) {
-        return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
+        stop = QUARINET_ERROR_NOT_ENOUGH_MEMORY;
+        return 0;
     }
-    length = static_cast<uint32_t>(source.Length);
-    body = nullptr;
-    for (uint32_t have = 0; have < length;) {
-        const char* bytes = nullptr;
-        uint32_t piece = 0;
-        if (const uint32_t rc = source.Next(source.Context, &bytes, &piece)) {
-            return rc;
-        }
-        if (piece == 0 || bytes == nullptr) {
-            return QUARINET_ERROR_INVALID_PARAMETER;
-        }
-        piece = std::min(piece, length - have);
-        if (have == 0 && piece == length) {
-            body = bytes;
+    const uint32_t length = static_cast<uint32_t>(source.Length);
+    for (;; again = true) {
+        if (again && (stop = source.Rewind(source.Context)) != 0) {
             return 0;
         }
-        if (gathered == nullptr) {
-            gathered.reset(static_cast<char*>(inet::HeapAllocate(length)));
-            if (gathered == nullptr) {
-                return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
-            }
+        QuarInternetBuffersA buffers{};
+        buffers.structSize = sizeof buffers;
+        buffers.header = headers;
+        buffers.headersLength = headersLength;
+        buffers.bufferTotal = length;
+        if (table.HttpSendRequestExA(request, &buffers, nullptr, 0, 0) == 0) {
+            return table.GetLastError();
         }
-        std::memcpy(gathered.get() + have, bytes, piece);
-        have += piece;
+        for (uint32_t sent = 0; sent < length;) {
+            const char* bytes = nullptr;
+            uint32_t piece = 0;
+            if ((stop = source.Next(source.Context, &bytes, &piece)) != 0) {
+                return 0;
+            }
+            if (piece == 0 || bytes == nullptr) {
+                stop = QUARINET_ERROR_INVALID_PARAMETER;
+                return 0;
+            }
+            piece = std::min(piece, length - sent);
+            uint32_t written = 0;
+            if (table.InternetWriteFile(request, bytes, piece, &written) == 0) {
+                return table.GetLastError();
+            }
+            sent += piece;
+        }
+        if (table.HttpEndRequestA(request, nullptr, 0, 0) != 0) {
+            return ERROR_SUCCESS;
+        }
+        const uint32_t error = table.GetLastError();
+        if (error != ERROR_INTERNET_FORCE_RETRY) {
+            return error;
+        }
     }
-    body = gathered.get();
-    return 0;
 }
 
 // A call that failed after Abort failed because of it (its handle was closed under it): the
@@ -193,22 +209,26 @@ uint32_t QuarInetHttpRequestWinInetImpl::Send(const char* host, uint32_t port, c
         return ERROR_INTERNET_OPERATION_CANCELLED;
     }
 
-    const char* sent = Body;
-    uint32_t sentLength = BodyLength;
-    inet::HeapPtr<char> gathered;
-    if (BodySource != nullptr) {
-        if (const uint32_t rc = BodyInOnePiece(*BodySource, sent, sentLength, gathered)) {
-            return rc;
-        }
+    const QuarInetWinInetTable& table = *state_->table;
+    if (BodySource != nullptr &&
+        (table.HttpSendRequestExA == nullptr || table.InternetWriteFile == nullptr ||
+         table.HttpEndRequestA == nullptr)) {
+        return QUARINET_ERROR_NO_TRANSPORT;  // a library without the streamed send
     }
     // A dialog that keeps asking for a retry (credentials refused again and again) gets a few
     // tries, then the last outcome stands.
     for (int retries = 0;; ++retries) {
-        const uint32_t error =
-            state_->table->HttpSendRequestA(request, Headers, HeadersLength,
-                                            const_cast<char*>(sent), sentLength) != 0
-                ? ERROR_SUCCESS
-                : state_->table->GetLastError();
+        uint32_t stop = 0;
+        const uint32_t error = BodySource != nullptr
+                                   ? SendFromSource(table, request, Headers, HeadersLength,
+                                                    *BodySource, retries > 0, stop)
+                               : table.HttpSendRequestA(request, Headers, HeadersLength,
+                                                        const_cast<char*>(Body), BodyLength) != 0
+                                   ? ERROR_SUCCESS
+                                   : table.GetLastError();
+        if (stop != 0) {
+            return stop;
+        }
         // A request aborted meanwhile has its handles closed: its failure is the answer, and
         // no dialog is asked about it.
         if (error != ERROR_SUCCESS && WasAborted()) {
@@ -281,13 +301,9 @@ uint32_t QuarInetHttpRequestWinInetImpl::Receive(char*& responseHeaders,
             rc = table->GetLastError();
             break;
         }
-        const size_t capacity = sink.Capacity();
         if (!sink.Prepare(BodySink != nullptr ? 0 : available)) {
             rc = QUARINET_ERROR_NOT_ENOUGH_MEMORY;
             break;
-        }
-        if (sink.Capacity() != capacity && state_->capacityChanged) {
-            state_->capacityChanged(sink.Capacity());
         }
         const uint32_t chunk = static_cast<uint32_t>(
             BodySink != nullptr ? sink.RoomSize() : std::min<size_t>(available, sink.RoomSize()));

@@ -1,11 +1,8 @@
 // The inside of a browser-settings request that its public class keeps opaque: the lock that
-// Abort shares with the worker, the entry table the request calls, and an observer of the body
-// buffer's growth. Tests reach the last two through State().
+// Abort shares with the worker, and the entry table the request calls (tests set their own
+// through Of()).
 #pragma once
 
-#include <cstdint>
-
-#include <functional>
 #include <mutex>
 
 #include "QuarInet.h"
@@ -18,8 +15,6 @@ struct QuarInetWinInetState {
     bool aborting = false;
     // The process's table unless a test set another before Send.
     const QuarInetWinInetTable* table = nullptr;
-    // Called with the whole body's capacity each time it grows.
-    std::function<void(uint32_t)> capacityChanged;
 
     static QuarInetWinInetState& Of(QuarInetHttpRequestWinInetImpl& request) {
         return *request.state_;

@@ -32,6 +32,9 @@ std::unique_ptr<QuarInetWinInetTable> BindWinInetTable(std::unique_ptr<Module> m
     Bind(*module, "InternetSetOptionA", table->InternetSetOptionA);
     complete = Bind(*module, "InternetErrorDlg", table->InternetErrorDlg) && complete;
     complete = Bind(*module, "QuarWinInetGetLastError", table->GetLastError) && complete;
+    Bind(*module, "HttpSendRequestExA", table->HttpSendRequestExA);
+    Bind(*module, "InternetWriteFile", table->InternetWriteFile);
+    Bind(*module, "HttpEndRequestA", table->HttpEndRequestA);
     if (complete) {
         table->module = std::move(module);
     } else {

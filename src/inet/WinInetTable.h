@@ -26,6 +26,11 @@ struct QuarInetWinInetTable {
     // Optional: time-outs are set only when the library has it.
     QuarInternetSetOptionAFn InternetSetOptionA = nullptr;
     QuarInternetErrorDlgFn InternetErrorDlg = nullptr;
+    // Optional: a body from the caller's source is sent piece by piece when all three are
+    // there, else gathered into one piece for HttpSendRequestA.
+    QuarHttpSendRequestExAFn HttpSendRequestExA = nullptr;
+    QuarInternetWriteFileFn InternetWriteFile = nullptr;
+    QuarHttpEndRequestAFn HttpEndRequestA = nullptr;
     // The calling thread's last error, as the platform's GetLastError reads it.
     QuarWinInetGetLastErrorFn GetLastError = nullptr;
 

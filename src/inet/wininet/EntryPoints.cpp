@@ -198,6 +198,87 @@ QUAR_WININET_API int HttpSendRequestA(void* requestHandle, const char* headers,
     });
 }
 
+QUAR_WININET_API int HttpSendRequestExA(void* requestHandle, const QuarInternetBuffersA* buffersIn,
+                                        QuarInternetBuffersA*, uint32_t, uintptr_t) {
+    return Guarded(0, [&] {
+        auto request = FindHandle<Request>(requestHandle, HandleKind::Request);
+        if (request == nullptr) {
+            return 0;
+        }
+        if (buffersIn == nullptr || buffersIn->structSize != sizeof *buffersIn ||
+            buffersIn->bufferLength > buffersIn->bufferTotal ||
+            (buffersIn->buffer == nullptr && buffersIn->bufferLength > 0)) {
+            return Fail(ERROR_INVALID_PARAMETER);
+        }
+        uint32_t error = request->Start(buffersIn->header, buffersIn->headersLength, nullptr,
+                                        buffersIn->bufferTotal, true);
+        if (error == wininet::ERROR_SUCCESS && buffersIn->bufferLength > 0) {
+            error = request->CurrentTransfer()->Write(buffersIn->buffer, buffersIn->bufferLength);
+        }
+        if (error != wininet::ERROR_SUCCESS) {
+            return Fail(error);
+        }
+        SetLastError(wininet::ERROR_SUCCESS);
+        return 1;
+    });
+}
+
+namespace {
+
+// The transfer of a request started with HttpSendRequestExA and not yet ended, or null with the
+// last error set.
+Transfer* StreamingTransfer(void* requestHandle, std::shared_ptr<Request>& request) {
+    request = FindHandle<Request>(requestHandle, HandleKind::Request);
+    if (request == nullptr) {
+        return nullptr;
+    }
+    Transfer* transfer = request->CurrentTransfer();
+    if (transfer == nullptr || !transfer->BodyOpen()) {
+        SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+        return nullptr;
+    }
+    return transfer;
+}
+
+}  // namespace
+
+QUAR_WININET_API int InternetWriteFile(void* file, const void* buffer, uint32_t toWrite,
+                                       uint32_t* written) {
+    return Guarded(0, [&] {
+        std::shared_ptr<Request> request;
+        Transfer* transfer = StreamingTransfer(file, request);
+        if (transfer == nullptr) {
+            return 0;
+        }
+        if (written == nullptr || (buffer == nullptr && toWrite > 0)) {
+            return Fail(ERROR_INVALID_PARAMETER);
+        }
+        *written = 0;
+        if (const uint32_t error = transfer->Write(buffer, toWrite)) {
+            return Fail(error);
+        }
+        *written = toWrite;
+        SetLastError(wininet::ERROR_SUCCESS);
+        return 1;
+    });
+}
+
+QUAR_WININET_API int HttpEndRequestA(void* requestHandle, QuarInternetBuffersA*, uint32_t,
+                                     uintptr_t) {
+    return Guarded(0, [&] {
+        std::shared_ptr<Request> request;
+        Transfer* transfer = StreamingTransfer(requestHandle, request);
+        if (transfer == nullptr) {
+            return 0;
+        }
+        if (const uint32_t error = transfer->EndBody()) {
+            return Fail(error);
+        }
+        SetLastError(wininet::ERROR_SUCCESS);
+        return 1;
+    });
+}
+
 QUAR_WININET_API int HttpQueryInfoA(void* requestHandle, uint32_t infoLevel, void* buffer,
                                     uint32_t* length, uint32_t*) {
     return Guarded(0, [&] {

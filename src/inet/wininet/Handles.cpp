@@ -104,12 +104,21 @@ TransferSetup Request::Setup() const {
 }
 
 uint32_t Request::Start(const char* headers, uint32_t headersLength, const void* body,
-                        uint32_t bodyLength) {
-    TransferSetup setup = Setup();
-    for (std::string& line : HeaderLines(headers, headersLength)) {
-        setup.headerLines.push_back(std::move(line));
+                        uint32_t bodyLength, bool streamed) {
+    std::optional<TransferSetup> again;
+    if (streamed && transfer_ != nullptr) {
+        again = transfer_->TakeRetry();
     }
-    if (body != nullptr && bodyLength > 0) {
+    TransferSetup setup = again ? std::move(*again) : Setup();
+    if (!again) {
+        for (std::string& line : HeaderLines(headers, headersLength)) {
+            setup.headerLines.push_back(std::move(line));
+        }
+    }
+    setup.streamed = streamed;
+    setup.body = {};
+    setup.bodyLength = streamed || body != nullptr ? bodyLength : 0;
+    if (!streamed && body != nullptr) {
         setup.body = std::string_view(static_cast<const char*>(body), bodyLength);
     }
     uint32_t error = ERROR_SUCCESS;

@@ -93,9 +93,11 @@ class Request : public InetHandle {
     std::string givenServerUser, givenServerPassword;
     std::string givenProxyUser, givenProxyPassword;
 
-    // Starts a new exchange in place of the previous one: 0 or an error number.
+    // Starts a new exchange in place of the previous one: 0 or an error number. A `streamed`
+    // body of `bodyLength` bytes is written later (`body` is ignored); one started again after
+    // a redirect took it goes to the redirect's target.
     uint32_t Start(const char* headers, uint32_t headersLength, const void* body,
-                   uint32_t bodyLength);
+                   uint32_t bodyLength, bool streamed = false);
     // The exchange; null before the first Start. Only the thread inside the handle uses it.
     Transfer* CurrentTransfer() const { return transfer_.get(); }
     void Close() override;

@@ -22,12 +22,12 @@ namespace wininet {
 
 namespace {
 
-// The body bytes held for the reader below which libcurl, paused when the stage was full,
-// resumes.
-constexpr std::size_t kResumeBelow = 1u << 20;
 // libcurl's receive buffer, lent to each transfer of a thread: large enough that a fast
 // download takes few system calls.
 constexpr long kReceiveBufferSize = 256 * 1024;
+// libcurl, paused when the stage was full, resumes once what it holds back fits.
+constexpr std::size_t kResumeBelow = BodyStage::kLimit - kReceiveBufferSize;
+static_assert(kReceiveBufferSize < BodyStage::kLimit, "a piece always fits an empty stage");
 // The longest single wait of Pump when no time-out is nearer.
 constexpr long kLongestWaitMs = 1000;
 
@@ -207,7 +207,7 @@ uint32_t Transfer::Configure() {
 
     if (setup_.verb == "HEAD") {
         set(CURLOPT_NOBODY, 1L);
-    } else if (setup_.verb == "GET" && setup_.body.empty()) {
+    } else if (setup_.verb == "GET" && setup_.bodyLength == 0) {
         set(CURLOPT_HTTPGET, 1L);
     } else {
         if (setup_.verb != "POST") {
@@ -215,7 +215,7 @@ uint32_t Transfer::Configure() {
         }
         // libcurl reads the body from the caller's bytes as it sends them: no copy.
         set(CURLOPT_POST, 1L);
-        set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(setup_.body.size()));
+        set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(setup_.bodyLength));
         set(CURLOPT_READFUNCTION, &Transfer::OnRead);
         set(CURLOPT_READDATA, this);
         set(CURLOPT_SEEKFUNCTION, &Transfer::OnSeek);
@@ -249,6 +249,9 @@ uint32_t Transfer::Configure() {
                       static_cast<uint32_t>(setup_.host.size()));
     }
     lastActivity_ = Clock::now();
+    redirects_ = setup_.redirects;
+    bodyOpen_ = setup_.streamed;
+    announced_ = setup_.streamed ? setup_.bodyLength : 0;
     return ERROR_SUCCESS;
 }
 
@@ -257,7 +260,7 @@ bool Transfer::BuildHeaderList() {
     headerList_ = nullptr;
     // libcurl's own additions that the caller did not ask for stay off the wire.
     std::vector<std::string> lines = setup_.headerLines;
-    if (!setup_.body.empty() && !HasHeader(lines, "Content-Type:")) {
+    if (setup_.bodyLength > 0 && !HasHeader(lines, "Content-Type:")) {
         lines.push_back("Content-Type:");
     }
     if (!HasHeader(lines, "Expect:")) {
@@ -297,32 +300,46 @@ uint32_t Transfer::FollowRedirect() {
     }
     char* current = nullptr;
     curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &current);
-    const std::string from = current != nullptr ? current : "";
-    curl_multi_remove_handle(multi_, easy_);
-    CURLcode rc = Aim(redirectTarget_);
+    // The server's credentials are for its own origin: another scheme, host or port gets
+    // neither the user and password nor the caller's credential lines (the proxy's own go on).
+    const bool otherOrigin =
+        OriginOf(current != nullptr ? current : "") != OriginOf(redirectTarget_);
     // As browsers do: 303 turns any request into GET, 301 and 302 turn a POST into one.
     const bool toGet =
         setup_.verb != "HEAD" &&
         (status_ == 303 || ((status_ == 301 || status_ == 302) && setup_.verb == "POST"));
+    if (toGet) {
+        setup_.body = {};
+        setup_.bodyLength = 0;
+        setup_.streamed = false;
+        setup_.verb = "GET";
+    }
+    if (otherOrigin) {
+        setup_.serverUser.clear();
+        setup_.serverPassword.clear();
+        auto& lines = setup_.headerLines;
+        lines.erase(std::remove_if(lines.begin(), lines.end(), IsCredentialLine), lines.end());
+    }
+    setup_.url = redirectTarget_;
+    setup_.redirects = redirects_;
+    if (setup_.streamed) {
+        // The caller wrote the body and holds it: it starts the request again from here.
+        retry_ = true;
+        return ERROR_INTERNET_FORCE_RETRY;
+    }
+    curl_multi_remove_handle(multi_, easy_);
+    CURLcode rc = Aim(setup_.url);
     if (toGet && rc == CURLE_OK) {
         rc = curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, nullptr);
         if (rc == CURLE_OK) {
             rc = curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
         }
-        setup_.body = {};
-        setup_.verb = "GET";
     }
-    // The server's credentials are for its own origin: another scheme, host or port gets
-    // neither the user and password nor the caller's credential lines (the proxy's own go on).
-    if (rc == CURLE_OK && OriginOf(from) != OriginOf(redirectTarget_)) {
-        setup_.serverUser.clear();
-        setup_.serverPassword.clear();
+    if (otherOrigin && rc == CURLE_OK) {
         rc = curl_easy_setopt(easy_, CURLOPT_USERNAME, nullptr);
         if (rc == CURLE_OK) {
             rc = curl_easy_setopt(easy_, CURLOPT_PASSWORD, nullptr);
         }
-        auto& lines = setup_.headerLines;
-        lines.erase(std::remove_if(lines.begin(), lines.end(), IsCredentialLine), lines.end());
         if (rc == CURLE_OK && !BuildHeaderList()) {
             return ERROR_NOT_ENOUGH_MEMORY;
         }
@@ -397,7 +414,7 @@ uint32_t Transfer::ReadInto(void* buffer, std::size_t size, std::size_t* count) 
 
 std::size_t Transfer::Read(void* buffer, std::size_t size) {
     const std::size_t count = stage_.Take(buffer, size);
-    if (paused_ && Unread() < kResumeBelow) {
+    if (paused_ && Unread() <= kResumeBelow) {
         paused_ = false;
         lastActivity_ = Clock::now();
         curl_easy_pause(easy_, CURLPAUSE_CONT);
@@ -405,8 +422,46 @@ std::size_t Transfer::Read(void* buffer, std::size_t size) {
     return count;
 }
 
+uint32_t Transfer::Write(const void* bytes, std::size_t size) {
+    if (size > announced_ - written_) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    written_ += size;
+    // A redirect that turned the request into a GET, or an answer that came early, no longer
+    // wants the bytes; one that wants the body again is EndBody's answer.
+    if (!setup_.streamed || headersDone_ || done_) {
+        return done_ && !retry_ ? error_ : ERROR_SUCCESS;
+    }
+    pending_ = std::string_view(static_cast<const char*>(bytes), size);
+    lastActivity_ = Clock::now();
+    if (sendPaused_) {
+        sendPaused_ = false;
+        curl_easy_pause(easy_, paused_ ? CURLPAUSE_RECV : CURLPAUSE_CONT);
+    }
+    const uint32_t error = Pump([this] { return pending_.empty() || headersDone_; });
+    pending_ = {};
+    return retry_ ? uint32_t{ERROR_SUCCESS} : error;
+}
+
+uint32_t Transfer::EndBody() {
+    if (written_ < announced_) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    bodyOpen_ = false;
+    const uint32_t error = AwaitHeaders();
+    return retry_ ? uint32_t{ERROR_INTERNET_FORCE_RETRY} : error;
+}
+
+std::optional<TransferSetup> Transfer::TakeRetry() {
+    if (!retry_) {
+        return std::nullopt;
+    }
+    retry_ = false;
+    return std::move(setup_);
+}
+
 void Transfer::KeepBody() {
-    if (!done_ && keptBody_.empty() && bodyOffset_ < setup_.body.size()) {
+    if (!setup_.streamed && !done_ && keptBody_.empty() && bodyOffset_ < setup_.body.size()) {
         keptBody_.assign(setup_.body);
         setup_.body = keptBody_;
     }
@@ -414,15 +469,28 @@ void Transfer::KeepBody() {
 
 size_t Transfer::OnRead(char* buffer, size_t size, size_t count, void* self) {
     Transfer& t = *static_cast<Transfer*>(self);
-    const std::size_t n = std::min(size * count, t.setup_.body.size() - t.bodyOffset_);
-    std::memcpy(buffer, t.setup_.body.data() + t.bodyOffset_, n);
+    std::string_view from =
+        t.setup_.body.substr(std::min<uint64_t>(t.bodyOffset_, t.setup_.body.size()));
+    if (t.setup_.streamed) {
+        if (t.pending_.empty()) {
+            t.sendPaused_ = true;
+            return CURL_READFUNC_PAUSE;
+        }
+        from = t.pending_;
+    }
+    const std::size_t n = std::min(size * count, from.size());
+    std::memcpy(buffer, from.data(), n);
     t.bodyOffset_ += n;
+    if (t.setup_.streamed) {
+        t.pending_.remove_prefix(n);
+    }
     return n;
 }
 
 int Transfer::OnSeek(void* self, curl_off_t offset, int origin) {
     Transfer& t = *static_cast<Transfer*>(self);
-    if (origin != SEEK_SET || offset < 0 || std::size_t(offset) > t.setup_.body.size()) {
+    if (t.setup_.streamed || origin != SEEK_SET || offset < 0 ||
+        std::size_t(offset) > t.setup_.body.size()) {
         return CURL_SEEKFUNC_CANTSEEK;
     }
     t.bodyOffset_ = static_cast<std::size_t>(offset);
@@ -498,7 +566,7 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
             t.sentReported_ = true;
             curl_off_t requestSize = 0;
             curl_easy_getinfo(t.easy_, CURLINFO_REQUEST_SIZE, &requestSize);
-            uint32_t sent = static_cast<uint32_t>(requestSize + t.setup_.body.size());
+            uint32_t sent = static_cast<uint32_t>(requestSize + t.setup_.bodyLength);
             t.setup_.report(INTERNET_STATUS_REQUEST_SENT, &sent, sizeof sent);
         }
         t.headers_.clear();

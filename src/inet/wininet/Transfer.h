@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,8 +40,12 @@ struct TransferSetup {
     uint32_t receiveTimeoutMs = 0;
     std::vector<std::string> headerLines;  // "Name: value", without line ends
     // Borrowed: the caller's bytes, read as they are sent; KeepBody copies them when the send
-    // returns before they are all out.
+    // returns before they are all out. A streamed body has none: the caller writes its
+    // `bodyLength` bytes with Write.
     std::string_view body;
+    uint64_t bodyLength = 0;
+    bool streamed = false;
+    int redirects = 0;  // followed before this transfer, for a request started again
     // Status events (status, info, info length); called on the calling thread.
     std::function<void(uint32_t, void*, uint32_t)> report;
     // Set when the request handle is closed: the waiting call gives up.
@@ -62,6 +67,8 @@ class Transfer {
     // True once the final response's headers are in (AwaitHeaders succeeded).
     bool HeadersReady() const { return headersDone_; }
     long Status() const { return status_; }
+    // A streamed body that the caller may still write (started, not yet ended).
+    bool BodyOpen() const { return bodyOpen_; }
 
     // Waits until body bytes are at hand or the body has ended; 0 with their count in
     // `*available` (0 at the end), or the error that broke the body off.
@@ -72,6 +79,16 @@ class Transfer {
     // them straight into `buffer`): 0 with their count in `*count` (0 at the end), or the error
     // that broke the body off.
     uint32_t ReadInto(void* buffer, std::size_t size, std::size_t* count);
+
+    // Streamed body: sends `size` bytes from `bytes` and returns once libcurl has taken them
+    // all: 0 or the error that ended the exchange (bytes the server no longer waits for, after
+    // its whole answer, are dropped).
+    uint32_t Write(const void* bytes, std::size_t size);
+    // Streamed body: the caller has written it all; runs as AwaitHeaders. A redirect that needs
+    // the body again ends with ERROR_INTERNET_FORCE_RETRY and TakeRetry's setup.
+    uint32_t EndBody();
+    // The setup of the request to start again after a redirect took a streamed body, once.
+    std::optional<TransferSetup> TakeRetry();
 
     // The call that lent the body returns: what libcurl has yet to send is copied so that it no
     // longer depends on the caller's bytes.
@@ -116,8 +133,14 @@ class Transfer {
     CURL* easy_ = nullptr;
     curl_slist* headerList_ = nullptr;
 
-    std::string keptBody_;        // the body once KeepBody copied it
-    std::size_t bodyOffset_ = 0;  // the next byte of the body libcurl reads
+    std::string keptBody_;      // the body once KeepBody copied it
+    uint64_t bodyOffset_ = 0;   // the next byte of the body libcurl reads
+    std::string_view pending_;  // written bytes libcurl has yet to take
+    bool sendPaused_ = false;   // libcurl waits for the caller to write
+    bool retry_ = false;
+    bool bodyOpen_ = false;
+    uint64_t announced_ = 0;  // a streamed body's length
+    uint64_t written_ = 0;    // of it, by the caller
 
     std::string headers_;
     long status_ = 0;

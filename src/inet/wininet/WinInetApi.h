@@ -161,6 +161,43 @@ QUAR_WININET_API void* HttpOpenRequestA(void* connection, const char* verb, cons
 QUAR_WININET_API int HttpSendRequestA(void* request, const char* headers, uint32_t headersLength,
                                       void* optional, uint32_t optionalLength);
 
+// The request's header block and body as HttpSendRequestExA takes them. Other fields of the
+// platform's structure (next, headersTotal, offsets) are ignored.
+struct QuarInternetBuffersA {
+    uint32_t structSize;  // sizeof(QuarInternetBuffersA)
+    QuarInternetBuffersA* next;
+    const char* header;      // CR LF lines, or null
+    uint32_t headersLength;  // 0xFFFFFFFF: up to the NUL
+    uint32_t headersTotal;
+    void* buffer;  // the body's first bytes, or null
+    uint32_t bufferLength;
+    uint32_t bufferTotal;  // the whole body's length, sent as its Content-Length
+    uint32_t offsetLow;
+    uint32_t offsetHigh;
+};
+
+// A request whose body follows in pieces: starts it with the header block of `buffersIn` and a
+// body of `buffersIn->bufferTotal` bytes, the first of them `buffer` (may be none). The rest
+// comes through InternetWriteFile, then HttpEndRequestA waits for the response. `buffersOut`,
+// `flags` and `context` are ignored. Failures of the exchange may show here or in either call.
+QUAR_WININET_API int HttpSendRequestExA(void* request, const QuarInternetBuffersA* buffersIn,
+                                        QuarInternetBuffersA* buffersOut, uint32_t flags,
+                                        uintptr_t context);
+
+// Sends the body's next `toWrite` bytes of a request started with HttpSendRequestExA, from the
+// caller's buffer, and returns once they are all handed to the network; `*written` is then
+// `toWrite`. Bytes past the announced length fail with ERROR_INVALID_PARAMETER. When the server
+// has already answered in full, the bytes are accepted and dropped.
+QUAR_WININET_API int InternetWriteFile(void* file, const void* buffer, uint32_t toWrite,
+                                       uint32_t* written);
+
+// Ends the body of HttpSendRequestExA and returns once the headers of the final response are in,
+// as HttpSendRequestA does. A body shorter than announced fails with ERROR_INVALID_PARAMETER.
+// ERROR_INTERNET_FORCE_RETRY: a redirect wants the body again; the request now points at the
+// redirect's target: start it again with HttpSendRequestExA and write the body from its start.
+QUAR_WININET_API int HttpEndRequestA(void* request, QuarInternetBuffersA* buffersOut,
+                                     uint32_t flags, uintptr_t context);
+
 // Level HTTP_QUERY_RAW_HEADERS_CRLF only. On success `*length` is the count of bytes written
 // before the NUL. When `buffer` is null or `*length` too small: false, ERROR_INSUFFICIENT_BUFFER,
 // and `*length` the size needed, NUL included.
@@ -213,6 +250,9 @@ typedef decltype(&InternetOpenA) QuarInternetOpenAFn;
 typedef decltype(&InternetConnectA) QuarInternetConnectAFn;
 typedef decltype(&HttpOpenRequestA) QuarHttpOpenRequestAFn;
 typedef decltype(&HttpSendRequestA) QuarHttpSendRequestAFn;
+typedef decltype(&HttpSendRequestExA) QuarHttpSendRequestExAFn;
+typedef decltype(&InternetWriteFile) QuarInternetWriteFileFn;
+typedef decltype(&HttpEndRequestA) QuarHttpEndRequestAFn;
 typedef decltype(&HttpQueryInfoA) QuarHttpQueryInfoAFn;
 typedef decltype(&InternetQueryDataAvailable) QuarInternetQueryDataAvailableFn;
 typedef decltype(&InternetReadFile) QuarInternetReadFileFn;

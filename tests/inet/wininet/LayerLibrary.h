@@ -77,6 +77,9 @@ class LayerLibrary {
     QUAR_LAYER_ENTRY(InternetConnectA);
     QUAR_LAYER_ENTRY(HttpOpenRequestA);
     QUAR_LAYER_ENTRY(HttpSendRequestA);
+    QUAR_LAYER_ENTRY(HttpSendRequestExA);
+    QUAR_LAYER_ENTRY(InternetWriteFile);
+    QUAR_LAYER_ENTRY(HttpEndRequestA);
     QUAR_LAYER_ENTRY(HttpQueryInfoA);
     QUAR_LAYER_ENTRY(InternetQueryDataAvailable);
     QUAR_LAYER_ENTRY(InternetReadFile);

@@ -250,17 +250,83 @@ TEST_F(WinInetLayer, RequestsCarryVerbHeadersAndBody) {
     const LayerLibrary& lib = *library_;
     LayerHandle session = lib.Session(1);
     LayerHandle connection = lib.Connect(session, servers_->port);
+    // Each in one piece, then streamed: the first byte with the start, the rest a byte a write
+    // (a redirect that wants the body again asks for it anew).
+    for (const bool streamed : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(streamed ? "streamed " : "") + c.verb + " " + c.path + " " +
+                         c.headers);
+            LayerHandle request = lib.Request(connection, c.verb, c.path);
+            if (!streamed) {
+                ASSERT_NE(lib.HttpSendRequestA(request.get(), c.headers.c_str(), c.headersLength,
+                                               const_cast<char*>(c.body.data()),
+                                               static_cast<uint32_t>(c.body.size())),
+                          0)
+                    << lib.GetLastError();
+            }
+            for (int sends = 0; streamed; ++sends) {
+                ASSERT_LT(sends, 2);
+                const uint32_t first = c.body.empty() ? 0 : 1;
+                QuarInternetBuffersA in{sizeof in,
+                                        nullptr,
+                                        c.headers.c_str(),
+                                        c.headersLength,
+                                        0,
+                                        const_cast<char*>(c.body.data()),
+                                        first,
+                                        static_cast<uint32_t>(c.body.size()),
+                                        0,
+                                        0};
+                ASSERT_NE(lib.HttpSendRequestExA(request.get(), &in, nullptr, 0, 0), 0)
+                    << lib.GetLastError();
+                for (size_t i = first; i < c.body.size(); ++i) {
+                    uint32_t written = 0;
+                    ASSERT_NE(lib.InternetWriteFile(request.get(), &c.body[i], 1, &written), 0)
+                        << lib.GetLastError();
+                    EXPECT_EQ(written, 1u);
+                }
+                if (lib.HttpEndRequestA(request.get(), nullptr, 0, 0) != 0) {
+                    break;
+                }
+                ASSERT_EQ(lib.GetLastError(), ERROR_INTERNET_FORCE_RETRY);
+            }
+            std::string body;
+            EXPECT_EQ(ReadBody(request.get(), &body), 0u);
+            EXPECT_EQ(body, c.echoed);
+        }
+    }
+}
+
+TEST_F(WinInetLayer, StreamedBodyRefusesWhatDoesNotFitItsLength) {
+    struct Case {
+        const char* name;
+        uint32_t total;
+        std::string written;
+        uint32_t writeError;  // of the write that fails, or 0
+        uint32_t endError;    // when every write succeeded
+    };
+    const Case cases[] = {
+        {"longer than announced", 3, "abcd", ERROR_INVALID_PARAMETER, 0},
+        {"shorter than announced", 5, "abc", 0, ERROR_INVALID_PARAMETER},
+    };
+    const LayerLibrary& lib = *library_;
+    LayerHandle session = lib.Session(1);
+    LayerHandle connection = lib.Connect(session, servers_->port);
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.verb) + " " + c.path + " " + c.headers);
-        LayerHandle request = lib.Request(connection, c.verb, c.path);
-        ASSERT_NE(lib.HttpSendRequestA(request.get(), c.headers.c_str(), c.headersLength,
-                                       const_cast<char*>(c.body.data()),
-                                       static_cast<uint32_t>(c.body.size())),
-                  0)
-            << lib.GetLastError();
-        std::string body;
-        EXPECT_EQ(ReadBody(request.get(), &body), 0u);
-        EXPECT_EQ(body, c.echoed);
+        SCOPED_TRACE(c.name);
+        LayerHandle request = lib.Request(connection, "POST", "/echo.sh");
+        uint32_t written = 0;
+        EXPECT_EQ(lib.InternetWriteFile(request.get(), "a", 1, &written), 0);
+        EXPECT_EQ(lib.GetLastError(), ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+        QuarInternetBuffersA in{sizeof in, nullptr, nullptr, 0, 0, nullptr, 0, c.total, 0, 0};
+        ASSERT_NE(lib.HttpSendRequestExA(request.get(), &in, nullptr, 0, 0), 0);
+        const int ok = lib.InternetWriteFile(request.get(), c.written.data(),
+                                             static_cast<uint32_t>(c.written.size()), &written);
+        EXPECT_EQ(ok != 0 ? 0u : lib.GetLastError(), c.writeError);
+        if (ok != 0) {
+            EXPECT_EQ(lib.HttpEndRequestA(request.get(), nullptr, 0, 0), 0);
+            EXPECT_EQ(lib.GetLastError(), c.endError);
+        }
     }
 }
 

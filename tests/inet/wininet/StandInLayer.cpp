@@ -174,6 +174,38 @@ STAND_IN_API int HttpSendRequestA(void* request, const char* headers, uint32_t h
     return error == 0 ? 1 : Fail(error);
 }
 
+// The streamed send: the start and each write are recorded; the end answers as a send does.
+STAND_IN_API int HttpSendRequestExA(void* request, const QuarInternetBuffersA* in,
+                                    QuarInternetBuffersA*, uint32_t, uintptr_t) {
+    State& state = Shared();
+    std::lock_guard<std::mutex> hold(state.lock);
+    Record(state, std::string("HttpSendRequestExA(") + Name(request) + "," +
+                      std::string(Text(in->header), 0, in->headersLength) + "," +
+                      std::to_string(in->bufferTotal) + ")");
+    return 1;
+}
+
+STAND_IN_API int InternetWriteFile(void* file, const void* buffer, uint32_t toWrite,
+                                   uint32_t* written) {
+    State& state = Shared();
+    std::lock_guard<std::mutex> hold(state.lock);
+    Record(state, std::string("InternetWriteFile(") + Name(file) + "," +
+                      std::string(static_cast<const char*>(buffer), toWrite) + ")");
+    *written = toWrite;
+    return 1;
+}
+
+STAND_IN_API int HttpEndRequestA(void* request, QuarInternetBuffersA*, uint32_t, uintptr_t) {
+    State& state = Shared();
+    std::lock_guard<std::mutex> hold(state.lock);
+    Record(state, std::string("HttpEndRequestA(") + Name(request) + ")");
+    const uint32_t error =
+        state.sends < state.sendErrors.size() ? state.sendErrors[state.sends] : 0;
+    ++state.sends;
+    state.block = state.usedInBlock = state.bodyOffset = 0;
+    return error == 0 ? 1 : Fail(error);
+}
+
 STAND_IN_API uint32_t InternetErrorDlg(void* window, void* request, uint32_t error, uint32_t flags,
                                        void** data) {
     State& state = Shared();
