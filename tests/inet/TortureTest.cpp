@@ -275,7 +275,7 @@ TEST(Torture, EveryFailureEndsCleanly) {
 
 // The platform internet library bound with each module call failing in turn (the load, then each
 // lookup): the table is whole or unavailable, so that no request calls through a missing entry;
-// only the two option functions may be missing from a table in use.
+// only the optional functions (options, the streamed send) may be missing from a table in use.
 TEST(Torture, EachModuleCallFailing) {
     setenv("QUAR_WININET_MODULE", WININET_LAYER, 1);
     failure_point::Arm(kModule, 0);
@@ -289,7 +289,9 @@ TEST(Torture, EachModuleCallFailing) {
         const auto table = inet::BindWinInetTable(inet::LoadModule("WININET.DLL"));
         failure_point::Disarm();
         const bool optionMissing =
-            table->InternetQueryOptionA == nullptr || table->InternetSetOptionA == nullptr;
+            table->InternetQueryOptionA == nullptr || table->InternetSetOptionA == nullptr ||
+            table->HttpSendRequestExA == nullptr || table->InternetWriteFile == nullptr ||
+            table->HttpEndRequestA == nullptr;
         EXPECT_TRUE(table->Available() ? optionMissing
                                        : table->HttpOpenRequestA == nullptr &&
                                              table->InternetReadFile == nullptr &&
