@@ -37,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include "DeliveredChecks.h"
 #include "QuarInet.h"
 #include "inet/ErrorTable.h"
 
@@ -45,13 +46,6 @@ namespace {
 constexpr char kSeparator[] = "\n@@next@@\n";
 constexpr size_t kPieces[] = {0, 1, 3, 7, 64, 1000, 4096, 65536};
 constexpr char kKey[] = "FuzzLayer";
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        fprintf(stderr, "invariant broken: %s\n", what);
-        abort();
-    }
-}
 
 char gRegistry[] = "/tmp/quar-fuzz-layer-XXXXXX";
 
@@ -152,16 +146,6 @@ bool ToTheServer(const sockaddr* address) {
            ntohs(v4->sin_port) == TheServer().port();
 }
 
-long long ContentLength(const char* headers) {
-    char value[64];
-    if (!QuarInetGetHeaderValue(headers, "Content-Length:", value, sizeof value)) {
-        return -1;
-    }
-    char* end = nullptr;
-    const long long n = strtoll(value, &end, 10);
-    return end != value ? n : -1;
-}
-
 }  // namespace
 
 // This program's lookup and connect, which libcurl calls in place of the C library's.
@@ -238,28 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Check(rc == 0 || (rc != QUARINET_ERROR_NO_TRANSPORT && inet::FindErrorText(rc) != nullptr),
           "result is a documented code");
-    if (headers != nullptr) {
-        Check(headers[headersLength] == '\0', "header block ends with a NUL at its length");
-    }
-    if (body != nullptr) {
-        Check(body[bodyLength] == '\0', "body ends with a NUL");
-        volatile unsigned sum = 0;
-        for (uint32_t i = 0; i < bodyLength; ++i) {
-            sum = sum + static_cast<unsigned char>(body[i]);
-        }
-    }
-    if (rc == 0) {
-        Check(headers != nullptr, "success delivers headers");
-        Check(strlen(headers) == headersLength, "success delivers the whole header text");
-        char version[1024], reason[1024];
-        uint32_t status = 0;
-        Check(QuarInetGetHttpStatusCode(headers, version, status, reason, sizeof reason),
-              "success has a status line");
-        const long long announced = ContentLength(headers);
-        Check(strcmp(verb, "HEAD") == 0 || status != 200 || announced < 0 ||
-                  static_cast<long long>(bodyLength) >= announced,
-              "success delivers the whole announced body");
-    }
+    CheckDelivered(rc, verb, headers, headersLength, body, bodyLength);
     QuarInetFree(headers);
     QuarInetFree(body);
     return 0;

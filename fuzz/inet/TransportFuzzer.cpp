@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "DeliveredChecks.h"
 #include "QuarInet.h"
 #include "inet/SocketLibrary.h"
 #include "inet/SocketRequest.h"
@@ -30,13 +31,6 @@ constexpr char kSeparator[] = "\n@@next@@\n";
 constexpr size_t kPieces[] = {1, 2, 3, 7, 64, 1000, 4096, 65536};
 constexpr int kRefused = 10061;
 constexpr int kReset = 10054;
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        fprintf(stderr, "invariant broken: %s\n", what);
-        abort();
-    }
-}
 
 // The scripted peer. The socket table holds plain function pointers, so the script they read
 // is the fuzzer's one input at a time.
@@ -164,17 +158,6 @@ bool Documented(uint32_t rc) {
     }
 }
 
-// The Content-Length a header block gives, or -1.
-long long ContentLength(const char* headers) {
-    char value[64];
-    if (!QuarInetGetHeaderValue(headers, "Content-Length:", value, sizeof value)) {
-        return -1;
-    }
-    char* end = nullptr;
-    const long long n = strtoll(value, &end, 10);
-    return end != value ? n : -1;
-}
-
 // One Send and Receive over the scripted connections, from the first response on.
 uint32_t Exchange(const char* verb, bool limited, const QuarInetBodySink* sink, char*& headers,
                   uint32_t& headersLength, char*& body, uint32_t& bodyLength) {
@@ -241,32 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t rc =
         Exchange(verb, limited, nullptr, responseHeaders, headersLength, body, bodyLength);
     Check(Documented(rc), "result is a documented code");
-    if (responseHeaders != nullptr) {
-        // A NUL the server sent may end the text early; the block is still as long as it says.
-        Check(memchr(responseHeaders, 0, headersLength + 1) != nullptr &&
-                  responseHeaders[headersLength] == '\0',
-              "header block ends with a NUL at its length");
-    }
-    if (body != nullptr) {
-        Check(body[bodyLength] == '\0', "body ends with a NUL");
-        // Touches every byte, so that a length beyond the block shows.
-        volatile unsigned sum = 0;
-        for (uint32_t i = 0; i < bodyLength; ++i) {
-            sum = sum + static_cast<unsigned char>(body[i]);
-        }
-    }
-    if (rc == 0) {
-        Check(responseHeaders != nullptr, "success delivers headers");
-        Check(strlen(responseHeaders) == headersLength, "success delivers the whole header text");
-        char version[1024], reason[1024];  // the transport's own limit
-        uint32_t status = 0;
-        Check(QuarInetGetHttpStatusCode(responseHeaders, version, status, reason, sizeof reason),
-              "success has a status line");
-        const long long announced = ContentLength(responseHeaders);
-        Check(strcmp(verb, "HEAD") == 0 || status != 200 || announced < 0 ||
-                  static_cast<long long>(bodyLength) >= announced,
-              "success delivers the whole announced body");
-    }
+    CheckDelivered(rc, verb, responseHeaders, headersLength, body, bodyLength);
 
     // The same exchange with the body streamed to a sink: the same result and the same bytes.
     if (!limited) {
