@@ -142,6 +142,9 @@ ResponseVerdict JudgeResponse(const char* headers, const ResponseContext& contex
         }
         ResponseVerdict verdict = ReadingDecides(status);
         verdict.decode = true;
+        // libcurl reads to the end of the connection when the length is beyond its range, and
+        // calls what came whole: the length the headers give still tells a cut body.
+        verdict.checksLength = !context.head;
         return verdict;
     }
     // An HTTP/1.0 client is never sent a transfer coding (chunks, ...); the body such a
