@@ -328,6 +328,15 @@ uint32_t Transfer::FollowRedirect() {
         return ERROR_INTERNET_FORCE_RETRY;
     }
     curl_multi_remove_handle(multi_, easy_);
+    // The next hop gets a handle of its own with the same options: libcurl 7.88 keeps a pointer
+    // into the header store of the answer before, freed when the next one starts, and an answer
+    // whose first header line is a continuation wrote through it.
+    CURL* next = curl_easy_duphandle(easy_);
+    if (next == nullptr) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    curl_easy_cleanup(easy_);
+    easy_ = next;
     CURLcode rc = Aim(setup_.url);
     if (toGet && rc == CURLE_OK) {
         rc = curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, nullptr);
