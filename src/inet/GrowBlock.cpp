@@ -12,7 +12,6 @@ constexpr size_t kBlockAtHandStep = 1048576;
 constexpr size_t kBlockAtHandSlack = 2u << 20;
 constexpr size_t kDoublingMinimum = 512;
 constexpr size_t kStreamRoom = (256u << 10) + 1;  // the NUL's byte on top
-constexpr size_t kGunzipMinimum = 64 * 1024;
 
 size_t ReceiveNext(size_t capacity, size_t count, size_t more, size_t& step) {
     if (capacity - count >= step / 2 && capacity > count + more) {
@@ -48,21 +47,9 @@ size_t DoublingNext(size_t capacity, size_t count, size_t more, size_t&) {
     return grown;
 }
 
-size_t GunzipNext(size_t capacity, size_t count, size_t more, size_t&) {
-    if (capacity == 0) {
-        return count + more + 1;
-    }
-    size_t grown = capacity < kGunzipMinimum ? kGunzipMinimum : capacity;
-    while (grown <= count + more) {
-        grown = grown > SIZE_MAX / 2 ? SIZE_MAX : grown * 2;
-    }
-    return grown;
-}
-
 }  // namespace
 
 const GrowthRule kStreamGrowth{kStreamRoom, 0, &DoublingNext, 0};
-const GrowthRule kGunzipGrowth{0, 0, &GunzipNext, 0};
 const GrowthRule kReceiveGrowth{kReceiveFirst, kReceiveFirst, &ReceiveNext, 0};
 const GrowthRule kBlockAtHandGrowth{0, 0, &BlockAtHandNext, kBlockAtHandSlack};
 const GrowthRule kDoublingGrowth{0, 0, &DoublingNext, 0};

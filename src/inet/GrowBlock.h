@@ -77,8 +77,5 @@ extern const GrowthRule kBlockAtHandGrowth;
 extern const GrowthRule kDoublingGrowth;
 // A streamed response's room: reads of 256 KiB, doubled only for a longer header block.
 extern const GrowthRule kStreamGrowth;
-// Decoded gzip: the first room exactly as asked (the trailer's length, when it is believed),
-// then doubling from 64 KiB.
-extern const GrowthRule kGunzipGrowth;
 
 }  // namespace inet

@@ -1,4 +1,4 @@
-// The gzip reader: decodes gzip members (RFC 1952) from memory on zlib's raw inflate.
+// The gzip reader: decodes gzip members (RFC 1952) held whole in memory.
 #pragma once
 
 #include <cstddef>

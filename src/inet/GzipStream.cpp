@@ -20,6 +20,7 @@ constexpr int kGzipWindowBits = 16 + MAX_WBITS;
 
 struct GzipStream::Zlib {
     z_stream stream{};
+    gz_header header{};  // the first member's, to tell a bad header from damage after it
     bool ready = false;
 };
 
@@ -63,6 +64,7 @@ uint32_t GzipStream::Feed(const char* bytes, size_t size) {
             if (inflateInit2(&zlib_->stream, kGzipWindowBits) != Z_OK) {
                 return QUARINET_ERROR_NOT_ENOUGH_MEMORY;
             }
+            inflateGetHeader(&zlib_->stream, &zlib_->header);
             zlib_->ready = true;
         } else {
             inflateReset(&zlib_->stream);
@@ -133,6 +135,10 @@ uint32_t GzipStream::Inflate(const char* bytes, size_t size) {
         }
     } while (z.avail_in > 0 || z.avail_out == 0);
     return 0;
+}
+
+bool GzipStream::HeaderRead() const {
+    return zlib_->header.done == 1;
 }
 
 uint32_t GzipStream::Finish() {

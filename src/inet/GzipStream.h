@@ -28,6 +28,8 @@ class GzipStream {
     uint32_t Finish();
     // True once decoding stopped at bytes that are not a whole gzip member.
     bool Damaged() const { return damaged_; }
+    // True once the first member's header was read whole.
+    bool HeaderRead() const;
 
   private:
     enum class State { kSniff, kPass, kInflate, kDone };

@@ -1,5 +1,5 @@
-// The memory streams under the gzip writer and reader: an output stream that grows a block of
-// the library's heap (doubling), and an input stream that reads borrowed bytes.
+// The memory stream under the gzip writer: an output stream that grows a block of the library's
+// heap (doubling).
 #pragma once
 
 #include <cstddef>
@@ -30,28 +30,6 @@ class MemoryOutStream {
 
   private:
     GrowBlock block_;
-};
-
-// Reads the `size` bytes at `bytes`, which the caller keeps alive for the stream's lifetime.
-class MemoryInStream {
-  public:
-    MemoryInStream(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
-
-    // Copies up to `count` bytes and advances; returns how many, 0 at the end.
-    size_t Read(void* out, size_t count);
-    // The next byte and advances, or -1 at the end.
-    int Get();
-    // Advances by up to `count` bytes; false when fewer were left.
-    bool Skip(size_t count);
-
-    // Direct access to the unread bytes, for consumers that read in place.
-    const uint8_t* Current() const { return bytes_ + position_; }
-    size_t Remaining() const { return size_ - position_; }
-
-  private:
-    const uint8_t* bytes_;
-    size_t size_;
-    size_t position_ = 0;
 };
 
 }  // namespace inet
