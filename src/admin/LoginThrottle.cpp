@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <optional>
-#include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "platform/Decimal.h"
@@ -43,15 +43,19 @@ std::string PairKey(const std::string& forwarded, const std::string& connecting)
 }
 
 std::vector<Entry> Parse(const std::string& text) {
+    // Split by hand: a string stream would bring in the stream library's locale, data that every
+    // program start relocates.
     std::vector<Entry> entries;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line) && entries.size() < kMaxThrottledClients) {
+    std::string_view rest = text;
+    while (!rest.empty() && entries.size() < kMaxThrottledClients) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
         std::vector<std::string> columns;
-        std::istringstream fields(line);
-        std::string field;
-        while (std::getline(fields, field, '\t')) {
-            columns.push_back(field);
+        while (!line.empty() && columns.size() <= 6) {
+            const std::size_t tab = line.find('\t');
+            columns.emplace_back(line.substr(0, tab));
+            line.remove_prefix(tab == std::string_view::npos ? line.size() : tab + 1);
         }
         if (columns.size() != 6) {
             continue;  // a damaged line counts nothing

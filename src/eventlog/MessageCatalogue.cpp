@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -91,18 +92,27 @@ std::string MessageCatalogue::Load(const std::string& path) {
         return ReadErrorWarning(path, errno);
     }
     fd.close();
-    Parse(*content);
+    Adopt(std::move(*content));
     return {};
 }
 
 void MessageCatalogue::Parse(std::string_view content) {
-    entries_.clear();
-    categoryNames_.clear();
+    Adopt(std::string(content));
+}
+
+void MessageCatalogue::Adopt(std::string text) {
+    // Codes and texts are views into the file's text, sorted once: read at every request, the
+    // catalogue costs an allocation for its text and one for its index.
+    auto content = std::make_shared<const std::string>(std::move(text));
+    std::vector<Coded> entries;
+    entries.reserve(static_cast<std::size_t>(std::count(content->begin(), content->end(), '\n')) + 1);
+    std::vector<std::string> categoryNames;
     int category = -1;
-    while (!content.empty()) {
-        const std::size_t end = content.find('\n');
-        std::string_view line = Trim(content.substr(0, end));
-        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
+    std::string_view rest = *content;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = Trim(rest.substr(0, end));
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
         if (line.empty() || line.front() == '#') {
             continue;
         }
@@ -110,10 +120,10 @@ void MessageCatalogue::Parse(std::string_view content) {
         while (codeEnd < line.size() && !IsBlank(line[codeEnd])) {
             ++codeEnd;
         }
-        std::string_view code = line.substr(0, codeEnd);
-        std::string_view text = line.substr(codeEnd);
-        while (!text.empty() && IsBlank(text.front())) {
-            text.remove_prefix(1);
+        const std::string_view code = line.substr(0, codeEnd);
+        std::string_view message = line.substr(codeEnd);
+        while (!message.empty() && IsBlank(message.front())) {
+            message.remove_prefix(1);
         }
         if (code == kCategoryMarker) {
             // Counts past the last kept title, so that later messages get no category.
@@ -121,22 +131,35 @@ void MessageCatalogue::Parse(std::string_view content) {
                 ++category;
             }
             if (category < kMaxCategories) {
-                categoryNames_.emplace_back(text);
+                categoryNames.emplace_back(message);
             }
             continue;
         }
-        MessageEntry& entry = entries_[std::string(code)];
-        entry.text = std::string(text);
-        entry.category = category < kMaxCategories ? category : -1;
+        entries.push_back(Coded{code, MessageEntry{message, category < kMaxCategories ? category : -1}});
     }
+    // A repeated code keeps its last line: after a stable sort that is the last of its run.
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Coded& a, const Coded& b) { return a.code < b.code; });
+    auto kept = entries.begin();
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        const auto next = it + 1;
+        if (next == entries.end() || next->code != it->code) {
+            *kept++ = *it;
+        }
+    }
+    entries.erase(kept, entries.end());
+    content_ = std::move(content);
+    entries_ = std::move(entries);
+    categoryNames_ = std::move(categoryNames);
 }
 
-const MessageEntry* MessageCatalogue::Find(const std::string& code) const {
-    const auto it = entries_.find(code);
-    return it == entries_.end() ? nullptr : &it->second;
+const MessageEntry* MessageCatalogue::Find(std::string_view code) const {
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), code,
+                                     [](const Coded& a, std::string_view b) { return a.code < b; });
+    return it == entries_.end() || it->code != code ? nullptr : &it->entry;
 }
 
-int MessageCatalogue::CategoryOf(const std::string& code) const {
+int MessageCatalogue::CategoryOf(std::string_view code) const {
     const MessageEntry* entry = Find(code);
     return entry == nullptr ? -1 : entry->category;
 }

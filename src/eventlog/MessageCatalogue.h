@@ -2,14 +2,14 @@
 // file "quar_nbx_mess.def" so that wording can change without rebuilding the programs.
 #pragma once
 
-#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // One message of the catalogue. The text may hold the field markers of EventRecord::DisplayText.
 struct MessageEntry {
-    std::string text;
+    std::string_view text;  // into the catalogue's copy of its file, shared by its copies
     int category = -1;  // 0 to 7, or -1 for none
 };
 
@@ -38,15 +38,24 @@ class MessageCatalogue {
 
     // The entry of exactly `code` (case-sensitive), or null when the catalogue has none.
     // The pointer stays valid until the next Load or Parse.
-    const MessageEntry* Find(const std::string& code) const;
+    const MessageEntry* Find(std::string_view code) const;
 
     // Category of `code`, -1 when it has no entry or no category.
-    int CategoryOf(const std::string& code) const;
+    int CategoryOf(std::string_view code) const;
 
     // Category titles in file order, at most kMaxCategories; category n is the n-th title.
     const std::vector<std::string>& CategoryNames() const { return categoryNames_; }
 
   private:
-    std::map<std::string, MessageEntry, std::less<>> entries_;
+    // Parse, keeping `text` itself.
+    void Adopt(std::string text);
+
+    struct Coded {
+        std::string_view code;
+        MessageEntry entry;
+    };
+
+    std::shared_ptr<const std::string> content_;  // the text that codes and entries view
+    std::vector<Coded> entries_;                  // sorted by code, one per code
     std::vector<std::string> categoryNames_;
 };

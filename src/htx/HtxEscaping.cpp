@@ -113,18 +113,25 @@ void WriteEscaped(HtxOutput& out, std::string_view text, HtxEscape escape) {
         lineEnd = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
         const std::string_view line = text.substr(lineStart, lineEnd - lineStart);
         const bool latin1 = !IsUtf8(line);
-        for (char c : line) {
-            std::string_view replacement = Replacement(c, escape);
+        // Bytes that stand as they are go out in runs.
+        std::size_t run = 0;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const unsigned char byte = static_cast<unsigned char>(line[i]);
+            const std::string_view replacement = Replacement(line[i], escape);
+            const bool widened = latin1 && byte >= 0x80;
+            if (replacement.empty() && !widened) {
+                continue;
+            }
+            out.Write(line.substr(run, i - run));
             if (!replacement.empty()) {
                 out.Write(replacement);
-            } else if (latin1 && static_cast<unsigned char>(c) >= 0x80) {
-                const unsigned char byte = static_cast<unsigned char>(c);
+            } else {
                 out.Put(static_cast<char>(0xC0 | (byte >> 6)));
                 out.Put(static_cast<char>(0x80 | (byte & 0x3F)));
-            } else {
-                out.Put(c);
             }
+            run = i + 1;
         }
+        out.Write(line.substr(run));
         lineStart = lineEnd;
     }
 }

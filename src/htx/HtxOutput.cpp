@@ -7,6 +7,15 @@ HtxOutput::HtxOutput(const HtxWriter* writer) : writer_(writer && *writer ? writ
 }
 
 void HtxOutput::Write(std::string_view text) {
+    // The buffer never grows past its first size: a piece that would not fit goes after what
+    // is buffered, and a piece as large as the buffer goes on without it.
+    if (buffer_.size() + text.size() > kFlushSize) {
+        Flush();
+        if (text.size() >= kFlushSize) {
+            Hand(text.data(), text.size());
+            return;
+        }
+    }
     buffer_.append(text.data(), text.size());
     if (buffer_.size() >= kFlushSize) {
         Flush();
@@ -23,12 +32,16 @@ void HtxOutput::Flush() {
     if (buffer_.empty()) {
         return;
     }
+    Hand(buffer_.data(), buffer_.size());
+    buffer_.clear();
+}
+
+void HtxOutput::Hand(const char* bytes, std::size_t count) {
     if (writer_) {
-        (*writer_)(buffer_.data(), buffer_.size());
+        (*writer_)(bytes, count);
     } else {
         // A failed write to standard output means the web server has gone; the page cannot be
         // delivered anyway, and the run ends normally.
-        std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+        std::fwrite(bytes, 1, count, stdout);
     }
-    buffer_.clear();
 }

@@ -27,7 +27,10 @@ class HtxOutput {
     void Flush();
 
   private:
-    static constexpr std::size_t kFlushSize = 8192;
+    // One page of output (stdio's own buffer holds as much again).
+    static constexpr std::size_t kFlushSize = 4096;
+
+    void Hand(const char* bytes, std::size_t count);
 
     const HtxWriter* writer_;
     std::string buffer_;

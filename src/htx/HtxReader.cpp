@@ -5,21 +5,40 @@
 
 namespace {
 
-bool IsTrimSpace(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
+// Byte classes of the reader, one bit each, looked up in one table.
+enum : unsigned char {
+    kTrimSpace = 1,         // blank, tab, line feed, carriage return
+    kEndsUnquoted = 2,      // ends a token that began without a quote
+    kEndsSingleQuoted = 4,  // ends a token that began with '
+    kEndsDoubleQuoted = 8,  // ends a token that began with "
+    kStopsPlainRun = 16,    // "<" or NUL: literal text cannot be copied past it as it stands
+};
 
-bool EndsSingleQuoted(int c) {
-    return c == '\'' || c == '%' || c == '<' || c == '>' || c == '\t' || c == '\n' || c == '\r';
-}
+struct ByteClasses {
+    unsigned char of[256] = {};
 
-bool EndsDoubleQuoted(int c) {
-    return c == '"' || c == '\n' || c == '\r';
-}
+    constexpr ByteClasses() {
+        for (unsigned char c : {' ', '\t', '\n', '\r'}) {
+            of[c] |= kTrimSpace | kEndsUnquoted;
+        }
+        for (unsigned char c : {'\'', '%', '<', '>', '"'}) {
+            of[c] |= kEndsUnquoted;
+        }
+        for (unsigned char c : {'\'', '%', '<', '>', '\t', '\n', '\r'}) {
+            of[c] |= kEndsSingleQuoted;
+        }
+        for (unsigned char c : {'"', '\n', '\r'}) {
+            of[c] |= kEndsDoubleQuoted;
+        }
+        of[static_cast<unsigned char>('<')] |= kStopsPlainRun;
+        of[0] |= kStopsPlainRun;
+    }
+};
 
-bool EndsUnquoted(int c) {
-    return c == ' ' || c == '\'' || c == '%' || c == '<' || c == '>' || c == '\t' || c == '\n' ||
-           c == '\r' || c == '"';
+constexpr ByteClasses kClasses;
+
+bool Is(int c, unsigned char classes) {
+    return (kClasses.of[static_cast<unsigned char>(c)] & classes) != 0;
 }
 
 }  // namespace
@@ -48,29 +67,38 @@ int HtxReader::Get() {
     }
 }
 
-std::size_t HtxReader::CopyPlainRun(HtxOutput* out) {
+std::size_t HtxReader::CopyPlainRun(HtxOutput* out, bool stopAtSpace) {
     const char* text = current_.text->data();
     const char* begin = text + current_.pos;
     std::size_t length = current_.limit - current_.pos;
-    if (const void* open = std::memchr(begin, '<', length)) {
-        length = static_cast<std::size_t>(static_cast<const char*>(open) - begin);
+    if (stopAtSpace) {
+        const unsigned char stops = kStopsPlainRun | kTrimSpace;
+        std::size_t n = 0;
+        while (n < length && !Is(begin[n], stops)) {
+            ++n;
+        }
+        length = n;
+    } else {
+        if (const void* open = std::memchr(begin, '<', length)) {
+            length = static_cast<std::size_t>(static_cast<const char*>(open) - begin);
+        }
+        if (const void* nul = std::memchr(begin, '\0', length)) {
+            length = static_cast<std::size_t>(static_cast<const char*>(nul) - begin);
+        }
     }
-    if (const void* nul = std::memchr(begin, '\0', length)) {
-        length = static_cast<std::size_t>(static_cast<const char*>(nul) - begin);
-    }
-    const std::size_t end = current_.pos + length;
     if (out && length > 0) {
-        out->Write(std::string_view(text + current_.pos, length));
+        out->Write(std::string_view(begin, length));
     }
-    current_.pos = end;
+    current_.pos += length;
     return length;
 }
 
 bool HtxReader::CopyLiteral(HtxOutput* out, bool trimSpace) {
     bool afterSpace = false;
     for (;;) {
-        // Without trimming, the bytes up to the next "<" (or NUL) go out as they stand.
-        if (!trimSpace && CopyPlainRun(out) > 0) {
+        // The bytes up to the next "<" (or NUL, or with trimming the next space) go out as they
+        // stand.
+        if (CopyPlainRun(out, trimSpace) > 0) {
             afterSpace = false;
         }
         const int c = Get();
@@ -93,10 +121,10 @@ bool HtxReader::CopyLiteral(HtxOutput* out, bool trimSpace) {
                 out->Put('<');
                 out->Put(static_cast<char>(next));
             }
-            afterSpace = IsTrimSpace(next);
+            afterSpace = Is(next, kTrimSpace);
             continue;
         }
-        const bool space = IsTrimSpace(c);
+        const bool space = Is(c, kTrimSpace);
         if (out && !(trimSpace && space && afterSpace)) {
             out->Put(static_cast<char>(c));
         }
@@ -111,18 +139,27 @@ HtxToken HtxReader::ReadToken() {
         token.end = c;
         return token;
     }
-    bool (*ends)(int) = EndsUnquoted;
+    unsigned char ends = kEndsUnquoted;
     if (c == '\'') {
         token.quote = HtxQuote::Single;
-        ends = EndsSingleQuoted;
+        ends = kEndsSingleQuoted;
         c = Get();
     } else if (c == '"') {
         token.quote = HtxQuote::Double;
-        ends = EndsDoubleQuoted;
+        ends = kEndsDoubleQuoted;
         c = Get();
     }
-    for (; c != kEnd && !ends(c); c = Get()) {
+    for (; c != kEnd && !Is(c, ends); c = Get()) {
         token.text.push_back(static_cast<char>(c));
+        // The rest of the token as far as the current text holds it, at once; Get() then deals
+        // with a NUL byte or the end of the text.
+        const char* text = current_.text->data();
+        std::size_t end = current_.pos;
+        while (end < current_.limit && text[end] != '\0' && !Is(text[end], ends)) {
+            ++end;
+        }
+        token.text.append(text + current_.pos, end - current_.pos);
+        current_.pos = end;
     }
     token.end = c;
     return token;

@@ -89,8 +89,9 @@ class HtxReader {
 
   private:
     // Writes the bytes of the current text from the reading position up to its next "<" or
-    // NUL byte (or its end), moves past them, and gives their number.
-    std::size_t CopyPlainRun(HtxOutput* out);
+    // NUL byte (with stopAtSpace also its next blank, tab, line feed or carriage return; or its
+    // end), moves past them, and gives their number.
+    std::size_t CopyPlainRun(HtxOutput* out, bool stopAtSpace);
 
     struct Frame {
         HtxText text;

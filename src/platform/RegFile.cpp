@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 bool RegNameLess::operator()(const std::string& a, const std::string& b) const {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -97,31 +96,31 @@ bool NeedsHexForm(const std::string& text) {
     return false;
 }
 
-void WriteValue(std::ostringstream& out, const RegValue& value) {
+void WriteValue(std::string& out, const RegValue& value) {
     if (value.type == RegValue::Type::Dword) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(value.dword));
-        out << buf;
+        out += buf;
         return;
     }
     if (NeedsHexForm(value.text)) {
-        out << "hex(1):";
+        out += "hex(1):";
         char buf[4];
         for (unsigned char c : value.text) {
             std::snprintf(buf, sizeof buf, "%02x,", c);
-            out << buf;
+            out += buf;
         }
-        out << "00";
+        out += "00";
         return;
     }
-    out << '"';
+    out += '"';
     for (char c : value.text) {
         if (c == '"' || c == '\\') {
-            out << '\\';
+            out += '\\';
         }
-        out << c;
+        out += c;
     }
-    out << '"';
+    out += '"';
 }
 
 }  // namespace
@@ -213,40 +212,45 @@ RegFile RegFile::Parse(const std::string& text) {
 }
 
 std::string RegFile::Serialize() const {
-    std::ostringstream out;
-    out << "REGEDIT4\n";
+    // Appended by hand: a string stream would bring in the stream library's locale, data that
+    // every program start relocates.
+    std::string out = "REGEDIT4\n";
     for (const std::string& line : preamble_) {
-        out << line << '\n';
+        out += line;
+        out += '\n';
     }
     for (const auto& [path, key] : keys_) {
-        out << "\n[" << path << "]\n";
+        out += "\n[";
+        out += path;
+        out += "]\n";
         const auto kept = kept_.find(path);
         if (kept != kept_.end()) {
             for (const KeptLine& line : kept->second) {
                 if (line.name.empty() || key.find(line.name) == key.end()) {
-                    out << line.line << '\n';
+                    out += line.line;
+                    out += '\n';
                 }
             }
         }
         for (const auto& [name, value] : key) {
             if (name.empty()) {
-                out << '@';
+                out += '@';
             } else {
-                out << '"';
+                out += '"';
                 for (char c : name) {
                     if (c == '"' || c == '\\') {
-                        out << '\\';
+                        out += '\\';
                     }
-                    out << c;
+                    out += c;
                 }
-                out << '"';
+                out += '"';
             }
-            out << '=';
+            out += '=';
             WriteValue(out, value);
-            out << '\n';
+            out += '\n';
         }
     }
-    return out.str();
+    return out;
 }
 
 const RegKey* RegFile::FindKey(const std::string& path) const {
