@@ -16,6 +16,8 @@
 namespace {
 
 constexpr std::string_view kCategoryMarker = "=CATEGORY";
+// Room for the codes of the catalogue as installed; a longer one grows as a vector does.
+constexpr std::size_t kUsualEntries = 32;
 
 // A file another process holds without sharing is retried a few times before giving up.
 constexpr int kSharingRetries = 10;
@@ -105,7 +107,7 @@ void MessageCatalogue::Adopt(std::string text) {
     // catalogue costs an allocation for its text and one for its index.
     auto content = std::make_shared<const std::string>(std::move(text));
     std::vector<Coded> entries;
-    entries.reserve(static_cast<std::size_t>(std::count(content->begin(), content->end(), '\n')) + 1);
+    entries.reserve(kUsualEntries);
     std::vector<std::string> categoryNames;
     int category = -1;
     std::string_view rest = *content;

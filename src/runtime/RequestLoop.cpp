@@ -3,6 +3,7 @@
 #include <fcgiapp.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -143,6 +144,17 @@ int ServeFastCgi(const std::function<void()>& request) {
     return 0;
 }
 
+// A FastCGI application is started with its listening socket as standard input. Anything else
+// (a pipe, a file, /dev/null) is a CGI run, told without setting up the FastCGI library, which
+// would install its signal handlers first.
+bool StartedAsCgi() {
+    struct stat st;
+    if (::fstat(STDIN_FILENO, &st) == 0 && !S_ISSOCK(st.st_mode)) {
+        return true;
+    }
+    return FCGX_IsCGI();
+}
+
 }  // namespace
 
 bool IsRequestVariable(const char* entry) {
@@ -168,7 +180,7 @@ bool IsRequestVariable(const char* entry) {
 }
 
 int ServeRequests(const std::function<void()>& request) {
-    if (!FCGX_IsCGI()) {
+    if (!StartedAsCgi()) {
         return ServeFastCgi(request);
     }
     CgiApplication::EndWhenReaderGoes();
