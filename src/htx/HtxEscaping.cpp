@@ -45,6 +45,41 @@ std::string_view Replacement(char c, HtxEscape escape) {
     return {};
 }
 
+// The bytes each escaping replaces, and the bytes a Latin-1 line widens, one bit each.
+enum : unsigned char { kHtmlByte = 1, kScriptByte = 2, kFullHtmlByte = 4, kHighByte = 8 };
+
+struct ByteMarks {
+    unsigned char of[256] = {};
+
+    constexpr ByteMarks() {
+        for (unsigned char c : {'"', '\'', '\\'}) {
+            of[c] |= kHtmlByte | kScriptByte | kFullHtmlByte;
+        }
+        for (unsigned char c : {'&', '<', '>'}) {
+            of[c] |= kFullHtmlByte;
+        }
+        for (int c = 0x80; c < 0x100; ++c) {
+            of[c] |= kHighByte;
+        }
+    }
+};
+
+constexpr ByteMarks kMarks;
+
+unsigned char MarkOf(HtxEscape escape) {
+    switch (escape) {
+        case HtxEscape::Html:
+            return kHtmlByte;
+        case HtxEscape::Script:
+            return kScriptByte;
+        case HtxEscape::FullHtml:
+            return kFullHtmlByte;
+        case HtxEscape::None:
+            break;
+    }
+    return 0;
+}
+
 // Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF),
 // its last character possibly cut short.
 bool IsUtf8(std::string_view text) {
@@ -113,16 +148,16 @@ void WriteEscaped(HtxOutput& out, std::string_view text, HtxEscape escape) {
         lineEnd = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
         const std::string_view line = text.substr(lineStart, lineEnd - lineStart);
         const bool latin1 = !IsUtf8(line);
+        const unsigned char attention = MarkOf(escape) | (latin1 ? kHighByte : 0);
         // Bytes that stand as they are go out in runs.
         std::size_t run = 0;
         for (std::size_t i = 0; i < line.size(); ++i) {
             const unsigned char byte = static_cast<unsigned char>(line[i]);
-            const std::string_view replacement = Replacement(line[i], escape);
-            const bool widened = latin1 && byte >= 0x80;
-            if (replacement.empty() && !widened) {
+            if ((kMarks.of[byte] & attention) == 0) {
                 continue;
             }
             out.Write(line.substr(run, i - run));
+            const std::string_view replacement = Replacement(line[i], escape);
             if (!replacement.empty()) {
                 out.Write(replacement);
             } else {

@@ -11,7 +11,6 @@ enum : unsigned char {
     kEndsUnquoted = 2,      // ends a token that began without a quote
     kEndsSingleQuoted = 4,  // ends a token that began with '
     kEndsDoubleQuoted = 8,  // ends a token that began with "
-    kStopsPlainRun = 16,    // "<" or NUL: literal text cannot be copied past it as it stands
 };
 
 struct ByteClasses {
@@ -30,8 +29,6 @@ struct ByteClasses {
         for (unsigned char c : {'"', '\n', '\r'}) {
             of[c] |= kEndsDoubleQuoted;
         }
-        of[static_cast<unsigned char>('<')] |= kStopsPlainRun;
-        of[0] |= kStopsPlainRun;
     }
 };
 
@@ -67,40 +64,47 @@ int HtxReader::Get() {
     }
 }
 
-std::size_t HtxReader::CopyPlainRun(HtxOutput* out, bool stopAtSpace) {
-    const char* text = current_.text->data();
-    const char* begin = text + current_.pos;
+void HtxReader::CopyPlainRun(HtxOutput* out, bool* afterSpace) {
+    const char* begin = current_.text->data() + current_.pos;
     std::size_t length = current_.limit - current_.pos;
-    if (stopAtSpace) {
-        const unsigned char stops = kStopsPlainRun | kTrimSpace;
-        std::size_t n = 0;
-        while (n < length && !Is(begin[n], stops)) {
-            ++n;
-        }
-        length = n;
-    } else {
-        if (const void* open = std::memchr(begin, '<', length)) {
-            length = static_cast<std::size_t>(static_cast<const char*>(open) - begin);
-        }
-        if (const void* nul = std::memchr(begin, '\0', length)) {
-            length = static_cast<std::size_t>(static_cast<const char*>(nul) - begin);
-        }
+    if (const void* open = std::memchr(begin, '<', length)) {
+        length = static_cast<std::size_t>(static_cast<const char*>(open) - begin);
     }
-    if (out && length > 0) {
-        out->Write(std::string_view(begin, length));
+    if (const void* nul = std::memchr(begin, '\0', length)) {
+        length = static_cast<std::size_t>(static_cast<const char*>(nul) - begin);
     }
     current_.pos += length;
-    return length;
+    if (out == nullptr || length == 0) {
+        if (afterSpace != nullptr && length > 0) {
+            *afterSpace = Is(begin[length - 1], kTrimSpace);
+        }
+        return;
+    }
+    if (afterSpace == nullptr) {
+        out->Write(std::string_view(begin, length));
+        return;
+    }
+    // The bytes between two left-out spaces go out at once.
+    std::size_t run = 0;
+    bool space = *afterSpace;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (!Is(begin[i], kTrimSpace)) {
+            space = false;
+        } else if (!space) {
+            space = true;
+        } else {
+            out->Write(std::string_view(begin + run, i - run));
+            run = i + 1;
+        }
+    }
+    out->Write(std::string_view(begin + run, length - run));
+    *afterSpace = space;
 }
 
 bool HtxReader::CopyLiteral(HtxOutput* out, bool trimSpace) {
     bool afterSpace = false;
     for (;;) {
-        // The bytes up to the next "<" (or NUL, or with trimming the next space) go out as they
-        // stand.
-        if (CopyPlainRun(out, trimSpace) > 0) {
-            afterSpace = false;
-        }
+        CopyPlainRun(out, trimSpace ? &afterSpace : nullptr);
         const int c = Get();
         if (c == kEnd) {
             return false;

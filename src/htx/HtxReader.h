@@ -89,9 +89,10 @@ class HtxReader {
 
   private:
     // Writes the bytes of the current text from the reading position up to its next "<" or
-    // NUL byte (with stopAtSpace also its next blank, tab, line feed or carriage return; or its
-    // end), moves past them, and gives their number.
-    std::size_t CopyPlainRun(HtxOutput* out, bool stopAtSpace);
+    // NUL byte (or its end) and moves past them. With afterSpace (whether the byte before was a
+    // blank, tab, line feed or carriage return; kept up to date), such a byte that follows
+    // another is left out.
+    void CopyPlainRun(HtxOutput* out, bool* afterSpace);
 
     struct Frame {
         HtxText text;
