@@ -45,7 +45,7 @@ HtxReader::HtxReader(HtxText text) {
     current_ = Frame{std::move(text), 0, size};
 }
 
-int HtxReader::Get() {
+int HtxReader::GetPastEnd() {
     for (;;) {
         if (current_.pos < current_.limit) {
             const unsigned char c = static_cast<unsigned char>((*current_.text)[current_.pos++]);
@@ -110,15 +110,14 @@ bool HtxReader::CopyLiteral(HtxOutput* out, bool trimSpace) {
             return false;
         }
         if (c == '<') {
-            // The mark is taken now: the next byte may come from a resumed text.
-            HtxMark start = Here();
-            --start.pos;
+            // The place is taken now: the next byte may come from a resumed text.
+            const HtxPlace start{current_.text.get(), current_.pos - 1, suspended_.size()};
             const int next = Get();
             if (next == kEnd) {
                 return false;
             }
             if (next == '%') {
-                directiveStart_ = std::move(start);
+                directiveStart_ = start;
                 return true;
             }
             if (out) {

@@ -30,6 +30,14 @@ struct HtxMark {
     std::size_t depth = 0;  // number of texts suspended by includes at that moment
 };
 
+// Where a directive began: its text (compared, never read through), the index of its "<", and
+// the number of texts suspended by includes at that moment.
+struct HtxPlace {
+    const std::string* text = nullptr;
+    std::size_t pos = 0;
+    std::size_t depth = 0;
+};
+
 class HtxReader {
   public:
     // Includes nested deeper than this are refused like a file that cannot be opened; it also
@@ -43,7 +51,16 @@ class HtxReader {
     // The next byte (0..255), skipping NUL bytes. At the end of an included text the including
     // text resumes and the included one is released; at the end of everything (or of the
     // current detail body) the end-of-input flag is set and kEnd returned.
-    int Get();
+    int Get() {
+        if (current_.pos < current_.limit) {
+            const unsigned char c = static_cast<unsigned char>((*current_.text)[current_.pos]);
+            if (c != 0) {
+                ++current_.pos;
+                return c;
+            }
+        }
+        return GetPastEnd();
+    }
     bool AtEnd() const { return end_; }
 
     // Copies literal text to out (null: just passes over it) up to the next "<%", and returns
@@ -54,7 +71,7 @@ class HtxReader {
     bool CopyLiteral(HtxOutput* out, bool trimSpace);
 
     // Where the "<" of the "<%" last found by CopyLiteral stands.
-    const HtxMark& DirectiveStart() const { return directiveStart_; }
+    const HtxPlace& DirectiveStart() const { return directiveStart_; }
 
     // Reads one token of a directive.
     HtxToken ReadToken();
@@ -88,6 +105,9 @@ class HtxReader {
     };
 
   private:
+    // Get() where the current text has no byte to give at once: a NUL byte, or its end.
+    int GetPastEnd();
+
     // Writes the bytes of the current text from the reading position up to its next "<" or
     // NUL byte (or its end) and moves past them. With afterSpace (whether the byte before was a
     // blank, tab, line feed or carriage return; kept up to date), such a byte that follows
@@ -104,5 +124,5 @@ class HtxReader {
     std::vector<Frame> suspended_;  // texts suspended by includes, outermost first
     std::size_t floor_ = 0;         // suspended texts below this belong to an outer detail pass
     bool end_ = false;
-    HtxMark directiveStart_;
+    HtxPlace directiveStart_;
 };

@@ -1,6 +1,7 @@
 #include "htx/HtxRun.h"
 
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include "htx/HtxCondition.h"
@@ -8,6 +9,9 @@
 #include "htx/HtxFileText.h"
 #include "htx/HtxTable.h"
 #include "htx/RowList.h"
+
+// Directive names are compared as views: a length that differs ends the comparison at once.
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -31,26 +35,26 @@ HtxRun::BlockEnd HtxRun::ProcessBlock(BlockKind kind) {
             return BlockEnd::Input;
         }
         const HtxToken command = reader_.ReadToken();
-        if (kind == BlockKind::Branch && (command.text == "else" || command.text == "endif")) {
+        if (kind == BlockKind::Branch && (command.text == "else"sv || command.text == "endif"sv)) {
             reader_.SkipToDirectiveEnd();
-            return command.text == "else" ? BlockEnd::Else : BlockEnd::Endif;
+            return command.text == "else"sv ? BlockEnd::Else : BlockEnd::Endif;
         }
         RunDirective(command.text);
     }
 }
 
 void HtxRun::RunDirective(const std::string& command) {
-    if (command == "if") {
+    if (command == "if"sv) {
         RunIf();
-    } else if (command == "begindetail") {
+    } else if (command == "begindetail"sv) {
         RunDetail();
-    } else if (command == "include") {
+    } else if (command == "include"sv) {
         RunInclude();
-    } else if (command == "#set") {
+    } else if (command == "#set"sv) {
         RunSet();
-    } else if (command == "#esc_html" || command == "#esc_html_tag" || command == "#esc_script") {
+    } else if (command == "#esc_html"sv || command == "#esc_html_tag"sv || command == "#esc_script"sv) {
         RunEscaped(command);
-    } else if (command == "else" || command == "endif" || command == "enddetail") {
+    } else if (command == "else"sv || command == "endif"sv || command == "enddetail"sv) {
         ReportUnexpected(command);
     } else {
         RunReference(command);
@@ -146,22 +150,22 @@ HtxRun::Closer HtxRun::Skip(Closer wanted, bool elseCloses) {
     std::vector<Closer> nested;
     while (reader_.CopyLiteral(nullptr, false)) {
         const std::string command = reader_.ReadToken().text;
-        if (command == "if") {
+        if (command == "if"sv) {
             nested.push_back(Closer::Endif);
-        } else if (command == "begindetail") {
+        } else if (command == "begindetail"sv) {
             nested.push_back(Closer::Enddetail);
         } else if (!nested.empty()) {
-            if ((nested.back() == Closer::Endif && command == "endif") ||
-                (nested.back() == Closer::Enddetail && command == "enddetail")) {
+            if ((nested.back() == Closer::Endif && command == "endif"sv) ||
+                (nested.back() == Closer::Enddetail && command == "enddetail"sv)) {
                 nested.pop_back();
             }
         } else {
             Closer found = Closer::None;
-            if (command == "endif") {
+            if (command == "endif"sv) {
                 found = Closer::Endif;
-            } else if (command == "enddetail") {
+            } else if (command == "enddetail"sv) {
                 found = Closer::Enddetail;
-            } else if (command == "else" && elseCloses) {
+            } else if (command == "else"sv && elseCloses) {
                 found = Closer::Else;
             }
             if (found == wanted || found == Closer::Else) {
@@ -183,8 +187,8 @@ void HtxRun::RunDetail() {
     if (Skip(Closer::Enddetail, false) == Closer::Enddetail) {
         // Skipping only ever leaves texts, so the same depth means the same text. An enddetail
         // found in an including text cuts the body at the end of its own text.
-        const HtxMark& closer = reader_.DirectiveStart();
-        if (closer.depth == bodyStart.depth && closer.text == bodyStart.text) {
+        const HtxPlace& closer = reader_.DirectiveStart();
+        if (closer.depth == bodyStart.depth && closer.text == bodyStart.text.get()) {
             bodyEnd = closer.pos;
         }
     }
@@ -288,8 +292,8 @@ void HtxRun::RunReference(const std::string& name) {
 }
 
 void HtxRun::RunEscaped(const std::string& command) {
-    const HtxEscape escape = command == "#esc_html"       ? HtxEscape::Html
-                             : command == "#esc_html_tag" ? HtxEscape::FullHtml
+    const HtxEscape escape = command == "#esc_html"sv       ? HtxEscape::Html
+                             : command == "#esc_html_tag"sv ? HtxEscape::FullHtml
                                                           : HtxEscape::Script;
     const HtxToken name = reader_.ReadToken();
     if (const HtxValue* value = vars_.LookUp(name.text)) {
