@@ -1,5 +1,8 @@
 #include "htx/HtxOutput.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 HtxOutput::HtxOutput(const HtxWriter* writer) : writer_(writer && *writer ? writer : nullptr) {
@@ -39,9 +42,22 @@ void HtxOutput::Flush() {
 void HtxOutput::Hand(const char* bytes, std::size_t count) {
     if (writer_) {
         (*writer_)(bytes, count);
-    } else {
-        // A failed write to standard output means the web server has gone; the page cannot be
-        // delivered anyway, and the run ends normally.
-        std::fwrite(bytes, 1, count, stdout);
+        return;
+    }
+    // Straight to standard output, after what stdio holds: a page goes to the web server in
+    // one write instead of stdio's pieces, each of which would wake the server to read it.
+    // A failed write means the web server has gone; the page cannot be delivered anyway, and
+    // the run ends normally.
+    std::fflush(stdout);
+    while (count > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes, count);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;
+        }
+        bytes += n;
+        count -= static_cast<std::size_t>(n);
     }
 }

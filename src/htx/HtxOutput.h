@@ -9,8 +9,8 @@
 
 class HtxOutput {
   public:
-    // writer: null or empty means standard output (through stdio, flushed when the program
-    // exits). The writer must outlive this object.
+    // writer: null or empty means standard output, written directly after what stdio holds.
+    // The writer must outlive this object.
     explicit HtxOutput(const HtxWriter* writer);
 
     void Put(char c) {
@@ -27,8 +27,9 @@ class HtxOutput {
     void Flush();
 
   private:
-    // One page of output (stdio's own buffer holds as much again).
-    static constexpr std::size_t kFlushSize = 4096;
+    // A whole page of the administration pages: one write each. Pages of memory are touched
+    // only as far as output fills them.
+    static constexpr std::size_t kFlushSize = 16384;
 
     void Hand(const char* bytes, std::size_t count);
 

@@ -1,5 +1,7 @@
 #include "eventlog/MessageCatalogue.h"
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -46,6 +48,23 @@ TEST(MessageCatalogueParse, LaterDuplicateWinsAndCodesAreCaseSensitive) {
     EXPECT_EQ(catalogue.Find("LOGIN")->category, 1);
     EXPECT_EQ(catalogue.Find("login"), nullptr);
     EXPECT_EQ(catalogue.CategoryOf("login"), -1);
+}
+
+// Entries view the catalogue's own text: a copy keeps them valid after the original is
+// loaded again or gone, short texts included; several duplicates keep the last, in any order.
+TEST(MessageCatalogueParse, CopiesKeepTheirTextsAndTheLastOfManyDuplicatesWins) {
+    auto original = std::make_unique<MessageCatalogue>();
+    original->Parse("B 1\nA x\nB 2\nC c\nB 3\n");
+    const MessageCatalogue copy = *original;
+    original->Parse("A replaced\n");
+    EXPECT_EQ(original->Find("A")->text, "replaced");
+    original.reset();
+    ASSERT_NE(copy.Find("B"), nullptr);
+    EXPECT_EQ(copy.Find("B")->text, "3");
+    EXPECT_EQ(copy.Find("A")->text, "x");
+    EXPECT_EQ(copy.Find("C")->text, "c");
+    EXPECT_EQ(copy.Find("D"), nullptr);
+    EXPECT_EQ(copy.Find(""), nullptr);
 }
 
 TEST(MessageCatalogueParse, CategoriesAreCountedAndCappedAtEight) {

@@ -136,12 +136,39 @@ TEST_F(TemplateTextTest, QuotedAngleBracketInAssignmentAndAfterAReference) {
 }
 
 TEST_F(TemplateTextTest, TrimSpaceKeepsTheFirstOfARunWithinOneStretch) {
-    EXPECT_EQ(Render("<%#set #trim_space 1%>a  \n\n b"), "a b");
-    // A directive starts a new stretch: its first blank is kept.
-    EXPECT_EQ(Render("a <%#set q 1%> \t\r\nb\t\tc"), "a  b\tc");
-    // The byte after a lone "<" is written even when it follows a blank.
-    EXPECT_EQ(Render("x < \n y"), "x < y");
-    EXPECT_EQ(Render("<%#set #trim_space 0%>a  \n\n b"), "a  \n\n b");
+    const struct {
+        std::string text, shown;
+    } cases[] = {
+        {"<%#set #trim_space 1%>a  \n\n b", "a b"},
+        // A directive starts a new stretch: its first blank is kept.
+        {"a <%#set q 1%> \t\r\nb\t\tc", "a  b\tc"},
+        // The byte after a lone "<" is written even when it follows a blank.
+        {"x < \n y", "x < y"},
+        {"<%#set #trim_space 0%>a  \n\n b", "a  \n\n b"},
+        // A NUL byte vanishes without ending the run of blanks around it.
+        {"a \0 \0\tb \0c"s, "a b c"},
+        {"  lead and trail  ", " lead and trail "},
+        // The stretch goes on into the text an include leaves off at.
+        {"a <%include \"part.htx\"%> b", "a  x b"},
+    };
+    WriteFile("part.htx", " x ");
+    for (const auto& c : cases) {
+        EXPECT_EQ(Render("<%#set #trim_space 1%>" + c.text), c.shown) << c.text;
+    }
+}
+
+// Output goes to the writer in pieces of at most a buffer's size, pieces larger than that at
+// once: in order and whole, whatever the sizes around the buffer's edge.
+TEST_F(TemplateTextTest, OutputKeepsItsOrderAcrossTheBufferEdge) {
+    proc_.SetStringVar("v", "<ref>");
+    for (const std::size_t size : {4095u, 16383u, 16384u, 16385u, 40000u}) {
+        std::string text, shown;
+        for (char fill : {'a', 'b', 'c'}) {
+            text += std::string(size, fill) + "<%v%>";
+            shown += std::string(size, fill) + "<ref>";
+        }
+        EXPECT_EQ(Render(text), shown) << size;
+    }
 }
 
 TEST_F(TemplateTextTest, ProcessingAMissingOrUnreadableFile) {
