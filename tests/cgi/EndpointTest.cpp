@@ -33,6 +33,18 @@ TEST_F(Endpoint, TestRequestAnswersTheBanner) {
     EXPECT_EQ(site_.Run(nullptr, "|test|more words\r\nobj|x").output, kPlain + kBanner);
 }
 
+// A connected socket as standard input is still a CGI run: only a listening one starts the
+// FastCGI loop.
+TEST_F(Endpoint, SocketStreamsAreACgiRunAsPipesAre) {
+    CgiRequest request;
+    request.env = {{"CONTENT_LENGTH", "5"}};
+    request.stdinData = "|test";
+    request.socketStreams = true;
+    const CgiResult r = site_.Run(request);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.output, kPlain + kBanner);
+}
+
 TEST_F(Endpoint, UnknownRequestGetsAnErrorReply) {
     const CgiResult r = site_.Run(nullptr, "|TEST");
     EXPECT_EQ(r.exitStatus, 0);

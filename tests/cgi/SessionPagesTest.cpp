@@ -411,6 +411,11 @@ TEST_F(SessionPages, GuessingIsLockedOutPerAddressForAQuarterOfAnHour) {
     }
     const std::string ended = " via 10.4.4.4\t" + std::to_string(now - 1000) + "\t5\t" +
                               std::to_string(now - 1) + "\t1\t" + std::to_string(now - 1) + "\n";
+    // A locked client's line among lines of too many and too few columns, which count nothing.
+    const std::string lock = std::to_string(now - 10) + "\t5\t" + std::to_string(now + 600) +
+                             "\t1\t" + std::to_string(now - 10);
+    const std::string damaged = " via 10.8.8.9\t" + lock + "\textra\n\n\t\t\n via 10.8.8.8\t" +
+                                lock + "\n via 10.8.8.10\t5\n";
     const std::string kInvalid = "LOGIN[ERROR: Invalid password";
     const std::string kLocked = "LOGIN[ERROR: Too many refused logins from your address.";
     const struct {
@@ -472,6 +477,10 @@ TEST_F(SessionPages, GuessingIsLockedOutPerAddressForAQuarterOfAnHour) {
          kInvalid,
          {"AUTOLOGOUT", "LOGIN_REFUSED", "LOGIN_REFUSED", "LOGIN_REFUSED", "LOGIN_REFUSED",
           "LOGIN_REFUSED"}},
+        {"a damaged file keeps its whole lines", 1, nullptr, "10.8.8.8", "secret", kLocked, {},
+         damaged},
+        {"and nothing of the others", 1, nullptr, "10.8.8.9", "guess", kInvalid,
+         {"LOGIN_REFUSED"}},
         {"a lock-out ends after its quarter of an hour",
          1,
          nullptr,

@@ -181,8 +181,11 @@ TEST_F(TemplateTextTest, ProcessingAMissingOrUnreadableFile) {
     EXPECT_EQ(output, "");
 }
 
+// Written straight to the descriptor, after what stdio holds, a page larger than the buffer
+// included.
 TEST_F(TemplateTextTest, WithoutAWriterTheOutputGoesToStandardOutput) {
-    WriteFile("page.htx", "to <%n%> stdout");
+    const std::string tail(40000, 'x');
+    WriteFile("page.htx", "to <%n%> stdout" + tail);
     proc_.SetIntVar("n", 1);
     std::fflush(stdout);
     const int saved = dup(STDOUT_FILENO);
@@ -190,13 +193,16 @@ TEST_F(TemplateTextTest, WithoutAWriterTheOutputGoesToStandardOutput) {
     ASSERT_GE(file, 0);
     dup2(file, STDOUT_FILENO);
     close(file);
+    std::fputs("before ", stdout);
     const std::int32_t result = proc_.ProcessTemplate("page.htx");
+    std::fputs(" after", stdout);
     std::fflush(stdout);
     dup2(saved, STDOUT_FILENO);
     close(saved);
     EXPECT_EQ(result, HtxProcessor::kProcessed);
     std::ifstream captured("stdout.txt", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(captured), {}), "to 1 stdout");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(captured), {}),
+              "before to 1 stdout" + tail + " after");
 }
 
 TEST_F(TemplateTextTest, TextFromMemoryIsProcessedAsAFileIs) {

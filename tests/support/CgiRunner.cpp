@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,8 +29,14 @@ void CloseIfOpen(int& fd) {
 }  // namespace
 
 CgiResult RunCgi(const CgiRequest& request) {
+    // [0] is the reading end, [1] the writing end, as pipe2 gives them.
     int in[2], out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+    const auto streams = [&request](int ends[2]) {
+        return request.socketStreams
+                   ? ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0
+                   : ::pipe2(ends, O_CLOEXEC) == 0;
+    };
+    if (!streams(in) || !streams(out)) {
         throw std::runtime_error("pipe failed");
     }
     std::vector<std::string> envText;

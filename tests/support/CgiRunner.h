@@ -29,6 +29,9 @@ struct CgiRequest {
     // When >= 0: files the program writes cannot grow beyond that many bytes, as on a full
     // disk (a write is cut at the limit; SIGXFSZ is ignored so that the write only fails).
     long fileSizeLimit = -1;
+    // Standard input and output are the two ends of a connected socket pair instead of pipes,
+    // as Apache's mod_cgid gives them.
+    bool socketStreams = false;
 };
 
 CgiResult RunCgi(const CgiRequest& request);
