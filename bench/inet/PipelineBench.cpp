@@ -219,10 +219,11 @@ double ChildPeakRatio(int rounds, const std::vector<std::string>& args,
     const Spread spread = SpreadOf(peaks);
     const double base = SpreadOf(bases).median;
     const double body = static_cast<double>(sizeMb);
-    printf("  %s: peak %.1f MB (range %.1f-%.1f), %.2fx the body; %.1f MB with an empty body, "
-           "%.2fx the body above it\n",
-           what, spread.median, spread.low, spread.high, spread.median / body, base,
-           (spread.median - base) / body);
+    printf(
+        "  %s: peak %.1f MB (range %.1f-%.1f), %.2fx the body; %.1f MB with an empty body, "
+        "%.2fx the body above it\n",
+        what, spread.median, spread.low, spread.high, spread.median / body, base,
+        (spread.median - base) / body);
     return (spread.median - base) / body;
 }
 
@@ -322,8 +323,8 @@ int main(int argc, char** argv) {
         Verdict(up.ratio.median >= 1 / 1.1, "time <= 1.1x curl");
         Verdict(up.ourPeak.median < kFlatMb, "peak < 32 MB from a file");
         Verdict(ChildPeakRatio(rounds, {selfPath, "--child", base + "/discard.cgi", key, upload},
-                               {selfPath, "--child", base + "/discard.cgi", key, emptyUpload},
-                               peak, sizeMb, "upload from memory") <= 1.2,
+                               {selfPath, "--child", base + "/discard.cgi", key, emptyUpload}, peak,
+                               sizeMb, "upload from memory") <= 1.2,
                 "<= 1.2x the body");
 
         if (hugeGb > 0) {

@@ -137,7 +137,8 @@ void MessageCatalogue::Adopt(std::string text) {
             }
             continue;
         }
-        entries.push_back(Coded{code, MessageEntry{message, category < kMaxCategories ? category : -1}});
+        entries.push_back(
+            Coded{code, MessageEntry{message, category < kMaxCategories ? category : -1}});
     }
     // A repeated code keeps its last line: after a stable sort that is the last of its run.
     std::stable_sort(entries.begin(), entries.end(),

@@ -10,7 +10,7 @@
 // One message of the catalogue. The text may hold the field markers of EventRecord::DisplayText.
 struct MessageEntry {
     std::string_view text;  // into the catalogue's copy of its file, shared by its copies
-    int category = -1;  // 0 to 7, or -1 for none
+    int category = -1;      // 0 to 7, or -1 for none
 };
 
 // Owned by the application object, loaded once per process and then only read. Not thread-safe

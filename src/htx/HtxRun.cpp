@@ -52,7 +52,8 @@ void HtxRun::RunDirective(const std::string& command) {
         RunInclude();
     } else if (command == "#set"sv) {
         RunSet();
-    } else if (command == "#esc_html"sv || command == "#esc_html_tag"sv || command == "#esc_script"sv) {
+    } else if (command == "#esc_html"sv || command == "#esc_html_tag"sv ||
+               command == "#esc_script"sv) {
         RunEscaped(command);
     } else if (command == "else"sv || command == "endif"sv || command == "enddetail"sv) {
         ReportUnexpected(command);
@@ -294,7 +295,7 @@ void HtxRun::RunReference(const std::string& name) {
 void HtxRun::RunEscaped(const std::string& command) {
     const HtxEscape escape = command == "#esc_html"sv       ? HtxEscape::Html
                              : command == "#esc_html_tag"sv ? HtxEscape::FullHtml
-                                                          : HtxEscape::Script;
+                                                            : HtxEscape::Script;
     const HtxToken name = reader_.ReadToken();
     if (const HtxValue* value = vars_.LookUp(name.text)) {
         switch (value->Kind()) {
