@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -63,43 +64,70 @@ class RequestEnvironment {
     std::vector<char*> entries_;
 };
 
-// Copies the request body (at most what a program accepts) into `fd` from its start and puts
-// the offset back to 0.
-bool CopyBody(FCGX_Stream* in, int fd) {
-    if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
-        return false;
-    }
-    std::vector<char> buffer(kCopyChunk);
-    std::size_t total = 0;
-    while (total < kMaxContentLength) {
-        const int n = FCGX_GetStr(buffer.data(), static_cast<int>(buffer.size()), in);
-        if (n <= 0) {
-            break;
+// A reply file that grew beyond this is emptied after its reply, so that one large page does
+// not keep its memory for the life of the process. Smaller ones keep their pages: freeing and
+// finding them again cost more than the page itself.
+constexpr off_t kKeptReplyBytes = 1 << 20;
+
+// The standard input and output of the requests answered in FastCGI mode: two memory files
+// and the one buffer that moves bytes between them and the web server.
+class RequestFiles {
+  public:
+    RequestFiles() : buffer_(kCopyChunk) {}
+
+    // Puts the request body (at most what a program accepts) into `fd`, from its start, and
+    // the offset back to 0; the file holds nothing else. False when it cannot be written.
+    bool TakeBody(FCGX_Stream* in, int fd) {
+        std::size_t total = 0;
+        while (total < kMaxContentLength) {
+            const int n = FCGX_GetStr(buffer_.data(), static_cast<int>(buffer_.size()), in);
+            if (n <= 0) {
+                break;
+            }
+            if (::pwrite(fd, buffer_.data(), static_cast<std::size_t>(n),
+                         static_cast<off_t>(total)) != n) {
+                return false;
+            }
+            total += static_cast<std::size_t>(n);
         }
-        if (!WriteAll(fd, buffer.data(), static_cast<std::size_t>(n))) {
+        // Most requests have no body and follow one without: nothing to cut or rewind then.
+        if (total == 0 && bodySize_ == 0) {
+            return true;
+        }
+        // Cut what an earlier, longer body left behind it: a program that reads to the end
+        // must not see it.
+        if (static_cast<off_t>(total) != bodySize_ &&
+            ::ftruncate(fd, static_cast<off_t>(total)) != 0) {
+            bodySize_ = -1;
             return false;
         }
-        total += static_cast<std::size_t>(n);
+        bodySize_ = static_cast<off_t>(total);
+        return ::lseek(fd, 0, SEEK_SET) == 0;
     }
-    return ::lseek(fd, 0, SEEK_SET) == 0;
-}
 
-// Sends what the request wrote to `fd` and empties it for the next one.
-void SendReply(int fd, FCGX_Stream* out) {
-    const off_t size = ::lseek(fd, 0, SEEK_CUR);
-    std::vector<char> buffer(kCopyChunk);
-    for (off_t at = 0; at < size;) {
-        const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);
-        if (n <= 0 || FCGX_PutStr(buffer.data(), static_cast<int>(n), out) < 0) {
-            break;  // the web server has gone: the rest is for nobody
+    // Sends what the request wrote to `fd` and rewinds it for the next one.
+    void SendReply(int fd, FCGX_Stream* out) {
+        const off_t size = ::lseek(fd, 0, SEEK_CUR);
+        for (off_t at = 0; at < size;) {
+            const ssize_t n =
+                ::pread(fd, buffer_.data(),
+                        std::min(buffer_.size(), static_cast<std::size_t>(size - at)), at);
+            if (n <= 0 || FCGX_PutStr(buffer_.data(), static_cast<int>(n), out) < 0) {
+                break;  // the web server has gone: the rest is for nobody
+            }
+            at += n;
         }
-        at += n;
+        // Only the written part is ever sent, so bytes past it may stay.
+        if (size > kKeptReplyBytes && ::ftruncate(fd, 0) != 0) {
+            std::perror("reply file");
+        }
+        ::lseek(fd, 0, SEEK_SET);
     }
-    if (::ftruncate(fd, 0) != 0) {
-        std::perror("reply file");
-    }
-    ::lseek(fd, 0, SEEK_SET);
-}
+
+  private:
+    std::vector<char> buffer_;
+    off_t bodySize_ = -1;  // what the body file holds; -1 unknown
+};
 
 int ServeFastCgi(const std::function<void()>& request) {
     // A web server that drops a connection must not end the process with SIGPIPE.
@@ -126,8 +154,9 @@ int ServeFastCgi(const std::function<void()>& request) {
     if (FCGX_InitRequest(&fcgi, listener.get(), 0) != 0) {
         return 1;
     }
+    RequestFiles files;
     while (FCGX_Accept_r(&fcgi) >= 0) {
-        if (CopyBody(fcgi.in, STDIN_FILENO)) {
+        if (files.TakeBody(fcgi.in, STDIN_FILENO)) {
             std::clearerr(stdin);
             const RequestEnvironment environment(fcgi.envp, spawner);
             try {
@@ -138,7 +167,12 @@ int ServeFastCgi(const std::function<void()>& request) {
             std::fflush(stdout);
             std::clearerr(stdout);
         }
-        SendReply(STDOUT_FILENO, fcgi.out);
+        files.SendReply(STDOUT_FILENO, fcgi.out);
+        // With the whole request read, nothing the web server sent can be left to answer the
+        // close with a reset: close at once rather than wait for the server to close first.
+        if (FCGX_HasSeenEOF(fcgi.in) != 0) {
+            FCGX_Detach(&fcgi);
+        }
         FCGX_Finish_r(&fcgi);
     }
     return 0;

@@ -31,6 +31,10 @@ TEST_F(Endpoint, TestRequestAnswersTheBanner) {
     EXPECT_EQ(r.output, kPlain + kBanner);
     // Only the first word selects; the rest is not read.
     EXPECT_EQ(site_.Run(nullptr, "|test|more words\r\nobj|x").output, kPlain + kBanner);
+    // A body shorter than its stated length ends where it ends: in a process that answers one
+    // request after another, nothing of a longer body before it shows behind it.
+    site_.Run(nullptr, "|testing");
+    EXPECT_EQ(site_.Run(nullptr, "|test", {{"CONTENT_LENGTH", "8"}}).output, kPlain + kBanner);
 }
 
 // A connected socket as standard input is still a CGI run: only a listening one starts the
