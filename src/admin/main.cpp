@@ -22,8 +22,9 @@ const RequestTable<AdminApplication> kAdminRequests = {kAdminRows, ShowFirstPage
 }  // namespace
 
 int main(int argc, char** argv) {
-    return ServeRequests([&] {
+    return ServeRequests([&](Env& env) {
         AdminApplication app;
+        app.UsePlatform(env);
         RunProgram(app, argc, argv, kAdminRequests);
     });
 }

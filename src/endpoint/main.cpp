@@ -18,8 +18,9 @@ const RequestTable<EndpointApplication> kEndpointRequests = {kEndpointRows, null
 }  // namespace
 
 int main(int argc, char** argv) {
-    return ServeRequests([&] {
+    return ServeRequests([&](Env& env) {
         EndpointApplication app;
+        app.UsePlatform(env);
         RunProgram(app, argc, argv, kEndpointRequests);
     });
 }

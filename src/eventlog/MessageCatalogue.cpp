@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "archive/CException.h"
-#include "platform/FileUtil.h"
+#include "platform/Env.h"
 
 namespace {
 
@@ -47,16 +47,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-UniqueFd OpenSharedForReading(const std::string& path) {
-    for (int attempt = 0;; ++attempt) {
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd || !IsSharingViolation(errno) || attempt == kSharingRetries) {
-            return fd;
-        }
-        std::this_thread::sleep_for(kSharingRetryWait);
-    }
-}
-
 std::string ReadErrorWarning(const std::string& path, int error) {
     std::string text = std::strerror(error);
     if (text.size() > kMaxErrorText) {
@@ -68,44 +58,43 @@ std::string ReadErrorWarning(const std::string& path, int error) {
 
 }  // namespace
 
-std::string MessageCatalogue::Load(const std::string& path) {
-    // One open and one read on the common path; the reasons of a failure are asked after it.
-    UniqueFd fd = OpenSharedForReading(path);
-    struct stat st;
-    if (!fd) {
+std::string MessageCatalogue::Load(Env& env, const std::string& path) {
+    // One read on the common path; the reasons of a failure are asked after it.
+    ReadFailure failure = ReadFailure::kCannotOpen;
+    std::shared_ptr<const std::string> content;
+    for (int attempt = 0;; ++attempt) {
+        content = env.ReadSharedFile(path, static_cast<std::size_t>(-1), &failure);
+        if (content || failure != ReadFailure::kCannotOpen || !IsSharingViolation(errno) ||
+            attempt == kSharingRetries) {
+            break;
+        }
+        std::this_thread::sleep_for(kSharingRetryWait);
+    }
+    if (!content) {
         const int error = errno;
-        if (::stat(path.c_str(), &st) != 0) {
+        struct stat st;
+        if (failure == ReadFailure::kCannotOpen && ::stat(path.c_str(), &st) != 0) {
             return "No message description file (" + path + ").";
         }
-        if (st.st_size == 0) {
+        if (failure == ReadFailure::kCannotOpen && st.st_size == 0) {
             return "Invalid message description file (" + path + ").";
         }
         return ReadErrorWarning(path, error);
     }
-    if (::fstat(fd.get(), &st) != 0) {
-        return ReadErrorWarning(path, errno);
-    }
-    if (st.st_size == 0) {
+    if (content->empty()) {
         return "Invalid message description file (" + path + ").";
     }
-    std::optional<std::string> content =
-        ReadOpenFile(fd.get(), static_cast<std::size_t>(-1), nullptr, st.st_size);
-    if (!content) {
-        return ReadErrorWarning(path, errno);
-    }
-    fd.close();
-    Adopt(std::move(*content));
+    Adopt(std::move(content));
     return {};
 }
 
 void MessageCatalogue::Parse(std::string_view content) {
-    Adopt(std::string(content));
+    Adopt(std::make_shared<const std::string>(content));
 }
 
-void MessageCatalogue::Adopt(std::string text) {
+void MessageCatalogue::Adopt(std::shared_ptr<const std::string> content) {
     // Codes and texts are views into the file's text, sorted once: read at every request, the
-    // catalogue costs an allocation for its text and one for its index.
-    auto content = std::make_shared<const std::string>(std::move(text));
+    // catalogue costs its index and no copy of the text, which it shares with whoever read it.
     std::vector<Coded> entries;
     entries.reserve(kUsualEntries);
     std::vector<std::string> categoryNames;

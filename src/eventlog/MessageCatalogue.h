@@ -13,22 +13,25 @@ struct MessageEntry {
     int category = -1;      // 0 to 7, or -1 for none
 };
 
-// Owned by the application object, loaded once per process and then only read. Not thread-safe
+// Owned by the application object, loaded once per request and then only read. Not thread-safe
 // for loading; lookups on a loaded catalogue may run concurrently.
+class Env;
+
 class MessageCatalogue {
   public:
     static constexpr const char* kFileName = "quar_nbx_mess.def";
     // Titles kept from "=CATEGORY" lines; further categories still count but have no name.
     static constexpr int kMaxCategories = 8;
 
-    // Loads the catalogue file at `path` (the working directory's kFileName by default).
+    // Loads the catalogue file at `path` (the working directory's kFileName by default),
+    // read through `env` (ReadSharedFile).
     // Returns the empty text when the file was read, otherwise the warning for the caller's
     // `Warning`, naming `path`:
     //   "No message description file (<path>)."                missing file
     //   "Invalid message description file (<path>)."           empty file
     //   "Error read message description file <path>, error <errno> (<text>)"  unreadable
     // A failed load leaves the catalogue as it was. The loader itself reports nothing.
-    std::string Load(const std::string& path = kFileName);
+    std::string Load(Env& env, const std::string& path = kFileName);
 
     // Replaces codes and category titles with those of `content`, the text of a catalogue file.
     // Lines end with LF or CR LF and are trimmed; blank lines and lines starting with '#' are
@@ -47,8 +50,8 @@ class MessageCatalogue {
     const std::vector<std::string>& CategoryNames() const { return categoryNames_; }
 
   private:
-    // Parse, keeping `text` itself.
-    void Adopt(std::string text);
+    // Parse, sharing `text` itself.
+    void Adopt(std::shared_ptr<const std::string> text);
 
     struct Coded {
         std::string_view code;

@@ -1,16 +1,19 @@
 #include "htx/HtxFileText.h"
 
-#include "platform/FileUtil.h"
-
-HtxFileStatus ReadFileText(const std::string& name, std::string& text) {
+HtxFileStatus ReadFileText(const HtxFileSource& source, const std::string& name,
+                           std::shared_ptr<const std::string>& text) {
     ReadFailure failure = ReadFailure::kCannotOpen;
-    std::optional<std::string> content =
-        ReadWholeFile(name, static_cast<std::size_t>(-1), true, &failure);
-    if (content) {
-        text = std::move(*content);
+    constexpr std::size_t kAnySize = static_cast<std::size_t>(-1);
+    if (source) {
+        text = source(name, kAnySize, &failure);
+    } else if (std::optional<std::string> content = ReadWholeFile(name, kAnySize, true, &failure)) {
+        text = std::make_shared<const std::string>(std::move(*content));
+    } else {
+        text = nullptr;
+    }
+    if (text) {
         return HtxFileStatus::Ok;
     }
-    std::string().swap(text);
     switch (failure) {
         case ReadFailure::kCannotOpen:
             return HtxFileStatus::CannotOpen;

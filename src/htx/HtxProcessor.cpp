@@ -52,10 +52,10 @@ std::string HtxProcessor::EscapeHtmlTags(std::string_view text) {
 }
 
 std::int32_t HtxProcessor::ProcessTemplate(const std::string& fileName, const HtxWriter& writer) {
-    std::string text;
-    switch (ReadFileText(fileName, text)) {
+    std::shared_ptr<const std::string> text;
+    switch (ReadFileText(files_, fileName, text)) {
         case HtxFileStatus::Ok:
-            return ProcessTemplateText(std::move(text), writer);
+            return Process(std::move(text), writer);
         case HtxFileStatus::NoMemory:
             return kNoMemory;
         case HtxFileStatus::CannotOpen:
@@ -66,11 +66,20 @@ std::int32_t HtxProcessor::ProcessTemplate(const std::string& fileName, const Ht
 }
 
 std::int32_t HtxProcessor::ProcessTemplateText(std::string text, const HtxWriter& writer) {
+    try {
+        return Process(std::make_shared<const std::string>(std::move(text)), writer);
+    } catch (const std::bad_alloc&) {
+        return kNoMemory;
+    }
+}
+
+std::int32_t HtxProcessor::Process(std::shared_ptr<const std::string> text,
+                                   const HtxWriter& writer) {
     HtxOutput out(&writer);
     std::int32_t result = kProcessed;
     try {
-        HtxReader reader(std::make_shared<const std::string>(std::move(text)));
-        HtxRun run(vars_, reader, out);
+        HtxReader reader(std::move(text));
+        HtxRun run(vars_, reader, out, files_);
         run.ProcessMain();
     } catch (const std::bad_alloc&) {
         result = kNoMemory;

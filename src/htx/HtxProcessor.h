@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "htx/HtxFileText.h"
 #include "htx/HtxValue.h"
 #include "htx/HtxVariables.h"
 #include "htx/HtxWriter.h"
@@ -87,10 +88,17 @@ class HtxProcessor {
     // include directives still read files. Returns kProcessed, or kNoMemory as above.
     std::int32_t ProcessTemplateText(std::string text, const HtxWriter& writer = {});
 
+    // Prototype and include files are read through `files` from here on (the file system
+    // directly when it is empty, as at first).
+    void ReadFilesWith(HtxFileSource files) { files_ = std::move(files); }
+
     // The text as "<%#esc_html_tag name%>" writes a String holding it, for pages built
     // without a template.
     static std::string EscapeHtmlTags(std::string_view text);
 
   private:
+    std::int32_t Process(std::shared_ptr<const std::string> text, const HtxWriter& writer);
+
     HtxVariables vars_;
+    HtxFileSource files_;
 };

@@ -225,14 +225,15 @@ void HtxRun::RunDetail() {
 void HtxRun::RunInclude() {
     const HtxToken name = reader_.ReadToken();
     reader_.SkipToDirectiveEnd();
-    auto text = std::make_shared<std::string>();
-    if (!reader_.CanInclude() || ReadFileText(name.text, *text) == HtxFileStatus::CannotOpen) {
+    std::shared_ptr<const std::string> text;
+    if (!reader_.CanInclude() ||
+        ReadFileText(files_, name.text, text) == HtxFileStatus::CannotOpen) {
         out_.Write("**** Can't open include file: ");
         out_.Write(name.text);
         return;
     }
     // An empty file, a failed read or a lack of memory inserts nothing.
-    if (!text->empty()) {
+    if (text && !text->empty()) {
         reader_.Include(std::move(text));
     }
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "htx/HtxFileText.h"
 #include "htx/HtxOutput.h"
 #include "htx/HtxReader.h"
 #include "htx/HtxVariables.h"
@@ -15,8 +16,9 @@ class HtxRun {
     // had no rows. It keeps the processor's own recursion bounded whatever the template holds.
     static constexpr int kMaxNestingDepth = 200;
 
-    HtxRun(HtxVariables& vars, HtxReader& reader, HtxOutput& out)
-        : vars_(vars), reader_(reader), out_(out) {}
+    // Include files are read through `files` (see ReadFileText).
+    HtxRun(HtxVariables& vars, HtxReader& reader, HtxOutput& out, const HtxFileSource& files)
+        : vars_(vars), reader_(reader), out_(out), files_(files) {}
 
     // Processes the whole text as the main block.
     void ProcessMain() { ProcessBlock(BlockKind::Plain); }
@@ -53,5 +55,6 @@ class HtxRun {
     HtxVariables& vars_;
     HtxReader& reader_;
     HtxOutput& out_;
+    const HtxFileSource& files_;
     int depth_ = 0;  // if branches and detail passes now running inside one another
 };

@@ -2,8 +2,9 @@
 #include "runtime/RequestLoop.h"
 
 int main(int argc, char** argv) {
-    return ServeRequests([&] {
+    return ServeRequests([&](Env& env) {
         ImageApplication app;
+        app.UsePlatform(env);
         app.Serve(argc, argv);
     });
 }

@@ -40,6 +40,13 @@ class Env {
 
     // ReadWholeFile: the whole content, nothing when it cannot be read or exceeds maxBytes.
     virtual std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) = 0;
+    // A file of the site that every request reads and few change (a page template, the message
+    // catalogue): its content as ReadWholeFile(path, maxBytes, true, failure) reads it, shared;
+    // null (errno and `failure` set) when it cannot be read. Read from the file system here; an
+    // Env that serves many requests may give what it read before while the file is unchanged.
+    virtual std::shared_ptr<const std::string> ReadSharedFile(const std::string& path,
+                                                              std::size_t maxBytes,
+                                                              ReadFailure* failure);
     // ReplaceFileAtomically: readers see the old or the new content.
     virtual bool ReplaceFile(const std::string& path, const std::string& data, int mode,
                              bool ownerOnly) = 0;

@@ -96,6 +96,13 @@ bool Lock(int fd, int operation) {
     return true;
 }
 
+std::nullopt_t CannotOpen(ReadFailure* failure) {
+    if (failure != nullptr) {
+        *failure = ReadFailure::kCannotOpen;
+    }
+    return std::nullopt;
+}
+
 // A regular file only: opened without following a symbolic link and without waiting (a FIFO
 // planted under the name would hold the caller until a writer came).
 UniqueFd OpenRegularFile(const std::string& path, int flags, int mode) {
@@ -113,33 +120,36 @@ UniqueFd OpenRegularFile(const std::string& path, int flags, int mode) {
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes,
                                          bool regularOnly, ReadFailure* failure) {
-    const auto cannotOpen = [failure] {
-        if (failure != nullptr) {
-            *failure = ReadFailure::kCannotOpen;
-        }
-        return std::nullopt;
-    };
-    if (path.find('\0') != std::string::npos) {
-        errno = EINVAL;
-        return cannotOpen();
-    }
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0)));
-    if (!fd) {
-        return cannotOpen();
-    }
-    long long size = -1;
     if (regularOnly) {
         struct stat st;
-        if (::fstat(fd.get(), &st) != 0) {
-            return cannotOpen();
-        }
-        if (!S_ISREG(st.st_mode)) {
-            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-            return cannotOpen();
-        }
-        size = static_cast<long long>(st.st_size);
+        return ReadRegularFile(path, maxBytes, failure, st);
     }
-    return ReadOpenFile(fd.get(), maxBytes, failure, size);
+    if (path.find('\0') != std::string::npos) {
+        errno = EINVAL;
+        return CannotOpen(failure);
+    }
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        return CannotOpen(failure);
+    }
+    return ReadOpenFile(fd.get(), maxBytes, failure, -1);
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes,
+                                           ReadFailure* failure, struct stat& opened) {
+    if (path.find('\0') != std::string::npos) {
+        errno = EINVAL;
+        return CannotOpen(failure);
+    }
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd || ::fstat(fd.get(), &opened) != 0) {
+        return CannotOpen(failure);
+    }
+    if (!S_ISREG(opened.st_mode)) {
+        errno = S_ISDIR(opened.st_mode) ? EISDIR : EINVAL;
+        return CannotOpen(failure);
+    }
+    return ReadOpenFile(fd.get(), maxBytes, failure, static_cast<long long>(opened.st_size));
 }
 
 std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t maxBytes) {

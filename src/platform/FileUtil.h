@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+struct stat;
+
 // Owns one file descriptor and closes it.
 class UniqueFd {
   public:
@@ -43,6 +45,11 @@ enum class ReadFailure { kCannotOpen, kReadFailed, kTooLarge, kNoMemory };
 std::optional<std::string> ReadWholeFile(const std::string& path,
                                          std::size_t maxBytes = static_cast<std::size_t>(-1),
                                          bool regularOnly = false, ReadFailure* failure = nullptr);
+
+// ReadWholeFile of a regular file (regularOnly), also giving what the file was when it was
+// opened: its identity, size and times, taken before the first byte was read.
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes,
+                                           ReadFailure* failure, struct stat& opened);
 
 // The rest of the open file `fd` from its current position, read as ReadWholeFile reads:
 // nothing (errno and `failure` set) when reading fails or more than maxBytes are there.

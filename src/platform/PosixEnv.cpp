@@ -96,6 +96,12 @@ class PosixEnv : public Env {
 
 }  // namespace
 
+std::shared_ptr<const std::string> Env::ReadSharedFile(const std::string& path,
+                                                       std::size_t maxBytes, ReadFailure* failure) {
+    std::optional<std::string> text = ReadWholeFile(path, maxBytes, true, failure);
+    return text ? std::make_shared<const std::string>(std::move(*text)) : nullptr;
+}
+
 Env& Env::Default() {
     static PosixEnv env;
     return env;

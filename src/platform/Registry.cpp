@@ -68,9 +68,11 @@ RegKey InternetSettingsFromEnvironment() {
 }
 
 // The text of a registry file, "" when there is none; nothing when it cannot be read.
-std::optional<std::string> ReadRegistryText(const std::string& path) {
+std::optional<std::string> ReadRegistryText(const std::string& path,
+                                            const RegistryReader& read = {}) {
     // Regular files only, opened without waiting: a pipe planted under the name holds no one.
-    std::optional<std::string> text = ReadWholeFile(path, kMaxRegistryFileBytes, true);
+    std::optional<std::string> text =
+        read ? read(path, kMaxRegistryFileBytes) : ReadWholeFile(path, kMaxRegistryFileBytes, true);
     if (!text && errno == ENOENT) {
         return std::string();
     }
@@ -79,8 +81,10 @@ std::optional<std::string> ReadRegistryText(const std::string& path) {
 
 class FileRegistry : public Registry {
   public:
-    FileRegistry(std::string machineFile, std::string userFile)
-        : machineFile_(std::move(machineFile)), userFile_(std::move(userFile)) {}
+    FileRegistry(std::string machineFile, std::string userFile, RegistryReader read)
+        : machineFile_(std::move(machineFile)),
+          userFile_(std::move(userFile)),
+          read_(std::move(read)) {}
 
     long QueryText(Hive hive, const std::string& key, const std::string& name,
                    std::string* text) override {
@@ -113,7 +117,7 @@ class FileRegistry : public Registry {
     }
 
     bool KeyExists(Hive hive, const std::string& key) override {
-        const RegFile file = RegFile::Parse(ReadRegistryText(FileOf(hive)).value_or(""));
+        const RegFile file = RegFile::Parse(ReadRegistryText(FileOf(hive), read_).value_or(""));
         return file.FindKey(FullPath(hive, key)) != nullptr || IsDerivedKey(hive, key);
     }
 
@@ -155,7 +159,7 @@ class FileRegistry : public Registry {
 
     long Find(Hive hive, const std::string& key, const std::string& name, RegKey& derived,
               const RegValue** value) {
-        const std::optional<std::string> text = ReadRegistryText(FileOf(hive));
+        const std::optional<std::string> text = ReadRegistryText(FileOf(hive), read_);
         if (!text) {
             return ERROR_BADDB;
         }
@@ -206,6 +210,7 @@ class FileRegistry : public Registry {
 
     std::string machineFile_;
     std::string userFile_;
+    RegistryReader read_;
     RegFile file_;  // the file read by the last query; found values point into it
 };
 
@@ -232,7 +237,8 @@ bool RegistryFileUsable(const std::string& path) {
 }
 
 std::unique_ptr<Registry> OpenFileRegistry(std::string machineFile, std::string userFile) {
-    return std::make_unique<FileRegistry>(std::move(machineFile), std::move(userFile));
+    return std::make_unique<FileRegistry>(std::move(machineFile), std::move(userFile),
+                                          RegistryReader());
 }
 
 std::string MachineRegistryFile() {
@@ -242,6 +248,11 @@ std::string MachineRegistryFile() {
 
 std::unique_ptr<Registry> OpenSystemRegistry() {
     return OpenFileRegistry(MachineRegistryFile(), DefaultUserFile());
+}
+
+std::unique_ptr<Registry> OpenSystemRegistry(RegistryReader read) {
+    return std::make_unique<FileRegistry>(MachineRegistryFile(), DefaultUserFile(),
+                                          std::move(read));
 }
 
 long RegQueryValueA(Registry& registry, Hive hive, const char* subKey, char* buffer, long* size) {

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/RegFile.h"
@@ -62,6 +64,13 @@ std::string MachineRegistryFile();
 // user file has no Internet Settings key, reading it gives ProxyEnable and ProxyServer derived from
 // http_proxy.
 std::unique_ptr<Registry> OpenSystemRegistry();
+
+// Reads a registry file whole for a query, as ReadWholeFile(path, maxBytes, true) reads it.
+// Changes read the file themselves, under the registry's lock.
+using RegistryReader =
+    std::function<std::optional<std::string>(const std::string& path, std::size_t maxBytes)>;
+// OpenSystemRegistry whose queries read the files through `read`.
+std::unique_ptr<Registry> OpenSystemRegistry(RegistryReader read);
 
 // The user file that OpenSystemRegistry reads and writes.
 std::string UserRegistryFile();

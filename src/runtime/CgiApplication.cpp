@@ -103,7 +103,7 @@ std::optional<Reply> CgiApplication::Start(int argc, char** argv, bool testInput
 }
 
 void CgiApplication::LoadCatalogue() {
-    const std::string warning = catalogue_.Load();
+    const std::string warning = catalogue_.Load(*env_);
     if (!warning.empty()) {
         Warning("%s", warning.c_str());
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/FileUtil.h"
+#include "platform/KeepingEnv.h"
 #include "runtime/CgiApplication.h"
 #include "runtime/RequestInput.h"
 
@@ -129,7 +130,7 @@ class RequestFiles {
     off_t bodySize_ = -1;  // what the body file holds; -1 unknown
 };
 
-int ServeFastCgi(const std::function<void()>& request) {
+int ServeFastCgi(const std::function<void(Env& env)>& request) {
     // A web server that drops a connection must not end the process with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
     // Standard input and output become the request's body and reply: the listening socket
@@ -155,12 +156,13 @@ int ServeFastCgi(const std::function<void()>& request) {
         return 1;
     }
     RequestFiles files;
+    KeepingEnv env(Env::Default());
     while (FCGX_Accept_r(&fcgi) >= 0) {
         if (files.TakeBody(fcgi.in, STDIN_FILENO)) {
             std::clearerr(stdin);
             const RequestEnvironment environment(fcgi.envp, spawner);
             try {
-                request();
+                request(env);
             } catch (...) {
                 // What the request wrote is its reply; the next request starts afresh.
             }
@@ -213,11 +215,11 @@ bool IsRequestVariable(const char* entry) {
     return false;
 }
 
-int ServeRequests(const std::function<void()>& request) {
+int ServeRequests(const std::function<void(Env& env)>& request) {
     if (!StartedAsCgi()) {
         return ServeFastCgi(request);
     }
     CgiApplication::EndWhenReaderGoes();
-    request();
+    request(Env::Default());
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "platform/Env.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -104,7 +105,7 @@ TEST(MessageCatalogueLoad, ReadsTheFileAndReportsNothing) {
     const std::string path = dir / "quar_nbx_mess.def";
     WriteFile(path, "=CATEGORY Security\r\nLOGIN Hello %u\r\n");
     MessageCatalogue catalogue;
-    EXPECT_EQ(catalogue.Load(path), "");
+    EXPECT_EQ(catalogue.Load(Env::Default(), path), "");
     EXPECT_EQ(catalogue.CategoryNames(), std::vector<std::string>{"Security"});
     ASSERT_NE(catalogue.Find("LOGIN"), nullptr);
     EXPECT_EQ(catalogue.Find("LOGIN")->text, "Hello %u");
@@ -116,16 +117,16 @@ TEST(MessageCatalogueLoad, WarningsNameTheFileAndKeepTheCatalogue) {
     catalogue.Parse("=CATEGORY Kept\nKEPT text\n");
 
     const std::string missing = dir / "missing.def";
-    EXPECT_EQ(catalogue.Load(missing), "No message description file (" + missing + ").");
+    EXPECT_EQ(catalogue.Load(Env::Default(), missing), "No message description file (" + missing + ").");
 
     const std::string empty = dir / "empty.def";
     WriteFile(empty, "");
-    EXPECT_EQ(catalogue.Load(empty), "Invalid message description file (" + empty + ").");
+    EXPECT_EQ(catalogue.Load(Env::Default(), empty), "Invalid message description file (" + empty + ").");
 
     // A directory exists and has a size but cannot be read as a file.
     const std::string directory = dir / "dir.def";
     std::filesystem::create_directory(directory);
-    EXPECT_EQ(catalogue.Load(directory),
+    EXPECT_EQ(catalogue.Load(Env::Default(), directory),
               "Error read message description file " + directory + ", error 21 (Is a directory)");
 
     EXPECT_NE(catalogue.Find("KEPT"), nullptr);
@@ -190,7 +191,7 @@ std::set<std::string> ProgramCodes() {
 // log, in a category, with markers that the event record knows.
 TEST(SiteCatalogue, DescribesEveryCodeOfThePrograms) {
     MessageCatalogue catalogue;
-    ASSERT_EQ(catalogue.Load(QUAR_SITE_DIR "/quar_nbx_mess.def"), "");
+    ASSERT_EQ(catalogue.Load(Env::Default(), QUAR_SITE_DIR "/quar_nbx_mess.def"), "");
     EXPECT_LE(catalogue.CategoryNames().size(), 8u);
     const std::set<std::string> codes = ProgramCodes();
     // A scan that finds nothing would pass: the programs log set-up and log-in at least.
