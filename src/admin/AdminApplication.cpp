@@ -29,10 +29,10 @@ AdminApplication::~AdminApplication() = default;
 
 void AdminApplication::BeginInit(int, char**) {
     processor_ = std::make_unique<HtxProcessor>(true);
-    processor_->ReadFilesWith([&env = Platform()](const std::string& name, std::size_t maxBytes,
-                                                  ReadFailure* failure) {
-        return env.ReadSharedFile(name, maxBytes, failure);
-    });
+    processor_->ReadFilesWith(
+        [&env = Platform()](const std::string& name, std::size_t maxBytes, ReadFailure* failure) {
+            return env.ReadSharedFile(name, maxBytes, failure);
+        });
     event_.user = "NBX_admin";
     settings_.eventLogging = 1;
 }

@@ -3,9 +3,8 @@
 #include "platform/Registry.h"
 
 std::unique_ptr<Registry> KeepingEnv::OpenRegistry() {
-    return OpenSystemRegistry([this](const std::string& path, std::size_t maxBytes) {
-        return ReadFile(path, maxBytes);
-    });
+    return OpenSystemRegistry(
+        [this](const std::string& path, std::size_t maxBytes) { return ReadFile(path, maxBytes); });
 }
 
 std::optional<std::string> KeepingEnv::ReadFile(const std::string& path, std::size_t maxBytes) {

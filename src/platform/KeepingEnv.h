@@ -15,8 +15,7 @@ class KeepingEnv : public Env {
 
     std::unique_ptr<Registry> OpenRegistry() override;
     std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) override;
-    std::shared_ptr<const std::string> ReadSharedFile(const std::string& path,
-                                                      std::size_t maxBytes,
+    std::shared_ptr<const std::string> ReadSharedFile(const std::string& path, std::size_t maxBytes,
                                                       ReadFailure* failure) override {
         return kept_.Read(path, maxBytes, failure);
     }
@@ -36,9 +35,7 @@ class KeepingEnv : public Env {
                              bool noFollow) override {
         return base_.AppendLine(path, line, noFollow);
     }
-    UniqueFd OpenForReading(const std::string& path) override {
-        return base_.OpenForReading(path);
-    }
+    UniqueFd OpenForReading(const std::string& path) override { return base_.OpenForReading(path); }
     bool FileExists(const std::string& path) override { return base_.FileExists(path); }
     bool RemoveFile(const std::string& path) override { return base_.RemoveFile(path); }
     std::unique_ptr<WritableFile> NewWritableFile(const std::string& path, int mode) override {

@@ -117,11 +117,13 @@ TEST(MessageCatalogueLoad, WarningsNameTheFileAndKeepTheCatalogue) {
     catalogue.Parse("=CATEGORY Kept\nKEPT text\n");
 
     const std::string missing = dir / "missing.def";
-    EXPECT_EQ(catalogue.Load(Env::Default(), missing), "No message description file (" + missing + ").");
+    EXPECT_EQ(catalogue.Load(Env::Default(), missing),
+              "No message description file (" + missing + ").");
 
     const std::string empty = dir / "empty.def";
     WriteFile(empty, "");
-    EXPECT_EQ(catalogue.Load(Env::Default(), empty), "Invalid message description file (" + empty + ").");
+    EXPECT_EQ(catalogue.Load(Env::Default(), empty),
+              "Invalid message description file (" + empty + ").");
 
     // A directory exists and has a size but cannot be read as a file.
     const std::string directory = dir / "dir.def";

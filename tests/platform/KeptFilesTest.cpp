@@ -2,8 +2,8 @@
 // file is the one it was read from, and every kind of change is read afresh.
 #include "platform/KeptFiles.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,8 +45,8 @@ struct timespec SecondsAgo(int seconds) {
 void WaitForNextTimeStep() {
     struct timespec step;
     ::clock_getres(CLOCK_REALTIME_COARSE, &step);
-    std::this_thread::sleep_for(2 * (std::chrono::seconds(step.tv_sec) +
-                                     std::chrono::nanoseconds(step.tv_nsec)));
+    std::this_thread::sleep_for(
+        2 * (std::chrono::seconds(step.tv_sec) + std::chrono::nanoseconds(step.tv_nsec)));
 }
 
 }  // namespace
