@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "admin/Diagnostics.h"
 #include "admin/PageVariables.h"
@@ -170,6 +171,7 @@ bool AdminApplication::LoadSession() {
     }
     bool malformed = false;
     if (LoadSessionBytes(*bytes, session_, &malformed)) {
+        storedSession_ = *bytes;
         return true;
     }
     if (malformed) {
@@ -187,7 +189,18 @@ bool AdminApplication::SaveSession() {
         // Stored on every page for its last-activity time, so it is rewritten in place: a new
         // file and a rename each time would cost more than the page, and a session lost in a
         // crash only means logging in again.
-        return Platform().RewriteLockedFile(path, StoreSession(session_), 0600);
+        std::string bytes = StoreSession(session_);
+        if (!storedSession_.empty() && bytes == storedSession_) {
+            // Writing the same bytes again would change nothing but the file's times; skipping
+            // it also leaves a logout that another request made since in place.
+            return true;
+        }
+        storedSession_.clear();
+        if (!Platform().RewriteLockedFile(path, bytes, 0600)) {
+            return false;
+        }
+        storedSession_ = std::move(bytes);
+        return true;
     } catch (const CException&) {
         return false;
     }
@@ -226,6 +239,7 @@ std::string AdminApplication::SessionFilePath() {
 }
 
 bool AdminApplication::DeleteSession() {
+    storedSession_.clear();
     const std::string path = SessionFilePath();
     return path.empty() || Platform().RemoveFile(path);
 }

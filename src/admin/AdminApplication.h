@@ -35,7 +35,8 @@ class AdminApplication : public CgiApplication {
     void ForgetSession() { sessionLoaded_ = false; }
     // Reads and checks the session file; a malformed file is deleted. False: no session.
     bool LoadSession();
-    // Stores the record (with its checksum), replacing the file; false on failure.
+    // Stores the record (with its checksum), replacing the file; false on failure. A record the
+    // file holds already, byte for byte (a second page in the same second), is not written.
     bool SaveSession();
     // Last activity = now, then SaveSession; on failure deletes the file and gives the reply
     // of "ERR_WRITESF".
@@ -81,4 +82,6 @@ class AdminApplication : public CgiApplication {
     std::string requestToken_;
     AdminSession session_;
     bool sessionLoaded_ = false;
+    // The bytes this request read from or wrote to the session file; empty when unknown.
+    std::string storedSession_;
 };

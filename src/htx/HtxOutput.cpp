@@ -1,8 +1,5 @@
 #include "htx/HtxOutput.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 
 HtxOutput::HtxOutput(const HtxWriter* writer) : writer_(writer && *writer ? writer : nullptr) {
@@ -44,20 +41,9 @@ void HtxOutput::Hand(const char* bytes, std::size_t count) {
         (*writer_)(bytes, count);
         return;
     }
-    // Straight to standard output, after what stdio holds: a page goes to the web server in
-    // one write instead of stdio's pieces, each of which would wake the server to read it.
-    // A failed write means the web server has gone; the page cannot be delivered anyway, and
-    // the run ends normally.
-    std::fflush(stdout);
-    while (count > 0) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes, count);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        bytes += n;
-        count -= static_cast<std::size_t>(n);
-    }
+    // Through stdio, after the reply's header: the runtime gives standard output a buffer that
+    // holds a whole page, so that header and page reach the web server in one write. A failed
+    // write means the web server has gone; the page cannot be delivered anyway, and the run
+    // ends normally.
+    std::fwrite(bytes, 1, count, stdout);
 }

@@ -9,7 +9,7 @@
 
 class HtxOutput {
   public:
-    // writer: null or empty means standard output, written directly after what stdio holds.
+    // writer: null or empty means standard output (stdio's stdout).
     // The writer must outlive this object.
     explicit HtxOutput(const HtxWriter* writer);
 

@@ -105,10 +105,9 @@ std::nullopt_t CannotOpen(ReadFailure* failure) {
 
 // A regular file only: opened without following a symbolic link and without waiting (a FIFO
 // planted under the name would hold the caller until a writer came).
-UniqueFd OpenRegularFile(const std::string& path, int flags, int mode) {
+UniqueFd OpenRegularFile(const std::string& path, int flags, int mode, struct stat& st) {
     UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
                        static_cast<mode_t>(mode)));
-    struct stat st;
     if (fd && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
         errno = EINVAL;
         return UniqueFd();
@@ -153,15 +152,18 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
 }
 
 std::optional<std::string> ReadLockedFile(const std::string& path, std::size_t maxBytes) {
-    UniqueFd fd = OpenRegularFile(path, O_RDONLY, 0);
+    struct stat st;
+    UniqueFd fd = OpenRegularFile(path, O_RDONLY, 0, st);
     if (!fd || !Lock(fd.get(), LOCK_SH)) {
         return std::nullopt;
     }
-    return ReadOpenFile(fd.get(), maxBytes, nullptr);
+    // The size seen before the lock is a hint like any other: the read goes on to the end.
+    return ReadOpenFile(fd.get(), maxBytes, nullptr, static_cast<long long>(st.st_size));
 }
 
 bool RewriteLockedFile(const std::string& path, const std::string& data, int mode) {
-    UniqueFd fd = OpenRegularFile(path, O_WRONLY | O_CREAT, mode);
+    struct stat st;
+    UniqueFd fd = OpenRegularFile(path, O_WRONLY | O_CREAT, mode, st);
     if (!fd || !Lock(fd.get(), LOCK_EX)) {
         return false;
     }

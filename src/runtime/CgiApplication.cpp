@@ -75,7 +75,6 @@ void CgiApplication::WriteHeader(const char* contentType) {
     std::fputs("Content-Type: ", stdout);
     std::fputs(contentType, stdout);
     std::fputs("\r\nPragma: no-cache\r\n\r\n", stdout);
-    std::fflush(stdout);
 }
 
 std::optional<Reply> CgiApplication::Start(int argc, char** argv, bool testInput) {

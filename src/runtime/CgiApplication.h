@@ -102,7 +102,8 @@ class CgiApplication {
     // "ERR_NOSTDIN" by default.
     virtual Reply ReportNoTestInput(int error);
 
-    // Writes the HTTP header of a reply of `contentType` that is never cached, and flushes it.
+    // Writes the HTTP header of a reply of `contentType` that is never cached; it reaches the web
+    // server with the reply's first bytes.
     static void WriteHeader(const char* contentType);
 
     // The message of a format and its arguments, at most 4095 characters.

@@ -216,6 +216,11 @@ bool IsRequestVariable(const char* entry) {
 }
 
 int ServeRequests(const std::function<void(Env& env)>& request) {
+    // The reply's header and a whole page go to the web server in one write: each write to a
+    // CGI pipe wakes the server to read it. Flushed when the run ends (a CGI process's exit, the
+    // end of a FastCGI request); a larger reply goes on in pieces of this size.
+    static char replyBuffer[64 * 1024];
+    std::setvbuf(stdout, replyBuffer, _IOFBF, sizeof replyBuffer);
     if (!StartedAsCgi()) {
         return ServeFastCgi(request);
     }

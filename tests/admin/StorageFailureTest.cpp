@@ -63,12 +63,12 @@ class StorageFailure : public ::testing::Test {
         ASSERT_TRUE(SaveServerSettings(s, site_ / "data/", Env::Default()));
     }
 
-    void LogIn() {
+    void LogIn(int idle = 0) {
         AdminSession session;
         session.version = AdminSession::kVersion;
         session.clientAddress = kClient;
         session.token = "tok";
-        session.lastActivity = static_cast<uint32_t>(kNow);
+        session.lastActivity = static_cast<uint32_t>(kNow - idle);
         site_.Write("data/quar_session.dat", StoreSession(session));
     }
 
@@ -119,6 +119,7 @@ TEST_F(StorageFailure, UnwritableFilesRaiseTheirCodeOnTheErrorPage) {
     struct Case {
         const char* name;
         bool initialised;  // settings stored and the client logged in before the request
+        int idle;          // seconds since the session's last activity
         const char* query;
         std::string body;
         int failingWrite;        // the request's nth write fails (0: none)
@@ -127,16 +128,20 @@ TEST_F(StorageFailure, UnwritableFilesRaiseTheirCodeOnTheErrorPage) {
         bool settingsStored;  // a settings file is there afterwards
         bool sessionKept;     // the session file is there afterwards
     };
-    // The writes of a request in order: the session's last activity (pages behind the login),
-    // the settings, the new session (set-up), the event log.
+    // The writes of a request in order: the session's last activity (pages behind the login,
+    // only when its second has changed), the settings, the new session (set-up), the event log.
+    const std::string options = "snd=Submit&sysopname=Max&sysoptel=777&timeout=10&optn_log=1";
     const std::vector<Case> cases = {
-        {"set-up, settings", false, "init_base|t", setUp, 1, "", "ERR_WRITECFG", false, false},
-        {"set-up, session", false, "init_base|t", setUp, 2, "", "ERR_WRITESF", true, false},
-        {"options, settings", true, "options|tok",
-         "snd=Submit&sysopname=Max&sysoptel=777&timeout=10&optn_log=1", 2, "", "ERR_WRITECFG", true,
-         true},
-        {"login, session", true, "login|tok", "passwd=secret", 0, "quar_session.dat", "ERR_WRITESF",
+        {"set-up, settings", false, 0, "init_base|t", setUp, 1, "", "ERR_WRITECFG", false, false},
+        {"set-up, session", false, 0, "init_base|t", setUp, 2, "", "ERR_WRITESF", true, false},
+        {"options in the session's second, settings", true, 0, "options|tok", options, 1, "",
+         "ERR_WRITECFG", true, true},
+        {"options a second later, session", true, 1, "options|tok", options, 1, "", "ERR_WRITESF",
          true, false},
+        {"options a second later, settings", true, 1, "options|tok", options, 2, "", "ERR_WRITECFG",
+         true, true},
+        {"login, session", true, 0, "login|tok", "passwd=secret", 0, "quar_session.dat",
+         "ERR_WRITESF", true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -145,7 +150,7 @@ TEST_F(StorageFailure, UnwritableFilesRaiseTheirCodeOnTheErrorPage) {
         std::remove((site_ / "data/quar_nbx_log.txt").c_str());
         if (c.initialised) {
             Initialise();
-            LogIn();
+            LogIn(c.idle);
         }
         env_.FailNthWrite(c.failingWrite);
         env_.FailOpening(c.unopenable);

@@ -126,6 +126,29 @@ TEST_F(AdminProgram, StopsAtTheFirstWriteAfterTheReaderHasGone) {
     EXPECT_EQ(r.exitStatus, -1);
 }
 
+TEST_F(AdminProgram, AReplyUpTo64KiBReachesTheServerInOneWrite) {
+    // Each write to a CGI pipe wakes the web server to read it.
+    if (std::getenv("QUAR_TEST_FASTCGI") != nullptr) {
+        GTEST_SKIP() << "the FastCGI bridge passes the reply on in writes of its own";
+    }
+    site_.dir().Write("cgi/quar_error.htx", "<%big%>");
+    struct Case {
+        const char* query;
+        std::size_t size;  // of the form field that the page shows
+    };
+    for (const Case& c : {Case{"test", 0}, Case{"nosuch", 10}, Case{"nosuch", 65000}}) {
+        const std::string body = c.size > 0 ? "big=" + std::string(c.size, 'v') : "";
+        CgiRequest request;
+        request.env = {{"QUERY_STRING", c.query}, {"CONTENT_LENGTH", std::to_string(body.size())}};
+        request.stdinData = body;
+        request.countWrites = true;
+        const CgiResult r = site_.Run(request);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.writes, 1) << c.query << ", " << c.size;
+        EXPECT_EQ(r.output, kHtml + (c.size > 0 ? std::string(c.size, 'v') : kBanner));
+    }
+}
+
 TEST_F(AdminProgram, BannerRequestsNeedNoSessionOrPage) {
     for (const char* query : {"test", "test2", "test3", "test5", "test|anything", "test%7Cx"}) {
         const CgiResult r = site_.Run(query);

@@ -181,8 +181,7 @@ TEST_F(TemplateTextTest, ProcessingAMissingOrUnreadableFile) {
     EXPECT_EQ(output, "");
 }
 
-// Written straight to the descriptor, after what stdio holds, a page larger than the buffer
-// included.
+// Through stdio, in order with what else goes there, a page larger than the buffer included.
 TEST_F(TemplateTextTest, WithoutAWriterTheOutputGoesToStandardOutput) {
     const std::string tail(40000, 'x');
     WriteFile("page.htx", "to <%n%> stdout" + tail);

@@ -31,12 +31,15 @@ void CloseIfOpen(int& fd) {
 CgiResult RunCgi(const CgiRequest& request) {
     // [0] is the reading end, [1] the writing end, as pipe2 gives them.
     int in[2], out[2];
-    const auto streams = [&request](int ends[2]) {
+    const auto streams = [&request](int ends[2], bool records) {
+        if (records) {
+            return ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) == 0;
+        }
         return request.socketStreams
                    ? ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0
                    : ::pipe2(ends, O_CLOEXEC) == 0;
     };
-    if (!streams(in) || !streams(out)) {
+    if (!streams(in, false) || !streams(out, request.countWrites)) {
         throw std::runtime_error("pipe failed");
     }
     std::vector<std::string> envText;
@@ -143,6 +146,7 @@ CgiResult RunCgi(const CgiRequest& request) {
                 CloseIfOpen(readFd);
             } else {
                 result.output.append(buffer, static_cast<std::size_t>(n));
+                ++result.writes;
                 if (request.outputLimit >= 0 &&
                     result.output.size() >= static_cast<std::size_t>(request.outputLimit)) {
                     CloseIfOpen(readFd);

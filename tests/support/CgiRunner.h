@@ -12,6 +12,7 @@ struct CgiResult {
     std::string output;   // everything written to standard output
     int exitStatus = -1;  // the exit status, or -1 when the program did not exit normally
     int signal = 0;       // the signal that ended it, if any
+    int writes = 0;       // with CgiRequest::countWrites: the writes the output came in
 };
 
 struct CgiRequest {
@@ -32,6 +33,9 @@ struct CgiRequest {
     // Standard input and output are the two ends of a connected socket pair instead of pipes,
     // as Apache's mod_cgid gives them.
     bool socketStreams = false;
+    // Standard output is a socket that keeps each write a record of its own (at most 64 KiB),
+    // so that CgiResult::writes counts them.
+    bool countWrites = false;
 };
 
 CgiResult RunCgi(const CgiRequest& request);
