@@ -104,7 +104,7 @@ Reply AdminApplication::RaiseCode(EventRecord& event, const char* code) {
     } else {
         event.Stamp(code, Platform().Now());
     }
-    return Reply::Error(event.DisplayText(catalogue_));
+    return Reply::Error(event.DisplayText(Catalogue()));
 }
 
 void AdminApplication::Answer(const Reply& reply) {

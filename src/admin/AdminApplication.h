@@ -68,6 +68,9 @@ class AdminApplication : public CgiApplication {
     // The request's name; a form sent from another web site is refused here, for every page.
     std::optional<Reply> TakeRequestName(std::string& name) override;
     const char* Banner() const override;
+    // Its warnings have no effect, so the catalogue is read only by a page that shows an
+    // event's message or groups the event log.
+    bool LoadsCatalogueAtStart() const override { return false; }
 
   private:
     // Renders `prototype`; a prototype that cannot be rendered gives Fatal's reply after the

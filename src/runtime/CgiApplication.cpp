@@ -87,7 +87,9 @@ std::optional<Reply> CgiApplication::Start(int argc, char** argv, bool testInput
     if (!CreateReplyArchive()) {
         return Reply::None();
     }
-    LoadCatalogue();
+    if (LoadsCatalogueAtStart()) {
+        LoadCatalogue();
+    }
     if (std::optional<Reply> early = ReadRequestInput()) {
         return early;
     }
@@ -101,7 +103,15 @@ std::optional<Reply> CgiApplication::Start(int argc, char** argv, bool testInput
     return std::nullopt;
 }
 
+const MessageCatalogue& CgiApplication::Catalogue() {
+    if (!catalogueLoaded_) {
+        LoadCatalogue();
+    }
+    return catalogue_;
+}
+
 void CgiApplication::LoadCatalogue() {
+    catalogueLoaded_ = true;
     const std::string warning = catalogue_.Load(*env_);
     if (!warning.empty()) {
         Warning("%s", warning.c_str());

@@ -69,7 +69,8 @@ class CgiApplication {
     ServerSettings& Settings() { return settings_; }
     bool SettingsLoaded() const { return settingsLoaded_; }
     EventRecord& Event() { return event_; }
-    const MessageCatalogue& Catalogue() const { return catalogue_; }
+    // The message catalogue; loaded here at its first use when Start did not load it.
+    const MessageCatalogue& Catalogue();
     const std::string& ClientAddress() const { return clientAddress_; }
     const std::string& ProxyAddress() const { return proxyAddress_; }
     const std::string& RemoteHost() const { return remoteHost_; }
@@ -98,6 +99,9 @@ class CgiApplication {
         return std::nullopt;
     }
     virtual const char* Banner() const { return kBanner; }
+    // Whether Start loads the message catalogue (true by default). A program whose warnings
+    // have no effect can leave it to the first message that needs it.
+    virtual bool LoadsCatalogueAtStart() const { return true; }
     // Reports a "tstin" that cannot be opened (`error` is errno): the message code
     // "ERR_NOSTDIN" by default.
     virtual Reply ReportNoTestInput(int error);
@@ -125,6 +129,7 @@ class CgiApplication {
     std::string proxyAddress_;
     std::string remoteHost_;
     MessageCatalogue catalogue_;
+    bool catalogueLoaded_ = false;
     EventRecord event_;
     std::unique_ptr<ReplyChannel> reply_;  // reply writer and reply archive
     bool cgiMode_ = false;
