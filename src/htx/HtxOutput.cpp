@@ -3,10 +3,18 @@
 #include <cstdio>
 
 HtxOutput::HtxOutput(const HtxWriter* writer) : writer_(writer && *writer ? writer : nullptr) {
-    buffer_.reserve(kFlushSize);
+    if (writer_) {
+        buffer_.reserve(kFlushSize);
+    }
 }
 
 void HtxOutput::Write(std::string_view text) {
+    if (!writer_) {
+        // Straight into stdio's buffer, the only copy of the page. A failed write means the
+        // web server has gone; the page cannot be delivered anyway, and the run ends normally.
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+    }
     // The buffer never grows past its first size: a piece that would not fit goes after what
     // is buffered, and a piece as large as the buffer goes on without it.
     if (buffer_.size() + text.size() > kFlushSize) {
@@ -37,13 +45,5 @@ void HtxOutput::Flush() {
 }
 
 void HtxOutput::Hand(const char* bytes, std::size_t count) {
-    if (writer_) {
-        (*writer_)(bytes, count);
-        return;
-    }
-    // Through stdio, after the reply's header: the runtime gives standard output a buffer that
-    // holds a whole page, so that header and page reach the web server in one write. A failed
-    // write means the web server has gone; the page cannot be delivered anyway, and the run
-    // ends normally.
-    std::fwrite(bytes, 1, count, stdout);
+    (*writer_)(bytes, count);
 }
