@@ -138,8 +138,6 @@ TEST_F(StorageFailure, UnwritableFilesRaiseTheirCodeOnTheErrorPage) {
          "ERR_WRITECFG", true, true},
         {"options a second later, session", true, 1, "options|tok", options, 1, "", "ERR_WRITESF",
          true, false},
-        {"options a second later, settings", true, 1, "options|tok", options, 2, "", "ERR_WRITECFG",
-         true, true},
         {"login, session", true, 0, "login|tok", "passwd=secret", 0, "quar_session.dat",
          "ERR_WRITESF", true, false},
     };

@@ -136,7 +136,7 @@ TEST_F(AdminProgram, AReplyUpTo64KiBReachesTheServerInOneWrite) {
         const char* query;
         std::size_t size;  // of the form field that the page shows
     };
-    for (const Case& c : {Case{"test", 0}, Case{"nosuch", 10}, Case{"nosuch", 65000}}) {
+    for (const Case& c : {Case{"test", 0}, Case{"nosuch", 65000}}) {
         const std::string body = c.size > 0 ? "big=" + std::string(c.size, 'v') : "";
         CgiRequest request;
         request.env = {{"QUERY_STRING", c.query}, {"CONTENT_LENGTH", std::to_string(body.size())}};
