@@ -65,11 +65,25 @@ int HtxReader::GetPastEnd() {
 }
 
 void HtxReader::CopyPlainRun(HtxOutput* out, bool* afterSpace) {
-    const char* begin = current_.text->data() + current_.pos;
-    std::size_t length = current_.limit - current_.pos;
-    if (const void* open = std::memchr(begin, '<', length)) {
-        length = static_cast<std::size_t>(static_cast<const char*>(open) - begin);
+    const char* text = current_.text->data();
+    const char* begin = text + current_.pos;
+    // A "<" with a byte other than "%" or NUL after it in the same text goes out with that byte,
+    // as CopyLiteral would send the pair: the run goes on after the pair. HTML's many tags then
+    // cost no call each.
+    std::size_t end = current_.pos;
+    for (;;) {
+        const void* open = std::memchr(text + end, '<', current_.limit - end);
+        if (open == nullptr) {
+            end = current_.limit;
+            break;
+        }
+        end = static_cast<std::size_t>(static_cast<const char*>(open) - text);
+        if (end + 1 >= current_.limit || text[end + 1] == '%' || text[end + 1] == '\0') {
+            break;
+        }
+        end += 2;
     }
+    std::size_t length = end - current_.pos;
     if (const void* nul = std::memchr(begin, '\0', length)) {
         length = static_cast<std::size_t>(static_cast<const char*>(nul) - begin);
     }

@@ -18,7 +18,10 @@ TEST_F(TemplateTextTest, LiteralTextAndLoneAngleBrackets) {
     EXPECT_EQ(Render("1 < 2 <b>\0x<"s), "1 < 2 <b>x");
     // The second "<" is taken as the byte after the first, so no directive starts there.
     proc_.SetStringVar("x", "X");
-    EXPECT_EQ(Render("<<%x%>|<%x%>"), "<<%x%>|X");
+    EXPECT_EQ(Render("<<%x%>|<%x%>|<<<%x%>"), "<<%x%>|X|<<X");
+    // A "<" that ends an included text may open a directive with the text that resumes.
+    WriteFile("half.htx", "a<");
+    EXPECT_EQ(Render("<%include \"half.htx\"%>%x%>"), "aX");
     // A NUL between "<" and "%" does not keep the directive from starting.
     EXPECT_EQ(Render("<\0%x\0%>"s), "X");
 }
