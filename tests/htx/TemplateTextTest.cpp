@@ -14,8 +14,9 @@ using TemplateTextTest = HtxTemplateTest;
 using namespace std::string_literals;
 
 TEST_F(TemplateTextTest, LiteralTextAndLoneAngleBrackets) {
-    // NUL bytes vanish; "<" goes out with the byte after it; a final "<" is dropped.
-    EXPECT_EQ(Render("1 < 2 <b>\0x<"s), "1 < 2 <b>x");
+    // NUL bytes vanish, also between "<" and the byte after it, which goes out with it; a final
+    // "<" is dropped.
+    EXPECT_EQ(Render("1 < 2 <b>\0x<\0i><"s), "1 < 2 <b>x<i>");
     // The second "<" is taken as the byte after the first, so no directive starts there.
     proc_.SetStringVar("x", "X");
     EXPECT_EQ(Render("<<%x%>|<%x%>|<<<%x%>"), "<<%x%>|X|<<X");
