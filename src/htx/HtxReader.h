@@ -108,11 +108,10 @@ class HtxReader {
     // Get() where the current text has no byte to give at once: a NUL byte, or its end.
     int GetPastEnd();
 
-    // Writes the bytes of the current text from the reading position up to its next "<" that may
-    // open a directive (one before "%", a NUL byte or the text's end), or NUL byte (or its end)
-    // and moves past them. With afterSpace (whether the byte before was a
-    // blank, tab, line feed or carriage return; kept up to date), such a byte that follows
-    // another is left out.
+    // Writes the bytes of the current text from the reading position up to the first NUL byte,
+    // "<" that may open a directive (one before "%", a NUL byte or the text's end) or the end,
+    // and moves past them. With afterSpace (whether the byte before was a blank, tab, line feed
+    // or carriage return; kept up to date), such a byte that follows another is left out.
     void CopyPlainRun(HtxOutput* out, bool* afterSpace);
 
     struct Frame {
